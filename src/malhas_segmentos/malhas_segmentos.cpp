@@ -1,0 +1,42 @@
+#include "malhas_segmentos/malhas_segmentos.hpp"
+
+#include <cstdint>
+
+#include "coef/coef.hpp"
+#include "dados/dados.hpp"
+#include "metricas/metricas.hpp"
+#include "processamento/processamento.hpp"
+#include "solvers/solvers.hpp"
+#include "variaveis/variaveis.hpp"
+
+namespace malhas_segmentos {
+
+using namespace variaveis;
+
+void executa_corrida() {
+    dados::le_entradas();
+
+    deriva_tamanhos();
+    aloca_malha();
+
+    gera_malha_inicial();
+
+    if (tipo_malha == 2) {
+        dados::le_entrada_eq_elipticas();
+        aloca_trabalho_eliptico();
+        const std::int32_t iteracoes = niter;  // the count is taken once, when the loop starts
+        for (std::int32_t k = 1; k <= iteracoes; ++k) {
+            metricas::calcula_metricas();
+            coef::zera_fontes();
+            coef::calcula_coef();
+            solvers::gauss_seidel(x, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta,
+                                  niter_solver);
+            solvers::gauss_seidel(y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta,
+                                  niter_solver);
+        }
+    }
+
+    processamento::escreve_resultados();
+}
+
+}  // namespace malhas_segmentos

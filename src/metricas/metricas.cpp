@@ -1,0 +1,37 @@
+#include "metricas/metricas.hpp"
+
+#include <cstdint>
+
+#include "variaveis/variaveis.hpp"
+
+namespace metricas {
+
+using namespace variaveis;
+
+double fator_ksi = 0.0;
+double fator_eta = 0.0;
+
+void calcula_metricas() {
+    // The differences are multiplied by 0.5/spacing, never divided by twice
+    // the spacing: the two round differently.
+    fator_ksi = 0.5 / dksi;
+    fator_eta = 0.5 / deta;
+
+    const std::int64_t n_ksi = nvert_ksi;
+    for (std::int64_t j = 2; j <= static_cast<std::int64_t>(nvert_eta) - 1; ++j) {
+        for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
+            const std::int64_t v = (j - 1) * n_ksi + i;
+            const std::int64_t e = v + 1, w = v - 1, n = v + n_ksi, s = v - n_ksi;
+            x_eta[v] = (x[n] - x[s]) * fator_eta;
+            y_eta[v] = (y[n] - y[s]) * fator_eta;
+            x_ksi[v] = (x[e] - x[w]) * fator_ksi;
+            y_ksi[v] = (y[e] - y[w]) * fator_ksi;
+            alfa[v] = x_eta[v] * x_eta[v] + y_eta[v] * y_eta[v];
+            beta[v] = x_ksi[v] * x_eta[v] + y_ksi[v] * y_eta[v];
+            gama[v] = x_ksi[v] * x_ksi[v] + y_ksi[v] * y_ksi[v];
+            jac[v] = 1.0 / (x_ksi[v] * y_eta[v] - x_eta[v] * y_ksi[v]);
+        }
+    }
+}
+
+}  // namespace metricas

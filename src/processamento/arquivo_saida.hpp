@@ -1,0 +1,59 @@
+// A result file: opened without changing an existing file, cut to nothing
+// when its first line is written, filled through a large buffer so that a
+// big mesh costs few system calls.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace processamento {
+
+struct arquivo_saida {
+    std::string nome;  // as the report names it
+    int fd = -1;
+    bool cortado = false;  // true once the first line has cut the old contents
+    std::unique_ptr<char[]> buffer;
+    std::size_t usados = 0;
+
+    arquivo_saida() = default;
+    arquivo_saida(const arquivo_saida&) = delete;
+    arquivo_saida& operator=(const arquivo_saida&) = delete;
+    ~arquivo_saida();  // closes without reporting: only reached on the way out of a failed run
+};
+
+inline constexpr std::size_t tamanho_buffer_saida = std::size_t{1} << 20;
+
+// Opens (creating a missing file empty, leaving an existing one as it is).
+// Failure ends the run with the OPEN report naming the file.
+void abre_saida(arquivo_saida& arq, const std::string& nome);
+
+// Appends bytes that make up whole lines. The first call cuts the file.
+void escreve_bytes(arquivo_saida& arq, const char* dados, std::size_t n);
+inline void escreve_bytes(arquivo_saida& arq, std::string_view texto) {
+    escreve_bytes(arq, texto.data(), texto.size());
+}
+
+// Room for n more bytes in the buffer, flushing first if needed; the caller
+// writes at most n bytes there and then calls confirma(arq, k). Lets the fast
+// writers format straight into the buffer. n must not exceed the buffer size.
+char* reserva(arquivo_saida& arq, std::size_t n);
+void confirma(arquivo_saida& arq, std::size_t n);
+
+// Writes what is buffered and closes. Failure ends the run with the WRITE or
+// CLOSE report naming the file.
+void fecha_saida(arquivo_saida& arq);
+
+// Identity of an open file (device and file number), for telling whether two
+// names lead to the same file.
+struct identidade_arquivo {
+    unsigned long long dispositivo = 0;
+    unsigned long long numero = 0;
+    bool valida = false;
+    bool operator==(const identidade_arquivo&) const = default;
+};
+identidade_arquivo identidade(const arquivo_saida& arq);
+identidade_arquivo identidade(const std::string& nome);  // not valida when the name leads to no file
+
+}  // namespace processamento

@@ -1,0 +1,137 @@
+#include "variaveis/variaveis.hpp"
+
+#include <cstdlib>
+#include <limits>
+
+#include "malhas_segmentos/execucao.hpp"
+
+namespace variaveis {
+
+std::string nome_caso(comprimento_nome_caso, ' ');
+std::int32_t nvol_ksi = 0;
+std::int32_t nvol_eta = 0;
+std::int32_t tipo_malha = 0;
+
+std::int32_t nvert_ksi = 0;
+std::int32_t nvert_eta = 0;
+std::int32_t nvert = 0;
+std::int32_t nvol = 0;
+
+std::int32_t niter_solver = 0;
+std::int32_t niter = 0;
+double dksi = 0.0;
+double deta = 0.0;
+std::int32_t tipo_p = 0;
+std::int32_t tipo_q = 0;
+
+double* x = nullptr;
+double* y = nullptr;
+std::int32_t (*vert_vol)[4] = nullptr;
+
+double* x_ksi = nullptr;
+double* y_eta = nullptr;
+double* y_ksi = nullptr;
+double* x_eta = nullptr;
+double* beta = nullptr;
+double* gama = nullptr;
+double* jac = nullptr;
+double* alfa = nullptr;
+double* ae = nullptr;
+double* aw = nullptr;
+double* an = nullptr;
+double* as = nullptr;
+double* ane = nullptr;
+double* anw = nullptr;
+double* ase = nullptr;
+double* asw = nullptr;
+double* ap = nullptr;
+double* q_fonte = nullptr;
+double* p_fonte = nullptr;
+
+std::int32_t soma32(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+std::int32_t produto32(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+void deriva_tamanhos() {
+    nvert_ksi = soma32(nvol_ksi, 1);
+    nvert_eta = soma32(nvol_eta, 1);
+    nvol = produto32(nvol_ksi, nvol_eta);
+    nvert = produto32(nvert_ksi, nvert_eta);
+}
+
+namespace {
+
+// Counts whose true product does not fit in 32 bits would wrap into a small
+// or negative size and leave the loops running past the arrays; they are
+// refused before anything is allocated.
+void confere_produto(const char* nome, std::int32_t a, std::int32_t b) {
+    const std::int64_t exato = static_cast<std::int64_t>(a) * static_cast<std::int64_t>(b);
+    if (exato != produto32(a, b)) {
+        execucao::falha_alocacao(
+            nome, execucao::codigo_tamanho_excessivo,
+            "array size beyond the supported range (" + std::to_string(a) + " x " + std::to_string(b) + ")");
+    }
+}
+
+void* aloca_bytes(const char* nome, std::int32_t n, std::size_t tamanho_elemento) {
+    const std::uint64_t elementos = n > 0 ? static_cast<std::uint64_t>(n) + 1 : 1;
+    if (elementos > std::numeric_limits<std::size_t>::max() / tamanho_elemento) {
+        execucao::falha_alocacao(
+            nome, execucao::codigo_tamanho_excessivo,
+            "array size beyond the supported range (" + std::to_string(n) + " elements)");
+    }
+    void* p = std::calloc(static_cast<std::size_t>(elementos), tamanho_elemento);
+    if (p == nullptr)
+        execucao::falha_alocacao(nome, execucao::codigo_memoria_insuficiente, "insufficient memory");
+    return p;
+}
+
+}  // namespace
+
+double* aloca_real(const char* nome, std::int32_t n) {
+    return static_cast<double*>(aloca_bytes(nome, n, sizeof(double)));
+}
+
+std::int32_t (*aloca_vert_vol(std::int32_t n))[4] {
+    return static_cast<std::int32_t(*)[4]>(aloca_bytes("vert_vol", n, 4 * sizeof(std::int32_t)));
+}
+
+void aloca_malha() {
+    confere_produto("y", nvert_ksi, nvert_eta);
+    confere_produto("vert_vol", nvol_ksi, nvol_eta);
+    y = aloca_real("y", nvert);
+    vert_vol = aloca_vert_vol(nvol);
+    x = aloca_real("x", nvert);
+}
+
+void aloca_trabalho_eliptico() {
+    double** const arrays[] = {&x_ksi, &y_eta, &y_ksi, &x_eta, &beta, &gama, &jac, &alfa,    &ae,     &aw,
+                               &an,    &as,    &ane,   &anw,   &ase,  &asw,  &ap,  &q_fonte, &p_fonte};
+    const char* const nomes[] = {"x_ksi", "y_eta", "y_ksi", "x_eta",   "beta",   "gama", "jac",
+                                 "alfa",  "ae",    "aw",    "an",      "as",     "ane",  "anw",
+                                 "ase",   "asw",   "ap",    "q_fonte", "p_fonte"};
+    for (std::size_t k = 0; k < std::size(arrays); ++k)
+        *arrays[k] = aloca_real(nomes[k], nvert);
+}
+
+void reinicia() {
+    double** const reais[] = {&x,  &y,  &x_ksi, &y_eta, &y_ksi, &x_eta, &beta, &gama, &jac,     &alfa,   &ae,
+                              &aw, &an, &as,    &ane,   &anw,   &ase,   &asw,  &ap,   &q_fonte, &p_fonte};
+    for (double** p : reais) {
+        std::free(*p);
+        *p = nullptr;
+    }
+    std::free(vert_vol);
+    vert_vol = nullptr;
+    nome_caso.assign(comprimento_nome_caso, ' ');
+    nvol_ksi = nvol_eta = tipo_malha = 0;
+    nvert_ksi = nvert_eta = nvert = nvol = 0;
+    niter_solver = niter = tipo_p = tipo_q = 0;
+    dksi = deta = 0.0;
+}
+
+}  // namespace variaveis

@@ -1,0 +1,105 @@
+// The editor and the viewers as a user on Linux meets them: stand-in
+// `notepad` and `wgnuplot` programs first on PATH, and the platform's shell.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "apoio.hpp"
+
+namespace {
+
+using apoio::existe;
+using apoio::le_arquivo;
+using apoio::pasta_temporaria;
+
+// Installs executable scripts in <pasta>/bin and returns the run environment:
+// that folder first on PATH and no COMSPEC, so the platform's shell runs the
+// commands.
+std::map<std::string, std::string> instala(const pasta_temporaria& p, const std::string& notepad,
+                                           const std::string& wgnuplot) {
+    std::filesystem::create_directory(p / "bin");
+    apoio::grava_arquivo(p / "bin" / "notepad", "#!/bin/sh\n" + notepad);
+    apoio::grava_arquivo(p / "bin" / "wgnuplot", "#!/bin/sh\n" + wgnuplot);
+    ::chmod((p / "bin" / "notepad").c_str(), 0755);
+    ::chmod((p / "bin" / "wgnuplot").c_str(), 0755);
+    const char* path = std::getenv("PATH");
+    return {{"PATH", (p / "bin").string() + ":" + (path ? path : "/usr/bin:/bin")}, {"COMSPEC", ""}};
+}
+
+TEST(Editores, OEditorRodaAntesDaLeituraEOValorEditadoVale) {
+    pasta_temporaria p;
+    apoio::grava_arquivo(p / "entradas.txt", "caso\r\n6\r\n5\r\n1\r\n");
+    // The "user" changes the case to 4 by 2 in the editor.
+    const auto amb = instala(
+        p,
+        "echo \"notepad $*\" >> log.txt\n"
+        "if [ \"$1\" = entradas.txt ]; then printf 'caso\\r\\n4\\r\\n2\\r\\n1\\r\\n' > entradas.txt; fi\n",
+        "echo \"wgnuplot $*\" >> log.txt\n");
+    const auto r = apoio::executa(MALHAS_EXECUTAVEL, p.caminho(), amb);
+    ASSERT_EQ(r.status, 0) << r.erro;
+    EXPECT_EQ(le_arquivo(p / "caso.txt").substr(0, 10), "         4");
+    EXPECT_EQ(le_arquivo(p / "log.txt"),
+              "notepad entradas.txt\nnotepad caso.txt\nnotepad caso_vert.txt\nwgnuplot malha.gnu\n");
+}
+
+TEST(Editores, ParametrosSoSaoMostradosParaTipo2) {
+    pasta_temporaria p;
+    apoio::grava_arquivo(p / "entradas.txt", "eli\n4\n2\n2\n");
+    apoio::grava_arquivo(p / "entrada_eq_elipticas.txt", "1\n1\n0.001\n1.0\n1.0\n1\n1\n");
+    const auto amb = instala(p, "echo \"notepad $*\" >> log.txt\n", "echo \"wgnuplot $*\" >> log.txt\n");
+    const auto r = apoio::executa(MALHAS_EXECUTAVEL, p.caminho(), amb);
+    ASSERT_EQ(r.status, 0) << r.erro;
+    EXPECT_EQ(le_arquivo(p / "log.txt"),
+              "notepad entradas.txt\nnotepad entrada_eq_elipticas.txt\nnotepad eli.txt\n"
+              "notepad eli_vert.txt\nwgnuplot malha.gnu\n");
+}
+
+TEST(Editores, VisualizadoresVeemArquivosCompletos) {
+    // Each viewer copies what it is shown; the copies must equal the final files.
+    pasta_temporaria p;
+    apoio::grava_arquivo(p / "entradas.txt", "caso\n5\n3\n1\n");
+    const auto amb =
+        instala(p, "cp \"$1\" \"visto_$1\" 2>/dev/null; true\n", "cp malha.txt visto_malha.txt\n");
+    const auto r = apoio::executa(MALHAS_EXECUTAVEL, p.caminho(), amb);
+    ASSERT_EQ(r.status, 0) << r.erro;
+    EXPECT_EQ(le_arquivo(p / "visto_caso.txt"), le_arquivo(p / "caso.txt"));
+    EXPECT_EQ(le_arquivo(p / "visto_caso_vert.txt"), le_arquivo(p / "caso_vert.txt"));
+    EXPECT_EQ(le_arquivo(p / "visto_malha.txt"), le_arquivo(p / "malha.txt"));
+}
+
+TEST(Editores, UmEditorAusenteNaoInterrompeACorrida) {
+    pasta_temporaria p;
+    apoio::grava_arquivo(p / "entradas.txt", "caso\n4\n2\n1\n");
+    // An empty bin folder first on PATH and no COMSPEC: "notepad" is just not found.
+    std::filesystem::create_directory(p / "bin");
+    const auto r =
+        apoio::executa(MALHAS_EXECUTAVEL, p.caminho(), {{"PATH", (p / "bin").string()}, {"COMSPEC", ""}});
+    EXPECT_EQ(r.status, 0) << r.erro;
+    EXPECT_TRUE(existe(p / "caso_vert.txt"));
+}
+
+TEST(Editores, NomesComCaracteresDoInterpretadorNaoRodamOutroComando) {
+    const char* nomes[] = {
+        "'a&touch canary'",          "'a;touch canary'", "'a|touch canary'",
+        "'$(touch canary)'",         "'`touch canary`'", "'a\"b;touch canary'",
+        "'x'' ; touch canary ; '''", "'a>canary'",       "'a<canary'",
+    };
+    for (const char* nome : nomes) {
+        SCOPED_TRACE(nome);
+        pasta_temporaria p;
+        apoio::grava_arquivo(p / "entradas.txt", std::string(nome) + "\n4\n2\n1\n");
+        const auto amb = instala(p, "for a in \"$@\"; do echo \"notepad <$a>\" >> log.txt; done\n",
+                                 "echo \"wgnuplot $*\" >> log.txt\n");
+        const auto r = apoio::executa(MALHAS_EXECUTAVEL, p.caminho(), amb);
+        ASSERT_EQ(r.status, 0) << r.erro;
+        EXPECT_FALSE(existe(p / "canary"));
+        const std::string log = le_arquivo(p / "log.txt");
+        // Exactly one argument per editor start, the whole file name.
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+        EXPECT_NE(log.find(".txt>\nnotepad <"), std::string::npos) << log;
+    }
+}
+
+}  // namespace
