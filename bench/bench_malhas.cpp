@@ -1,0 +1,112 @@
+// Micro-benchmarks: each new kernel against the plain version in the same run.
+//   field formatting: campo_e25_15 against snprintf("%25.15E"), the obvious way
+//   the sweep: solvers::gauss_seidel against the plain lexicographic loop, on a
+//   mesh that fits in the caches and on one that does not.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "processamento/formato.hpp"
+#include "solvers/solvers.hpp"
+#include "varredura_simples.hpp"
+
+namespace {
+
+std::vector<double> valores_aleatorios() {
+    std::mt19937_64 g(42);
+    std::uniform_real_distribution<double> u(-2.0, 2.0);
+    std::vector<double> v(1 << 16);
+    for (auto& x : v)
+        x = u(g);
+    return v;
+}
+
+void BM_campo_e25_15(benchmark::State& estado) {
+    const auto v = valores_aleatorios();
+    char buf[32];
+    std::size_t k = 0;
+    for (auto _ : estado) {
+        processamento::campo_e25_15(buf, v[k++ & 0xFFFF]);
+        benchmark::DoNotOptimize(buf);
+    }
+    estado.SetItemsProcessed(static_cast<std::int64_t>(estado.iterations()));
+}
+BENCHMARK(BM_campo_e25_15);
+
+void BM_campo_snprintf(benchmark::State& estado) {
+    const auto v = valores_aleatorios();
+    char buf[64];
+    std::size_t k = 0;
+    for (auto _ : estado) {
+        std::snprintf(buf, sizeof buf, "%25.15E", v[k++ & 0xFFFF]);
+        benchmark::DoNotOptimize(buf);
+    }
+    estado.SetItemsProcessed(static_cast<std::int64_t>(estado.iterations()));
+}
+BENCHMARK(BM_campo_snprintf);
+
+void BM_campo_i10(benchmark::State& estado) {
+    char buf[16];
+    std::int32_t k = 0;
+    for (auto _ : estado) {
+        processamento::campo_i10(buf, k++ * 7919);
+        benchmark::DoNotOptimize(buf);
+    }
+    estado.SetItemsProcessed(static_cast<std::int64_t>(estado.iterations()));
+}
+BENCHMARK(BM_campo_i10);
+
+// A smooth, diagonally dominant system the size of a mesh.
+struct sistema {
+    std::int32_t nk, ne;
+    std::vector<double> c[9];
+    std::vector<double> phi;
+    sistema(std::int32_t nk_, std::int32_t ne_) : nk(nk_), ne(ne_) {
+        const std::size_t n = static_cast<std::size_t>(nk) * static_cast<std::size_t>(ne) + 1;
+        std::mt19937_64 g(1);
+        std::uniform_real_distribution<double> u(0.1, 1.0);
+        for (auto& a : c)
+            a.assign(n, 0.0);
+        phi.resize(n);
+        for (std::size_t v = 0; v < n; ++v) {
+            phi[v] = u(g);
+            double soma = 0;
+            for (int k = 1; k < 9; ++k)
+                soma += (c[k][v] = u(g) * (k > 4 ? 0.1 : 1.0));
+            c[0][v] = soma * 1.01;
+        }
+    }
+};
+
+template <bool simples>
+void BM_varredura(benchmark::State& estado) {
+    sistema s(static_cast<std::int32_t>(estado.range(0)), static_cast<std::int32_t>(estado.range(1)));
+    const auto sweeps = static_cast<std::int32_t>(estado.range(2));
+    for (auto _ : estado) {
+        auto f = simples ? referencia::gauss_seidel_simples : solvers::gauss_seidel;
+        f(s.phi.data(), s.c[0].data(), s.c[1].data(), s.c[2].data(), s.c[3].data(), s.c[4].data(),
+          s.c[5].data(), s.c[6].data(), s.c[7].data(), s.c[8].data(), s.nk, s.ne, sweeps);
+        benchmark::ClobberMemory();
+    }
+    estado.SetItemsProcessed(static_cast<std::int64_t>(estado.iterations()) * (s.nk - 2) * (s.ne - 2) *
+                             sweeps);
+}
+// In cache (a 100 x 50 mesh), the 400 x 200 case, and far out of cache (2000 x 1000).
+BENCHMARK(BM_varredura<true>)
+    ->Name("BM_varredura_simples")
+    ->Args({101, 51, 10})
+    ->Args({401, 201, 50})
+    ->Args({2001, 1001, 10})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_varredura<false>)
+    ->Name("BM_varredura_frente")
+    ->Args({101, 51, 10})
+    ->Args({401, 201, 50})
+    ->Args({2001, 1001, 10})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
