@@ -305,3 +305,36 @@ TEST(Execucao, PastaSemPermissaoDeEscritaDaErroDeAbertura) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Execucao, EntradasInvalidasTerminamComRelatorioDeLeitura) {
+    struct caso {
+        const char* nome;
+        std::string entradas;
+        std::string relatorio;
+    };
+    const caso casos[] = {
+        {"real where an integer goes", "caso\n8.0\n4\n1\n",
+         apoio::relatorio("F202", "READ (entradas.txt)", "integer value of the wrong form: '8.0'")},
+        {"a word", "caso\noito\n4\n1\n",
+         apoio::relatorio("F202", "READ (entradas.txt)", "integer value of the wrong form: 'oito'")},
+        {"mesh kind missing", "caso\n8\n4\n", apoio::relatorio("F201", "READ (entradas.txt)", "end of file")},
+        {"beyond 32 bits", "caso\n2147483648\n4\n1\n",
+         apoio::relatorio("F203", "READ (entradas.txt)", "integer value out of range: '2147483648'")},
+        {"null case name", ",\n8\n4\n1\n",
+         apoio::relatorio("F209", "READ (entradas.txt)", "case name given as a null value")},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        pasta_temporaria p;
+        apoio::grava_arquivo(p / "entradas.txt", c.entradas);
+        const auto r = apoio::executa_malhas(p.caminho());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.erro, c.relatorio);
+        EXPECT_EQ(le_arquivo(p / "entradas.txt"), c.entradas);  // the case file is never changed
+        EXPECT_FALSE(existe(p / "malha.txt"));
+    }
+}
+
+}  // namespace
