@@ -260,6 +260,39 @@ TEST(FormatoCampoE, PadroesDeBitsAleatoriosComoAReferencia) {
     EXPECT_EQ(falhas, 0);
 }
 
+// Coordinates of a mesh: mostly moderate magnitudes with long fractions, the
+// range the field formats without the general conversion. Values around every
+// power of ten of that range and its edges, against the reference.
+TEST(FormatoCampoE, ValoresDeMalhaComoAReferencia) {
+    std::mt19937_64 g(2026);
+    std::uniform_real_distribution<double> unidade(-2.0, 2.0), expoente(-6.0, 17.0);
+    std::vector<double> valores;
+    for (int k = 0; k < 150000; ++k)
+        valores.push_back(unidade(g));
+    for (int k = 0; k < 150000; ++k)
+        valores.push_back(std::pow(10.0, expoente(g)) * (k % 2 ? -1 : 1));
+    for (int e = -4; e <= 17; ++e) {
+        double v = std::pow(10.0, e);
+        for (int k = 0; k < 40; ++k)
+            v = std::nextafter(v, 0.0);
+        for (int k = 0; k < 80; ++k, v = std::nextafter(v, 1e300))
+            valores.push_back(v);
+    }
+    for (double v : {0x1p-127, 0x1.fffffffffffffp-127, 0x1p-128, 0x1p52, 0x1.fffffffffffffp51, 0x1p53,
+                     0x1.0000000000001p52, 1e-3, 0.001000000000000000020816681711721685, 9.5367431640625e-7})
+        valores.push_back(v);
+    int falhas = 0;
+    for (double v : valores) {
+        const std::string esperado = referencia_e25_15(v);
+        const std::string obtido = e25_15(v);
+        if (obtido != esperado && ++falhas <= 10) {
+            ADD_FAILURE() << "value " << std::hexfloat << v << ": got \"" << obtido << "\" expected \""
+                          << esperado << "\"";
+        }
+    }
+    EXPECT_EQ(falhas, 0);
+}
+
 // The field takes its 17 digits from a conversion that breaks exact ties to
 // even; that is only safe if an exact tie at the 18th digit always leaves a 2
 // or a 7 as the 17th digit. Checked here on doubles m·2^-k of every kind.

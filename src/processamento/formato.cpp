@@ -523,12 +523,101 @@ void escreve_linha_branca(arquivo_saida& arq) {
     escreve_bytes(arq, " \r\n", 3);
 }
 
+namespace {
+
+// "00" to "99": two digits per division halves the divisions of a field.
+constexpr std::array<char, 200> pares_de_digitos = [] {
+    std::array<char, 200> t{};
+    for (int k = 0; k < 100; ++k) {
+        t[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+        t[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+    }
+    return t;
+}();
+
+// Writes the decimal digits of m so that they end just before fim; returns
+// where they start.
+char* digitos_sem_sinal(char* fim, std::uint64_t m) {
+    while (m >= 100) {
+        const auto par = static_cast<std::size_t>(m % 100) * 2;
+        m /= 100;
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[par], 2);
+    }
+    if (m >= 10) {
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[static_cast<std::size_t>(m) * 2], 2);
+    } else {
+        *--fim = static_cast<char>('0' + m);
+    }
+    return fim;
+}
+
+// Exactly n decimal digits of m (zero-padded on the left), ending before fim.
+void digitos_fixos(char* fim, std::uint64_t m, int n) {
+    for (; n >= 2; n -= 2) {
+        const auto par = static_cast<std::size_t>(m % 100) * 2;
+        m /= 100;
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[par], 2);
+    }
+    if (n == 1) *--fim = static_cast<char>('0' + m % 10);
+}
+
+#if defined(__SIZEOF_INT128__)
+constexpr std::array<std::uint64_t, 20> potencias_de_10 = [] {
+    std::array<std::uint64_t, 20> t{};
+    t[0] = 1;
+    for (std::size_t k = 1; k < t.size(); ++k)
+        t[k] = t[k - 1] * 10;
+    return t;
+}();
+
+// The 17 significant digits of m·2^e (the magnitude's exact value) rounded
+// half away from zero, as an integer from 10^16 to 10^17 - 1, with the
+// decimal exponent p. One 128-bit product m·10^k and a shift give the exact
+// quotient and remainder, for the values a mesh is made of: normal doubles
+// from about 10^-3 to 2^52 with a fraction. Returns false for the others,
+// which take the general conversion.
+bool dezessete_digitos_exatos(std::uint64_t magnitude, std::uint64_t& q, int& p) {
+    const int expoente_bruto = static_cast<int>(magnitude >> 52);
+    if (expoente_bruto == 0) return false;  // denormals
+    const std::uint64_t m = (magnitude & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int e = expoente_bruto - 1075;  // value = m · 2^e
+    if (e >= 0 || e < -127) return false;
+    // floor(log10 value) is this estimate or one more.
+    const int estimativa = ((e + 52) * 78913) >> 18;
+    for (int k = 16 - estimativa; k >= 15 - estimativa; --k) {
+        if (k < 0 || k > 19) return false;
+        const unsigned __int128 produto =
+            static_cast<unsigned __int128>(m) * potencias_de_10[static_cast<std::size_t>(k)];
+        const int deslocamento = -e;
+        std::uint64_t quociente = static_cast<std::uint64_t>(produto >> deslocamento);
+        if (quociente >= potencias_de_10[17]) continue;  // 18 digits: one place less
+        const unsigned __int128 resto = produto & ((static_cast<unsigned __int128>(1) << deslocamento) - 1);
+        const unsigned __int128 metade = static_cast<unsigned __int128>(1) << (deslocamento - 1);
+        p = 16 - k;
+        if (resto >= metade) ++quociente;  // ties away from zero
+        if (quociente == potencias_de_10[17]) {
+            quociente = potencias_de_10[16];
+            ++p;
+        }
+        q = quociente;
+        return true;
+    }
+    return false;
+}
+#endif
+
+}  // namespace
+
 char* campo_i10(char* destino, std::int32_t v) {
     if (v < -999999999) {
         std::memset(destino, '*', 10);
         return destino + 10;
     }
-    char* c = digitos_inteiro(destino + 10, v);
+    const std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    char* c = digitos_sem_sinal(destino + 10, m);
     if (v < 0) *--c = '-';
     std::memset(destino, ' ', static_cast<std::size_t>(c - destino));
     return destino + 10;
@@ -543,31 +632,43 @@ char* campo_e25_15(char* destino, double v) {
     }
     if (magnitude >= bits_infinito) return campo_nao_finito(destino, 25, bits);
 
-    // 17 significant digits of the exact value, "d.dddddddddddddddde±xx".
-    // to_chars breaks exact ties to even where the rule wants them away from
-    // zero, but that never matters: an exact tie at the 18th digit of a
-    // double (m·5^k/10^k with k ≥ 2, divisible by 25) always leaves a 2 or a
-    // 7 as the 17th digit, and 2 or 3 truncate alike while 7 becomes 8 either
-    // way.
-    char b[32];
-    const auto r =
-        std::to_chars(b, b + sizeof b, std::bit_cast<double>(magnitude), std::chars_format::scientific, 16);
-    char digitos[17];
-    digitos[0] = b[0];
-    std::memcpy(digitos + 1, b + 2, 16);
-    int p = le_expoente(b + 19, r.ptr);
-    if (digitos[16] >= '5') soma_um(digitos, 16, p);
+    // The 16 digits as an integer from 10^15 to 10^16 - 1, and the exponent.
+    std::uint64_t d16 = 0;
+    int p = 0;
+    std::uint64_t d17 = 0;
+#if defined(__SIZEOF_INT128__)
+    const bool exato = dezessete_digitos_exatos(magnitude, d17, p);
+#else
+    const bool exato = false;
+#endif
+    if (!exato) {
+        // 17 significant digits of the exact value, "d.dddddddddddddddde±xx".
+        // to_chars breaks exact ties to even where the rule wants them away
+        // from zero, but that never matters: an exact tie at the 18th digit of
+        // a double (m·5^k/10^k with k ≥ 2, divisible by 25) always leaves a 2
+        // or a 7 as the 17th digit, and 2 or 3 truncate alike while 7 becomes
+        // 8 either way.
+        char b[32];
+        const auto r = std::to_chars(b, b + sizeof b, std::bit_cast<double>(magnitude),
+                                     std::chars_format::scientific, 16);
+        d17 = static_cast<std::uint64_t>(b[0] - '0');
+        for (int k = 2; k < 18; ++k)
+            d17 = d17 * 10 + static_cast<std::uint64_t>(b[k] - '0');
+        p = le_expoente(b + 19, r.ptr);
+    }
+    // The second rounding looks only at the 17th digit.
+    d16 = d17 / 10;
+    if (d17 % 10 >= 5 && ++d16 == 10000000000000000ull) {
+        d16 = 1000000000000000ull;
+        ++p;
+    }
 
     char* q = destino;
-    if (bits & bit_sinal) {
-        std::memcpy(q, "   -", 4);
-    } else {
-        std::memcpy(q, "    ", 4);
-    }
+    std::memcpy(q, (bits & bit_sinal) ? "   -" : "    ", 4);
     q += 4;
-    *q++ = digitos[0];
+    *q++ = static_cast<char>('0' + d16 / 1000000000000000ull);
     *q++ = '.';
-    std::memcpy(q, digitos + 1, 15);
+    digitos_fixos(q + 15, d16 % 1000000000000000ull, 15);
     q += 15;
     texto_expoente(q, p);
     return destino + 25;

@@ -168,7 +168,7 @@ void escreve_relatorio_malha(arquivo_saida& arq) {
 // rows that the current volume row touches are formatted once and kept, as
 // long as two rows fit in a small buffer; otherwise each point is formatted
 // where it is used.
-constexpr std::size_t limite_cache_contorno = std::size_t{8} << 20;
+constexpr std::size_t limite_cache_contorno = std::size_t{4} << 20;
 
 void escreve_contornos(arquivo_saida& arq) {
     const std::int64_t n_ksi = nvert_ksi;

@@ -14,6 +14,7 @@
 #include "solvers/solvers.hpp"
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 namespace solvers {
@@ -32,7 +33,8 @@ struct coeficientes {
     const double* asw;
 };
 
-// One vertex; w is the value of its west neighbour, already in a register.
+// One vertex v; w is the value of its west neighbour, already in a register.
+// The sum is accumulated strictly left to right, then one division.
 inline double atualiza(double* phi, const coeficientes& c, std::int64_t v, std::int64_t n_ksi, double w) {
     const std::int64_t n = v + n_ksi, s = v - n_ksi;
     const double soma = c.asw[v] * phi[s - 1] + c.as[v] * phi[s] + c.an[v] * phi[n] + c.anw[v] * phi[n - 1] +
@@ -42,34 +44,43 @@ inline double atualiza(double* phi, const coeficientes& c, std::int64_t v, std::
     return novo;
 }
 
-// Rows in flight. Each keeps its west value and its next column in registers.
+// The nine coefficients of a vertex side by side, in the order the sum uses
+// them: one stream instead of nine, and one pointer per row in flight.
+constexpr int coeficientes_por_vertice = 9;
+
+inline double atualiza_empacotado(double* p, const double* a, std::int64_t n_ksi, double w) {
+    const double soma = a[0] * p[-n_ksi - 1] + a[1] * p[-n_ksi] + a[2] * p[n_ksi] + a[3] * p[n_ksi - 1] +
+                        a[4] * w + a[5] * p[1] + a[6] * p[-n_ksi + 1] + a[7] * p[n_ksi + 1];
+    const double novo = soma / a[8];
+    *p = novo;
+    return novo;
+}
+
+// Rows in flight. Each keeps its west value in a register.
 constexpr int linhas_em_voo = 4;
 
-// K consecutive rows of the sweep sequence; inicio[r] is the vertex number of
-// column 2 of row r. m is the number of interior columns.
-template <int K>
-void faixa(double* phi, const coeficientes& c, std::int64_t n_ksi, std::int64_t m,
-           const std::int64_t (&inicio)[K]) {
-    double w[K];
-    for (int r = 0; r < K; ++r)
-        w[r] = phi[inicio[r] - 1];
+// K consecutive rows of the sweep order, row r two columns behind row r - 1,
+// over the m interior columns; atualiza_em(r, i, w) updates column i (from 0)
+// of row r and returns the new value.
+template <int K, class F>
+void faixa(std::int64_t m, double (&w)[K], F&& atualiza_em) {
     const std::int64_t passos = m + 2 * (K - 1);
     const std::int64_t pleno_de = 2 * (K - 1), pleno_ate = m;  // steps in which every row has a column
     std::int64_t t = 0;
     for (; t < std::min(pleno_de, passos); ++t) {
         for (int r = 0; r < K; ++r) {
             const std::int64_t i = t - 2 * r;
-            if (i >= 0 && i < m) w[r] = atualiza(phi, c, inicio[r] + i, n_ksi, w[r]);
+            if (i >= 0 && i < m) w[r] = atualiza_em(r, i, w[r]);
         }
     }
     for (; t < pleno_ate; ++t) {
         for (int r = 0; r < K; ++r)
-            w[r] = atualiza(phi, c, inicio[r] + t - 2 * r, n_ksi, w[r]);
+            w[r] = atualiza_em(r, t - 2 * r, w[r]);
     }
     for (; t < passos; ++t) {
         for (int r = 0; r < K; ++r) {
             const std::int64_t i = t - 2 * r;
-            if (i >= 0 && i < m) w[r] = atualiza(phi, c, inicio[r] + i, n_ksi, w[r]);
+            if (i >= 0 && i < m) w[r] = atualiza_em(r, i, w[r]);
         }
     }
 }
@@ -101,34 +112,76 @@ void gauss_seidel(double* phi, const double* ap, const double* ae, const double*
     const coeficientes c{ap, ae, aw, an, as, ane, anw, ase, asw};
     const std::int64_t grupo = varreduras_por_grupo(n_ksi, niter_solver);
 
-    // Within a group of g sweeps, the row j of sweep s (counted from 0) is
-    // taken in the order of j + 2s: each row then depends only on rows taken
-    // before it, at least two columns ahead, and rows of equal rank do not
-    // touch each other. Consecutive rows of that order go through the
-    // wavefront K at a time.
-    std::vector<std::int64_t> ordem;
-    ordem.reserve(static_cast<std::size_t>(linhas * grupo));
+    // Repacking reads and writes every coefficient once; it pays when the
+    // sweeps are several, and it is done only while the copy stays small.
+    constexpr std::int64_t limite_pacote = std::int64_t{8} << 20;
+    const std::int64_t bytes_pacote =
+        m * linhas * coeficientes_por_vertice * static_cast<std::int64_t>(sizeof(double));
+    const bool empacotar = niter_solver >= 4 && bytes_pacote <= limite_pacote;
+    static std::vector<double> pacote;  // scratch only, kept to spare the allocation at every call
+    if (empacotar) {
+        pacote.resize(static_cast<std::size_t>(m * linhas * coeficientes_por_vertice));
+        double* destino = pacote.data();
+        for (std::int64_t j = 2; j <= linhas + 1; ++j) {
+            for (std::int64_t i = 2; i <= m + 1; ++i) {
+                const std::int64_t v = (j - 1) * n_ksi + i;
+                const double a[coeficientes_por_vertice] = {asw[v], as[v],  an[v],  anw[v], aw[v],
+                                                            ae[v],  ase[v], ane[v], ap[v]};
+                std::copy(a, a + coeficientes_por_vertice, destino);
+                destino += coeficientes_por_vertice;
+            }
+        }
+    }
+
+    // K rows (their eta indices) through the wavefront.
+    auto faixa_de = [&]<int K>(const std::int64_t(&linha)[K]) {
+        double w[K];
+        std::int64_t inicio[K];
+        for (int r = 0; r < K; ++r) {
+            inicio[r] = (linha[r] - 1) * n_ksi + 2;
+            w[r] = phi[inicio[r] - 1];
+        }
+        if (empacotar) {
+            double* p[K];
+            const double* a[K];
+            for (int r = 0; r < K; ++r) {
+                p[r] = phi + inicio[r];
+                a[r] = pacote.data() + (linha[r] - 2) * m * coeficientes_por_vertice;
+            }
+            faixa<K>(m, w, [&](int r, std::int64_t i, double oeste) {
+                return atualiza_empacotado(p[r] + i, a[r] + i * coeficientes_por_vertice, n_ksi, oeste);
+            });
+        } else {
+            faixa<K>(m, w, [&](int r, std::int64_t i, double oeste) {
+                return atualiza(phi, c, inicio[r] + i, n_ksi, oeste);
+            });
+        }
+    };
+
+    // Within a group of g sweeps, row j of sweep s (counted from 0) is taken
+    // in the order of j + 2s: each row then depends only on rows taken before
+    // it, which are at least two columns ahead, and rows of equal rank do not
+    // touch each other. Group after group, the rows of that order go through
+    // the wavefront K at a time, the last few one by one.
+    std::int64_t pendentes[linhas_em_voo];
+    int n_pendentes = 0;
     for (std::int64_t feitas = 0; feitas < niter_solver; feitas += grupo) {
         const std::int64_t g = std::min<std::int64_t>(grupo, niter_solver - feitas);
-        ordem.clear();
         for (std::int64_t rank = 2; rank <= linhas + 1 + 2 * (g - 1); ++rank) {
             for (std::int64_t s = std::min(g - 1, (rank - 2) / 2); s >= 0; --s) {
                 const std::int64_t j = rank - 2 * s;
                 if (j > linhas + 1) break;
-                ordem.push_back((j - 1) * n_ksi + 2);
+                pendentes[n_pendentes++] = j;
+                if (n_pendentes == linhas_em_voo) {
+                    faixa_de(pendentes);
+                    n_pendentes = 0;
+                }
             }
         }
-        std::size_t k = 0;
-        for (; k + linhas_em_voo <= ordem.size(); k += linhas_em_voo) {
-            std::int64_t inicio[linhas_em_voo];
-            for (int r = 0; r < linhas_em_voo; ++r)
-                inicio[r] = ordem[k + static_cast<std::size_t>(r)];
-            faixa<linhas_em_voo>(phi, c, n_ksi, m, inicio);
-        }
-        for (; k < ordem.size(); ++k) {
-            const std::int64_t inicio[1] = {ordem[k]};
-            faixa<1>(phi, c, n_ksi, m, inicio);
-        }
+    }
+    for (int k = 0; k < n_pendentes; ++k) {
+        const std::int64_t uma[1] = {pendentes[k]};
+        faixa_de(uma);
     }
 }
 
