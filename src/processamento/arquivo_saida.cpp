@@ -24,7 +24,9 @@ std::string razao(int erro) {
 
 #if defined(_WIN32)
 int abre_sistema(const char* nome) {
-    return ::_open(nome, _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    // Binary, so the CR LF written are the bytes on disk; not inherited by the
+    // viewers, which are started with the caller's handles.
+    return ::_open(nome, _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 long long escreve_sistema(int fd, const char* p, std::size_t n) {
     const unsigned int parte = n > (1u << 30) ? (1u << 30) : static_cast<unsigned int>(n);
@@ -118,6 +120,10 @@ void escreve_bytes(arquivo_saida& arq, const char* dados, std::size_t n) {
         dados += parte;
         n -= parte;
     }
+}
+
+void descarrega_saida(arquivo_saida& arq) {
+    if (arq.fd >= 0) descarrega(arq);
 }
 
 void fecha_saida(arquivo_saida& arq) {

@@ -41,6 +41,10 @@ inline void escreve_bytes(arquivo_saida& arq, std::string_view texto) {
 char* reserva(arquivo_saida& arq, std::size_t n);
 void confirma(arquivo_saida& arq, std::size_t n);
 
+// Writes what is buffered, so that the file holds every line given so far.
+// Failure ends the run with the WRITE report naming the file.
+void descarrega_saida(arquivo_saida& arq);
+
 // Writes what is buffered and closes. Failure ends the run with the WRITE or
 // CLOSE report naming the file.
 void fecha_saida(arquivo_saida& arq);

@@ -265,8 +265,13 @@ void escreve_resultados() {
     arquivo_saida* abertos[3] = {&relatorio, &contorno, &volumes};
     confere_abertos_distintos(abertos);
 
+    // Each file is complete on disk before the next is touched: a full disk
+    // then stops the run in the file it happens in, and the files after it
+    // keep what they held.
     escreve_relatorio_malha(relatorio);
+    descarrega_saida(relatorio);
     escreve_contornos(contorno);
+    descarrega_saida(contorno);
     escreve_volumes(volumes);
 
     fecha_saida(relatorio);
