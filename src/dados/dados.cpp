@@ -29,6 +29,12 @@ void le_entradas() {
 
     arquivo_entrada arq;
     abre_entrada(arq, "entradas.txt");
+    le_valores_entradas(arq);
+    fecha_entrada(arq);
+}
+
+void le_valores_entradas(arquivo_entrada& arq) {
+    using namespace variaveis;
     // Without a name there is nothing to name the result files after.
     if (!le_texto(arq, nome_caso, comprimento_nome_caso)) {
         execucao::falha_es(execucao::codigo_nome_nulo, "READ", arq.nome, "case name given as a null value");
@@ -36,7 +42,6 @@ void le_entradas() {
     le_inteiro(arq, nvol_ksi);
     le_inteiro(arq, nvol_eta);
     le_inteiro(arq, tipo_malha);
-    fecha_entrada(arq);
 }
 
 void le_entrada_eq_elipticas() {
@@ -45,6 +50,12 @@ void le_entrada_eq_elipticas() {
 
     arquivo_entrada arq;
     abre_entrada(arq, "entrada_eq_elipticas.txt");
+    le_valores_eq_elipticas(arq);
+    fecha_entrada(arq);
+}
+
+void le_valores_eq_elipticas(arquivo_entrada& arq) {
+    using namespace variaveis;
     le_inteiro(arq, niter_solver);
     le_inteiro(arq, niter);
     double sem_uso = 0.0;  // the file keeps a line for it; it must still be a real
@@ -53,7 +64,6 @@ void le_entrada_eq_elipticas() {
     le_real(arq, deta);
     le_inteiro(arq, tipo_p);
     le_inteiro(arq, tipo_q);
-    fecha_entrada(arq);
 }
 
 }  // namespace dados

@@ -5,12 +5,24 @@
 #include <cstring>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <float.h>
 #include <io.h>
 #include <windows.h>
+#if defined(_MSC_VER)
+#include <xmmintrin.h>
+#endif
 #else
 #include <signal.h>
 #include <unistd.h>
+#endif
+
+// The result files depend on every rounding: on 32-bit x86 the doubles must
+// be computed in SSE2 registers, not in the x87 unit's extended precision,
+// or the files differ from those of every other build.
+#if (defined(__i386__) && !defined(__SSE2_MATH__)) || \
+    (defined(_MSC_VER) && defined(_M_IX86) && (!defined(_M_IX86_FP) || _M_IX86_FP < 2))
+#error "32-bit x86 needs SSE2 arithmetic for doubles: -msse2 -mfpmath=sse (g++, clang++) or /arch:SSE2 (MSVC)"
 #endif
 
 namespace execucao {
@@ -23,12 +35,29 @@ std::string relatorio(const erro_execucao& erro) {
            "\r\n";
 }
 
+namespace {
+
+// A result file is named after the case, so a report can carry bytes that
+// the user typed into the case file: a NUL, a lone CR, a terminal escape.
+// Those are shown as '?', so the report stays three plain lines and cannot
+// drive the terminal it is written to. Letters of ISO 8859-1 stay as they are.
+void acrescenta_visivel(std::string& destino, std::string_view texto) {
+    for (const char c : texto) {
+        const auto b = static_cast<unsigned char>(c);
+        destino += (b < 0x20 || b == 0x7f) ? '?' : c;
+    }
+}
+
+}  // namespace
+
 void falha_es(int codigo, std::string_view instrucao, std::string_view arquivo, std::string_view mensagem) {
     std::string inst(instrucao);
     inst += " (";
-    inst += arquivo;
+    acrescenta_visivel(inst, arquivo);
     inst += ')';
-    throw erro_execucao("F" + std::to_string(codigo), std::move(inst), std::string(mensagem));
+    std::string msg;
+    acrescenta_visivel(msg, mensagem);
+    throw erro_execucao("F" + std::to_string(codigo), std::move(inst), std::move(msg));
 }
 
 void falha_alocacao(std::string_view array, int codigo, std::string_view mensagem) {
@@ -41,6 +70,12 @@ void falha_alocacao(std::string_view array, int codigo, std::string_view mensage
 void escreve_relatorio(const erro_execucao& erro) {
     const std::string texto = relatorio(erro);
     std::fflush(stdout);
+#if defined(_WIN32)
+    // The C runtime opens stderr in text mode, which would put a second CR
+    // before the LF of every CR LF the report already has.
+    std::fflush(stderr);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::fwrite(texto.data(), 1, texto.size(), stderr);
     std::fflush(stderr);
 }
@@ -65,19 +100,42 @@ constexpr char relatorio_overflow[] =
     ExitProcess(1);
 }
 
+// The SSE control and status register as it was at the fault: its flag bits
+// (0 to 5) that are not masked (bits 7 to 12) name the fault.
+DWORD mxcsr_da_falha(const CONTEXT* contexto) {
+#if defined(_M_X64) || defined(__x86_64__)
+    return contexto->MxCsr;
+#elif defined(_M_IX86) || defined(__i386__)
+    // 32-bit: the FXSAVE area, where MXCSR sits at byte 24, when the system
+    // saved it; otherwise the register itself, whose flags are sticky.
+    if ((contexto->ContextFlags & CONTEXT_EXTENDED_REGISTERS) == CONTEXT_EXTENDED_REGISTERS) {
+        DWORD mxcsr = 0;
+        std::memcpy(&mxcsr, &contexto->ExtendedRegisters[24], sizeof mxcsr);
+        return mxcsr;
+    }
+#if defined(_MSC_VER)
+    return _mm_getcsr();
+#else
+    // stmxcsr itself: the intrinsic needs SSE code generation enabled.
+    DWORD mxcsr = 0;
+    __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
+    return mxcsr;
+#endif
+#else
+    (void)contexto;
+    return 0;  // no SSE: the fault is reported as invalid
+#endif
+}
+
 LONG CALLBACK trata_excecao(EXCEPTION_POINTERS* info) {
     DWORD codigo = info->ExceptionRecord->ExceptionCode;
+    // STATUS_FLOAT_MULTIPLE_FAULTS and STATUS_FLOAT_MULTIPLE_TRAPS: what a
+    // fault in SSE code raises on 32-bit Windows, which does not say which
+    // fault it was (64-bit Windows raises the specific codes).
     if (codigo == 0xC00002B4UL || codigo == 0xC00002B5UL) {
-        // "Multiple faults/traps" from SSE code: the saved MXCSR tells which.
-#if defined(_M_X64) || defined(__x86_64__)
-        DWORD mxcsr = info->ContextRecord->MxCsr;
-#else
-        DWORD mxcsr = *reinterpret_cast<DWORD*>(&info->ContextRecord->ExtendedRegisters[24]);
-#endif
-        DWORD ativos = mxcsr & 0x3F & ~((mxcsr >> 7) & 0x3F);
-        if (ativos & 0x01)
-            codigo = EXCEPTION_FLT_INVALID_OPERATION;
-        else if (ativos & 0x04)
+        const DWORD mxcsr = mxcsr_da_falha(info->ContextRecord);
+        const DWORD ativos = mxcsr & 0x3F & ~((mxcsr >> 7) & 0x3F);
+        if (ativos & 0x04)
             codigo = EXCEPTION_FLT_DIVIDE_BY_ZERO;
         else if (ativos & 0x08)
             codigo = EXCEPTION_FLT_OVERFLOW;
@@ -88,9 +146,13 @@ LONG CALLBACK trata_excecao(EXCEPTION_POINTERS* info) {
         case EXCEPTION_FLT_INVALID_OPERATION:
         case EXCEPTION_FLT_STACK_CHECK:
             termina_com(relatorio_invalido, sizeof relatorio_invalido - 1);
+        // Integer faults are reported as their floating-point kin, as the
+        // POSIX build does with FPE_INTDIV and FPE_INTOVF.
         case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+        case EXCEPTION_INT_DIVIDE_BY_ZERO:
             termina_com(relatorio_divisao, sizeof relatorio_divisao - 1);
         case EXCEPTION_FLT_OVERFLOW:
+        case EXCEPTION_INT_OVERFLOW:
             termina_com(relatorio_overflow, sizeof relatorio_overflow - 1);
         default:
             return EXCEPTION_CONTINUE_SEARCH;

@@ -62,7 +62,8 @@ class erro_execucao : public std::exception {
 std::string relatorio(const erro_execucao& erro);
 
 // Input/output failure: statement is OPEN, READ, WRITE or CLOSE; the report
-// names the file in parentheses after it.
+// names the file in parentheses after it. Control characters in the file
+// name or the message are shown as '?'.
 [[noreturn]] void falha_es(int codigo, std::string_view instrucao, std::string_view arquivo,
                            std::string_view mensagem);
 
