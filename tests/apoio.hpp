@@ -49,3 +49,12 @@ resultado_execucao executa_malhas(const std::filesystem::path& pasta,
 std::string relatorio(const std::string& codigo, const std::string& instrucao, const std::string& mensagem);
 
 }  // namespace apoio
+
+#if defined(_WIN32)
+// The POSIX calls by which the tests change their own environment. They set
+// the variable both in the C runtime's copy (getenv) and in the process
+// environment that GetEnvironmentVariableA reads and child processes
+// inherit; an empty value stays a variable with an empty value.
+int setenv(const char* nome, const char* valor, int substitui);
+int unsetenv(const char* nome);
+#endif

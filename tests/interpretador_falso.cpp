@@ -1,19 +1,70 @@
 // Stand-in for the command interpreter in the launcher tests. It appends one
 // line per start to the file named by MALHAS_LOG: its arguments after the
 // program name, separated by a bar. The exit code comes from MALHAS_SAIDA
-// (0 when unset).
+// (0 when unset). With MALHAS_ESPERA_MS it first sleeps that many
+// milliseconds, like an editor the user keeps open.
+//
+// On Windows a program receives one command line, not an argument list:
+// "<interpreter> /c <command>". cmd.exe takes everything after "/c " as the
+// command, so the stand-in logs that text as it stands rather than the C
+// runtime's split of it; the log line then reads "/c|<command>" on every
+// platform, and a changed blank or quote in the command shows.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace {
+
+#if defined(_WIN32)
+std::string argumentos(int, char**) {
+    const char* c = GetCommandLineA();
+    // The program name: quoted, or up to the first blank.
+    if (*c == '"') {
+        ++c;
+        while (*c != '\0' && *c != '"')
+            ++c;
+        if (*c == '"') ++c;
+    } else {
+        while (*c != '\0' && *c != ' ' && *c != '\t')
+            ++c;
+    }
+    while (*c == ' ' || *c == '\t')
+        ++c;
+    std::string resto(c);
+    if (resto.rfind("/c ", 0) == 0) resto[2] = '|';
+    return resto;
+}
+#else
+std::string argumentos(int argc, char** argv) {
+    std::string s;
+    for (int k = 1; k < argc; ++k) {
+        if (k > 1) s += '|';
+        s += argv[k];
+    }
+    return s;
+}
+#endif
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (const char* espera = std::getenv("MALHAS_ESPERA_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(espera)));
     if (const char* log = std::getenv("MALHAS_LOG")) {
         if (std::FILE* f = std::fopen(log, "ab")) {
-            for (int k = 1; k < argc; ++k)
-                std::fprintf(f, "%s%s", k > 1 ? "|" : "", argv[k]);
-            std::fputc('\n', f);
+            const std::string linha = argumentos(argc, argv) + "\n";
+            std::fwrite(linha.data(), 1, linha.size(), f);
             std::fclose(f);
         }
     }
+    // strtoll, not atoi: Windows exit codes are 32 bits wide, and the tests
+    // give codes beyond the 8 bits a POSIX parent sees.
     const char* saida = std::getenv("MALHAS_SAIDA");
-    return saida ? std::atoi(saida) : 0;
+    return saida ? static_cast<int>(static_cast<unsigned int>(std::strtoll(saida, nullptr, 0))) : 0;
 }

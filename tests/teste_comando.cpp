@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "apoio.hpp"
 #include "dados/executa_comando.hpp"
@@ -71,10 +72,27 @@ TEST(Comando, InterpretadorDeComspecRecebeBarraCEOComando) {
 TEST(Comando, CodigoDeSaidaDoInterpretadorVolta) {
     pasta_temporaria p;
     variavel comspec("COMSPEC", MALHAS_INTERPRETADOR_FALSO), registro("MALHAS_LOG", (p / "log").string());
-    for (int codigo : {0, 1, 3, 77}) {
+    // A Windows exit code is 32 bits wide and comes back whole (0xC0000005
+    // is what a crashed program leaves); a POSIX parent sees 8 bits only.
+    std::vector<std::int32_t> codigos = {0, 1, 3, 77};
+#if defined(_WIN32)
+    codigos.insert(codigos.end(), {300, 70000, static_cast<std::int32_t>(0xC0000005u)});
+#endif
+    for (std::int32_t codigo : codigos) {
         variavel saida("MALHAS_SAIDA", std::to_string(codigo));
         EXPECT_EQ(executa("notepad x.txt"), codigo);
     }
+}
+
+TEST(Comando, EsperaOInterpretadorTerminar) {
+    // The stand-in sleeps before it logs: a launcher that returned before the
+    // command ended would find no log yet.
+    pasta_temporaria p;
+    const std::string log = (p / "log").string();
+    variavel comspec("COMSPEC", MALHAS_INTERPRETADOR_FALSO), registro("MALHAS_LOG", log),
+        espera("MALHAS_ESPERA_MS", "300"), saida("MALHAS_SAIDA", "4");
+    EXPECT_EQ(executa("notepad entradas.txt"), 4);
+    EXPECT_EQ(le_arquivo(log), "/c|notepad entradas.txt\n");
 }
 
 TEST(Comando, NadaRodaQuandoOInterpretadorNaoPodeSerIniciado) {
@@ -92,6 +110,21 @@ TEST(Comando, NadaRodaQuandoOInterpretadorNaoPodeSerIniciado) {
     }
 }
 
+#if defined(_WIN32)
+TEST(Comando, SemComspecCmdExeRodaOComando) {
+    // cmd.exe itself, on a command that starts no program: "exit n" ends the
+    // interpreter with code n.
+    const char* antigo = std::getenv("COMSPEC");
+    const std::string guardado = antigo ? antigo : "";
+    ::unsetenv("COMSPEC");
+    EXPECT_EQ(executa("exit 7"), 7);
+    {
+        variavel vazio("COMSPEC", "");  // empty counts as unset
+        EXPECT_EQ(executa("exit 300   "), 300);
+    }
+    if (antigo) ::setenv("COMSPEC", guardado.c_str(), 1);
+}
+#else
 TEST(Comando, SemComspecOShellDaPlataformaRodaOComando) {
     pasta_temporaria p;
     std::filesystem::create_directory(p / "bin");
@@ -113,6 +146,7 @@ TEST(Comando, SemComspecOShellDaPlataformaRodaOComando) {
     if (antigo) ::setenv("COMSPEC", guardado.c_str(), 1);
     EXPECT_EQ(le_arquivo(p / "log"), "caso|1.txt|\nentradas.txt|\n");
 }
+#endif
 
 TEST(Comando, NomesComunsFicamComoEstaoOsOutrosSaoCitados) {
     struct caso {
@@ -140,7 +174,12 @@ TEST(Comando, NomesComunsFicamComoEstaoOsOutrosSaoCitados) {
         const char* antigo = std::getenv("COMSPEC");
         const std::string guardado = antigo ? antigo : "";
         ::unsetenv("COMSPEC");
+#if defined(_WIN32)
+        // Without COMSPEC Windows still runs cmd.exe.
+        EXPECT_EQ(dados::nome_para_comando(c.nome), c.para_cmd);
+#else
         EXPECT_EQ(dados::nome_para_comando(c.nome), c.para_sh);
+#endif
         if (antigo) ::setenv("COMSPEC", guardado.c_str(), 1);
     }
 }

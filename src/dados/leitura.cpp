@@ -320,7 +320,9 @@ void abre_entrada(arquivo_entrada& arq, const std::string& nome) {
     arq.posicao = 0;
     arq.esgotado = false;
 #if defined(_WIN32)
-    arq.fd = ::_open(nome.c_str(), _O_RDONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    // Binary: the reader handles CR LF itself. Not inherited, like O_CLOEXEC:
+    // the editor and viewers are started with the caller's handles.
+    arq.fd = ::_open(nome.c_str(), _O_RDONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 #else
     // O_CREAT asks for no write access: an existing read-only file opens as
     // any other, and a missing one is left behind empty.
