@@ -177,23 +177,28 @@ std::string le_fd_inteiro(int fd) {
 }
 }  // namespace
 
-resultado_execucao executa(const std::string& programa, const std::filesystem::path& pasta,
-                           const std::map<std::string, std::string>& ambiente) {
+std::vector<std::string> ambiente_com(const std::map<std::string, std::string>& mudancas) {
     std::map<std::string, std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string s(*e);
         const auto igual = s.find('=');
         if (igual != std::string::npos) env[s.substr(0, igual)] = s.substr(igual + 1);
     }
-    for (const auto& [k, v] : ambiente) {
+    for (const auto& [k, v] : mudancas) {
         if (v.empty())
             env.erase(k);
         else
             env[k] = v;
     }
-    std::vector<std::string> env_textos;
+    std::vector<std::string> textos;
     for (const auto& [k, v] : env)
-        env_textos.push_back(k + "=" + v);
+        textos.push_back(k + "=" + v);
+    return textos;
+}
+
+resultado_execucao executa(const std::string& programa, const std::filesystem::path& pasta,
+                           const std::map<std::string, std::string>& ambiente) {
+    std::vector<std::string> env_textos = ambiente_com(ambiente);
     std::vector<char*> envp;
     for (auto& s : env_textos)
         envp.push_back(s.data());

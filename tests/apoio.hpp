@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace apoio {
 
@@ -33,6 +34,12 @@ struct resultado_execucao {
     std::string saida;  // standard output
     std::string erro;   // standard error
 };
+
+#if !defined(_WIN32)
+// This process's environment with the changes applied (an empty value removes
+// the variable), as "NAME=value" texts for a child process.
+std::vector<std::string> ambiente_com(const std::map<std::string, std::string>& mudancas);
+#endif
 
 // Runs the program in the folder with the given environment changes (an
 // empty value removes the variable) and standard input from /dev/null.

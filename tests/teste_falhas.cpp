@@ -54,21 +54,7 @@ apoio::resultado_execucao executa_limitado(const pasta_temporaria& p, const limi
                                            std::map<std::string, std::string> ambiente = {}) {
     if (!ambiente.count("COMSPEC")) ambiente["COMSPEC"] = MALHAS_INTERPRETADOR_FALSO;
     if (!ambiente.count("MALHAS_LOG")) ambiente["MALHAS_LOG"] = (p / "comandos.log").string();
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string s(*e);
-        const auto igual = s.find('=');
-        if (igual != std::string::npos) env[s.substr(0, igual)] = s.substr(igual + 1);
-    }
-    for (const auto& [k, v] : ambiente) {
-        if (v.empty())
-            env.erase(k);
-        else
-            env[k] = v;
-    }
-    std::vector<std::string> textos;
-    for (const auto& [k, v] : env)
-        textos.push_back(k + "=" + v);
+    std::vector<std::string> textos = apoio::ambiente_com(ambiente);
     std::vector<char*> envp;
     for (auto& s : textos)
         envp.push_back(s.data());
