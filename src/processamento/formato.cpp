@@ -214,15 +214,43 @@ void le_lista(leitor& l, bool externa) {
 constexpr std::uint64_t bit_sinal = std::uint64_t{1} << 63;
 constexpr std::uint64_t bits_infinito = 0x7FF0000000000000;
 
-// Writes the decimal digits of |v| (v may be the most negative value) so that
-// they end just before fim_texto; returns where they start.
-char* digitos_inteiro(char* fim_texto, std::int32_t v) {
-    std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-    do {
-        *--fim_texto = static_cast<char>('0' + m % 10);
-        m /= 10;
-    } while (m != 0);
-    return fim_texto;
+// "00" to "99": two digits per division halves the divisions of a field.
+constexpr std::array<char, 200> pares_de_digitos = [] {
+    std::array<char, 200> t{};
+    for (int k = 0; k < 100; ++k) {
+        t[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+        t[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+    }
+    return t;
+}();
+
+// Writes the decimal digits of m so that they end just before fim; returns
+// where they start.
+char* digitos_sem_sinal(char* fim, std::uint64_t m) {
+    while (m >= 100) {
+        const auto par = static_cast<std::size_t>(m % 100) * 2;
+        m /= 100;
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[par], 2);
+    }
+    if (m >= 10) {
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[static_cast<std::size_t>(m) * 2], 2);
+    } else {
+        *--fim = static_cast<char>('0' + m);
+    }
+    return fim;
+}
+
+// Exactly n decimal digits of m (zero-padded on the left), ending before fim.
+void digitos_fixos(char* fim, std::uint64_t m, int n) {
+    for (; n >= 2; n -= 2) {
+        const auto par = static_cast<std::size_t>(m % 100) * 2;
+        m /= 100;
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[par], 2);
+    }
+    if (n == 1) *--fim = static_cast<char>('0' + m % 10);
 }
 
 // Right-justifies the n bytes of texto in a field of largura bytes, or fills
@@ -374,7 +402,8 @@ void acrescenta_inteiro(std::string& s, std::int32_t v, int largura) {
         return;
     }
     char texto[12];
-    char* c = digitos_inteiro(texto + sizeof texto, v);
+    const std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    char* c = digitos_sem_sinal(texto + sizeof texto, m);
     if (v < 0) *--c = '-';
     justifica(s.data() + inicio, largura, c, static_cast<std::size_t>(texto + sizeof texto - c));
 }
@@ -524,45 +553,6 @@ void escreve_linha_branca(arquivo_saida& arq) {
 }
 
 namespace {
-
-// "00" to "99": two digits per division halves the divisions of a field.
-constexpr std::array<char, 200> pares_de_digitos = [] {
-    std::array<char, 200> t{};
-    for (int k = 0; k < 100; ++k) {
-        t[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
-        t[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
-    }
-    return t;
-}();
-
-// Writes the decimal digits of m so that they end just before fim; returns
-// where they start.
-char* digitos_sem_sinal(char* fim, std::uint64_t m) {
-    while (m >= 100) {
-        const auto par = static_cast<std::size_t>(m % 100) * 2;
-        m /= 100;
-        fim -= 2;
-        std::memcpy(fim, &pares_de_digitos[par], 2);
-    }
-    if (m >= 10) {
-        fim -= 2;
-        std::memcpy(fim, &pares_de_digitos[static_cast<std::size_t>(m) * 2], 2);
-    } else {
-        *--fim = static_cast<char>('0' + m);
-    }
-    return fim;
-}
-
-// Exactly n decimal digits of m (zero-padded on the left), ending before fim.
-void digitos_fixos(char* fim, std::uint64_t m, int n) {
-    for (; n >= 2; n -= 2) {
-        const auto par = static_cast<std::size_t>(m % 100) * 2;
-        m /= 100;
-        fim -= 2;
-        std::memcpy(fim, &pares_de_digitos[par], 2);
-    }
-    if (n == 1) *--fim = static_cast<char>('0' + m % 10);
-}
 
 #if defined(__SIZEOF_INT128__)
 constexpr std::array<std::uint64_t, 20> potencias_de_10 = [] {
