@@ -22,7 +22,7 @@ if [ "${#faltam[@]}" -gt 0 ]; then
 fi
 
 # The sanitizer suite, in its own build folder beside the normal build.
-CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMALHAS_TESTES=ON \
+CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
     -DMALHAS_SANITIZADORES=ON
 cmake --build build-asan -j2
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -31,7 +31,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 # The fuzz target, run on a scratch copy of the seed corpus so the checked-in
 # corpus only changes by hand. A finding is written to build-fuzz/achados/
 # and ends the run with a nonzero status.
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMALHAS_TESTES=OFF \
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
     -DMALHAS_SANITIZADORES=ON -DMALHAS_FUZZ=ON
 cmake --build build-fuzz -j2 --target fuzz_leitura
 rm -rf build-fuzz/trabalho build-fuzz/achados

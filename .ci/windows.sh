@@ -65,7 +65,7 @@ echo "== Wine prefix ready after $((SECONDS - inicio)) s"
 
 # --- The Linux program the Windows results are compared with ---------------
 if [ ! -x build/malhas_segmentos ]; then
-    cmake -S . -B build -DMALHAS_TESTES=ON
+    cmake -S . -B build -DBUILD_TESTING=ON
     cmake --build build -j2 --target malhas_segmentos
 fi
 
@@ -73,7 +73,7 @@ fi
 # The test discovery starts each test program under Wine during the build.
 for alvo in win32:mingw-i686 win64:mingw-x86_64; do
     pasta=build-${alvo%%:*}
-    cmake -S . -B "$pasta" --toolchain "cmake/${alvo#*:}.cmake" -DMALHAS_TESTES=ON
+    cmake -S . -B "$pasta" --toolchain "cmake/${alvo#*:}.cmake" -DBUILD_TESTING=ON
     timeout 1800 cmake --build "$pasta" -j2
 done
 for pasta in build-win32 build-win64; do

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "processamento/campos.hpp"
 #include "processamento/formato.hpp"
 #include "solvers/solvers.hpp"
 #include "varredura_simples.hpp"

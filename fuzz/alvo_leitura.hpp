@@ -19,7 +19,8 @@
 
 #include "dados/dados.hpp"
 #include "dados/leitura.hpp"
-#include "malhas_segmentos/execucao.hpp"
+#include "tempo_execucao/armadilhas.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace alvo_leitura {
@@ -106,7 +107,7 @@ inline std::string le(const std::uint8_t* dados, std::size_t n) {
             falha = sequencia_livre(arq, programa, comprimento_texto);
         }
         dados::fecha_entrada(arq);
-    } catch (const execucao::erro_execucao& erro) {
+    } catch (const tempo_execucao::erro_execucao& erro) {
         if (erro.instrucao() != std::string("READ (") + nome_entrada + ")") {
             falha = "unexpected statement: " + erro.instrucao();
         } else if (erro.codigo().size() != 4 || erro.codigo().compare(0, 2, "F2") != 0) {

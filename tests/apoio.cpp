@@ -1,14 +1,9 @@
 #include "apoio.hpp"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-extern char** environ;
-#endif
+#include "coef/coef.hpp"
+#include "metricas/metricas.hpp"
+#include "solvers/solvers.hpp"
+#include "variaveis/variaveis.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -22,16 +17,6 @@ extern char** environ;
 #include <vector>
 
 namespace apoio {
-
-namespace {
-unsigned long identificador_processo() {
-#if defined(_WIN32)
-    return GetCurrentProcessId();
-#else
-    return static_cast<unsigned long>(::getpid());
-#endif
-}
-}  // namespace
 
 pasta_temporaria::pasta_temporaria() {
     static std::atomic<unsigned> contador{0};
@@ -73,169 +58,6 @@ bool existe(const std::filesystem::path& p) {
     return std::filesystem::exists(std::filesystem::symlink_status(p, ec));
 }
 
-#if defined(_WIN32)
-
-namespace {
-
-// Windows compares variable names without regard to case, and CreateProcess
-// wants the block sorted that way.
-struct menor_sem_caixa {
-    bool operator()(const std::string& a, const std::string& b) const {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return std::toupper(static_cast<unsigned char>(x)) < std::toupper(static_cast<unsigned char>(y));
-        });
-    }
-};
-
-HANDLE abre_herdavel(const std::string& nome, DWORD acesso, DWORD disposicao) {
-    SECURITY_ATTRIBUTES sa{};
-    sa.nLength = sizeof sa;
-    sa.bInheritHandle = TRUE;
-    return CreateFileA(nome.c_str(), acesso, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposicao,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-}  // namespace
-
-resultado_execucao executa(const std::string& programa, const std::filesystem::path& pasta,
-                           const std::map<std::string, std::string>& ambiente) {
-    // The names of the "=C:" entries (current folder per drive) start with
-    // '=', so the separator is looked for after the first character.
-    std::map<std::string, std::string, menor_sem_caixa> env;
-    if (char* bloco = GetEnvironmentStringsA()) {
-        for (const char* e = bloco; *e; e += std::strlen(e) + 1) {
-            const std::string s(e);
-            const auto igual = s.find('=', 1);
-            if (igual != std::string::npos) env[s.substr(0, igual)] = s.substr(igual + 1);
-        }
-        FreeEnvironmentStringsA(bloco);
-    }
-    for (const auto& [k, v] : ambiente) {
-        if (v.empty())
-            env.erase(k);
-        else
-            env[k] = v;
-    }
-    std::string bloco;
-    for (const auto& [k, v] : env) {
-        bloco += k + "=" + v;
-        bloco.push_back('\0');
-    }
-    bloco.push_back('\0');
-
-    // Output goes through files, not pipes, so a chatty child cannot block.
-    const std::string saida_p = (pasta / ".saida_teste").string(), erro_p = (pasta / ".erro_teste").string();
-    HANDLE entrada = abre_herdavel("NUL", GENERIC_READ, OPEN_EXISTING);
-    HANDLE saida = abre_herdavel(saida_p, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE erro = abre_herdavel(erro_p, GENERIC_WRITE, CREATE_ALWAYS);
-    if (entrada == INVALID_HANDLE_VALUE || saida == INVALID_HANDLE_VALUE || erro == INVALID_HANDLE_VALUE)
-        throw std::runtime_error("cannot open the standard streams for " + programa);
-
-    STARTUPINFOA inicio{};
-    inicio.cb = sizeof inicio;
-    inicio.dwFlags = STARTF_USESTDHANDLES;
-    inicio.hStdInput = entrada;
-    inicio.hStdOutput = saida;
-    inicio.hStdError = erro;
-    PROCESS_INFORMATION processo{};
-    std::string linha = "\"" + programa + "\"";
-    const std::string diretorio = pasta.string();
-    const BOOL criado = CreateProcessA(nullptr, linha.data(), nullptr, nullptr, TRUE, 0, bloco.data(),
-                                       diretorio.c_str(), &inicio, &processo);
-    CloseHandle(entrada);
-    CloseHandle(saida);
-    CloseHandle(erro);
-    if (!criado) throw std::runtime_error("cannot start " + programa);
-    CloseHandle(processo.hThread);
-    WaitForSingleObject(processo.hProcess, INFINITE);
-    DWORD codigo = 0;
-    GetExitCodeProcess(processo.hProcess, &codigo);
-    CloseHandle(processo.hProcess);
-
-    // The whole exit code: Windows exit codes are 32 bits wide.
-    resultado_execucao res;
-    res.status = static_cast<int>(codigo);
-    res.saida = le_arquivo(saida_p);
-    res.erro = le_arquivo(erro_p);
-    std::filesystem::remove(saida_p);
-    std::filesystem::remove(erro_p);
-    return res;
-}
-
-#else
-
-namespace {
-std::string le_fd_inteiro(int fd) {
-    std::string s;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        s.append(buf, static_cast<std::size_t>(n));
-    }
-    return s;
-}
-}  // namespace
-
-std::vector<std::string> ambiente_com(const std::map<std::string, std::string>& mudancas) {
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string s(*e);
-        const auto igual = s.find('=');
-        if (igual != std::string::npos) env[s.substr(0, igual)] = s.substr(igual + 1);
-    }
-    for (const auto& [k, v] : mudancas) {
-        if (v.empty())
-            env.erase(k);
-        else
-            env[k] = v;
-    }
-    std::vector<std::string> textos;
-    for (const auto& [k, v] : env)
-        textos.push_back(k + "=" + v);
-    return textos;
-}
-
-resultado_execucao executa(const std::string& programa, const std::filesystem::path& pasta,
-                           const std::map<std::string, std::string>& ambiente) {
-    std::vector<std::string> env_textos = ambiente_com(ambiente);
-    std::vector<char*> envp;
-    for (auto& s : env_textos)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
-
-    // Output goes through files, not pipes, so a chatty child cannot block.
-    const std::string saida_p = (pasta / ".saida_teste").string(), erro_p = (pasta / ".erro_teste").string();
-    posix_spawn_file_actions_t acoes;
-    posix_spawn_file_actions_init(&acoes);
-    posix_spawn_file_actions_addopen(&acoes, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&acoes, 1, saida_p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&acoes, 2, erro_p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&acoes, pasta.c_str());
-    std::string prog = programa;
-    char* argv[] = {prog.data(), nullptr};
-    pid_t pid = -1;
-    const int r = posix_spawn(&pid, prog.c_str(), &acoes, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&acoes);
-    if (r != 0) throw std::runtime_error("cannot start " + programa);
-    int st = 0;
-    while (::waitpid(pid, &st, 0) < 0) {
-    }
-    resultado_execucao res;
-    if (WIFEXITED(st)) res.status = WEXITSTATUS(st);
-    if (WIFSIGNALED(st)) res.sinal = WTERMSIG(st);
-    const int fs = ::open(saida_p.c_str(), O_RDONLY), fe = ::open(erro_p.c_str(), O_RDONLY);
-    res.saida = le_fd_inteiro(fs);
-    res.erro = le_fd_inteiro(fe);
-    ::close(fs);
-    ::close(fe);
-    ::unlink(saida_p.c_str());
-    ::unlink(erro_p.c_str());
-    return res;
-}
-
-#endif
-
 resultado_execucao executa_malhas(const std::filesystem::path& pasta,
                                   std::map<std::string, std::string> ambiente) {
     if (!ambiente.count("COMSPEC")) ambiente["COMSPEC"] = MALHAS_INTERPRETADOR_FALSO;
@@ -247,20 +69,54 @@ std::string relatorio(const std::string& codigo, const std::string& instrucao, c
     return "\r\nrun-time error " + codigo + ": " + instrucao + "\r\n- " + mensagem + "\r\n";
 }
 
+variavel_ambiente::variavel_ambiente(const char* nome, const std::optional<std::string>& valor)
+    : nome_(nome) {
+    if (const char* v = std::getenv(nome)) antigo_ = v;
+    define_variavel(nome, valor);
+}
+
+variavel_ambiente::~variavel_ambiente() {
+    define_variavel(nome_, antigo_);
+}
+
+std::string texto_entradas(const std::string& nome, long nvol_ksi, long nvol_eta, int tipo_malha) {
+    return nome + "\r\n" + std::to_string(nvol_ksi) + "\r\n" + std::to_string(nvol_eta) + "\r\n" +
+           std::to_string(tipo_malha) + "\r\n";
+}
+
+void grava_entradas(const std::filesystem::path& pasta, const std::string& nome, long nvol_ksi, long nvol_eta,
+                    int tipo_malha, const std::optional<std::string>& parametros) {
+    grava_arquivo(pasta / "entradas.txt", texto_entradas(nome, nvol_ksi, nvol_eta, tipo_malha));
+    if (parametros) grava_arquivo(pasta / "entrada_eq_elipticas.txt", *parametros);
+}
+
+std::string texto_parametros(int niter_solver, int niter, const std::string& dksi, const std::string& deta,
+                             int tipo_p, int tipo_q) {
+    return std::to_string(niter_solver) + "\n" + std::to_string(niter) + "\n0.001\n" + dksi + "\n" + deta +
+           "\n" + std::to_string(tipo_p) + "\n" + std::to_string(tipo_q) + "\n";
+}
+
+std::string nome_preenchido(const std::string& nome) {
+    return nome + std::string(nome.size() < 100 ? 100 - nome.size() : 0, ' ');
+}
+
+void prepara_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta) {
+    variaveis::reinicia();
+    variaveis::nvol_ksi = nvol_ksi;
+    variaveis::nvol_eta = nvol_eta;
+    variaveis::deriva_tamanhos();
+    variaveis::aloca_malha();
+}
+
+void suaviza_malha(std::int32_t niter, std::int32_t niter_solver) {
+    using namespace variaveis;
+    for (std::int32_t k = 0; k < niter; ++k) {
+        metricas::calcula_metricas();
+        coef::zera_fontes();
+        coef::calcula_coef();
+        solvers::gauss_seidel(x, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver);
+        solvers::gauss_seidel(y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver);
+    }
+}
+
 }  // namespace apoio
-
-#if defined(_WIN32)
-int setenv(const char* nome, const char* valor, int substitui) {
-    if (!substitui && std::getenv(nome) != nullptr) return 0;
-    // _putenv_s removes the variable for an empty value; the process
-    // environment then gets the empty value itself.
-    _putenv_s(nome, valor);
-    return SetEnvironmentVariableA(nome, valor) ? 0 : -1;
-}
-
-int unsetenv(const char* nome) {
-    _putenv_s(nome, "");
-    SetEnvironmentVariableA(nome, nullptr);
-    return 0;
-}
-#endif

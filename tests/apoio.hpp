@@ -1,13 +1,21 @@
 // Helpers shared by the tests: scratch folders, whole-file reads and writes,
-// and runs of the real executable.
+// environment guards, case files, runs of the real executable and mesh
+// preparation.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace apoio {
+
+// Whether the suite runs on Windows, for the few expectations that differ.
+inline constexpr bool em_windows = MALHAS_EM_WINDOWS != 0;
+
+unsigned long identificador_processo();
 
 // A fresh empty folder under the system's temporary folder, removed with
 // everything in it when the object goes.
@@ -35,11 +43,9 @@ struct resultado_execucao {
     std::string erro;   // standard error
 };
 
-#if !defined(_WIN32)
 // This process's environment with the changes applied (an empty value removes
-// the variable), as "NAME=value" texts for a child process.
+// the variable), as "NAME=value" texts for a child process (POSIX only).
 std::vector<std::string> ambiente_com(const std::map<std::string, std::string>& mudancas);
-#endif
 
 // Runs the program in the folder with the given environment changes (an
 // empty value removes the variable) and standard input from /dev/null.
@@ -55,13 +61,42 @@ resultado_execucao executa_malhas(const std::filesystem::path& pasta,
 // The run-time error report as the program writes it.
 std::string relatorio(const std::string& codigo, const std::string& instrucao, const std::string& mensagem);
 
-}  // namespace apoio
+// Sets (or, for nullopt, removes) an environment variable of this process
+// for the life of the object, where the C runtime (getenv), the process
+// environment and child processes all see it.
+class variavel_ambiente {
+  public:
+    variavel_ambiente(const char* nome, const std::optional<std::string>& valor);
+    ~variavel_ambiente();
+    variavel_ambiente(const variavel_ambiente&) = delete;
+    variavel_ambiente& operator=(const variavel_ambiente&) = delete;
 
-#if defined(_WIN32)
-// The POSIX calls by which the tests change their own environment. They set
-// the variable both in the C runtime's copy (getenv) and in the process
-// environment that GetEnvironmentVariableA reads and child processes
-// inherit; an empty value stays a variable with an empty value.
-int setenv(const char* nome, const char* valor, int substitui);
-int unsetenv(const char* nome);
-#endif
+  private:
+    const char* nome_;
+    std::optional<std::string> antigo_;
+};
+void define_variavel(const char* nome, const std::optional<std::string>& valor);
+
+// The case file of a run, lines ended by CR LF, and writing it (with the
+// parameter file when parametros is given) into the folder.
+std::string texto_entradas(const std::string& nome, long nvol_ksi, long nvol_eta, int tipo_malha);
+void grava_entradas(const std::filesystem::path& pasta, const std::string& nome, long nvol_ksi, long nvol_eta,
+                    int tipo_malha, const std::optional<std::string>& parametros = std::nullopt);
+
+// The seven lines of a parameter file (LF line ends).
+std::string texto_parametros(int niter_solver, int niter, const std::string& dksi = "1.0",
+                             const std::string& deta = "1.0", int tipo_p = 1, int tipo_q = 1);
+
+// A case name as nome_caso holds it: padded with blanks to 100 characters.
+std::string nome_preenchido(const std::string& nome);
+
+// The shared state of a fresh run with the given volume counts: sizes
+// derived and y, vert_vol and x allocated (not yet filled).
+void prepara_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta);
+
+// The outer iterations of the elliptic smoothing as the run driver makes
+// them, on the mesh in the shared state, with the parameters already set and
+// the work arrays allocated.
+void suaviza_malha(std::int32_t niter, std::int32_t niter_solver);
+
+}  // namespace apoio

@@ -17,7 +17,7 @@ fi
 declare -A compiladores=([gcc-O0]="g++|-O0" [gcc-O2]="g++|-O2" [clang-O2]="clang++|-O2")
 for nome in "${!compiladores[@]}"; do
     IFS='|' read -r cxx nivel <<<"${compiladores[$nome]}"
-    cmake -S "$fonte" -B "$trabalho/build-$nome" -DCMAKE_BUILD_TYPE=None -DMALHAS_TESTES=OFF \
+    cmake -S "$fonte" -B "$trabalho/build-$nome" -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF \
         -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$nivel" >/dev/null
     cmake --build "$trabalho/build-$nome" -j2 --target malhas_segmentos >/dev/null
 done

@@ -15,43 +15,9 @@
 #include <string>
 #include <thread>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
-namespace {
-
-#if defined(_WIN32)
-std::string argumentos(int, char**) {
-    const char* c = GetCommandLineA();
-    // The program name: quoted, or up to the first blank.
-    if (*c == '"') {
-        ++c;
-        while (*c != '\0' && *c != '"')
-            ++c;
-        if (*c == '"') ++c;
-    } else {
-        while (*c != '\0' && *c != ' ' && *c != '\t')
-            ++c;
-    }
-    while (*c == ' ' || *c == '\t')
-        ++c;
-    std::string resto(c);
-    if (resto.rfind("/c ", 0) == 0) resto[2] = '|';
-    return resto;
-}
-#else
-std::string argumentos(int argc, char** argv) {
-    std::string s;
-    for (int k = 1; k < argc; ++k) {
-        if (k > 1) s += '|';
-        s += argv[k];
-    }
-    return s;
-}
-#endif
-
-}  // namespace
+// The command line after the program name, as the log shows it: one file per
+// platform.
+std::string argumentos(int argc, char** argv);
 
 int main(int argc, char** argv) {
     if (const char* espera = std::getenv("MALHAS_ESPERA_MS"))

@@ -1,7 +1,6 @@
 // The command launcher, seen by a stand-in interpreter and by stand-in
 // programs on PATH; and the quoting of file names in viewer commands.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <string>
@@ -15,25 +14,7 @@ namespace {
 using apoio::le_arquivo;
 using apoio::pasta_temporaria;
 
-// Sets an environment variable for the life of the object.
-class variavel {
-  public:
-    variavel(const char* nome, const std::string& valor) : nome_(nome) {
-        if (const char* v = std::getenv(nome)) antigo_ = v, tinha_ = true;
-        ::setenv(nome, valor.c_str(), 1);
-    }
-    ~variavel() {
-        if (tinha_)
-            ::setenv(nome_, antigo_.c_str(), 1);
-        else
-            ::unsetenv(nome_);
-    }
-
-  private:
-    const char* nome_;
-    std::string antigo_;
-    bool tinha_ = false;
-};
+using variavel = apoio::variavel_ambiente;
 
 std::int32_t executa(const std::string& texto) {
     return dados::executa_comando(texto.data(), static_cast<std::int32_t>(texto.size()));
@@ -75,9 +56,8 @@ TEST(Comando, CodigoDeSaidaDoInterpretadorVolta) {
     // A Windows exit code is 32 bits wide and comes back whole (0xC0000005
     // is what a crashed program leaves); a POSIX parent sees 8 bits only.
     std::vector<std::int32_t> codigos = {0, 1, 3, 77};
-#if defined(_WIN32)
-    codigos.insert(codigos.end(), {300, 70000, static_cast<std::int32_t>(0xC0000005u)});
-#endif
+    if (apoio::em_windows)
+        codigos.insert(codigos.end(), {300, 70000, static_cast<std::int32_t>(0xC0000005u)});
     for (std::int32_t codigo : codigos) {
         variavel saida("MALHAS_SAIDA", std::to_string(codigo));
         EXPECT_EQ(executa("notepad x.txt"), codigo);
@@ -110,43 +90,36 @@ TEST(Comando, NadaRodaQuandoOInterpretadorNaoPodeSerIniciado) {
     }
 }
 
-#if defined(_WIN32)
-TEST(Comando, SemComspecCmdExeRodaOComando) {
-    // cmd.exe itself, on a command that starts no program: "exit n" ends the
-    // interpreter with code n.
-    const char* antigo = std::getenv("COMSPEC");
-    const std::string guardado = antigo ? antigo : "";
-    ::unsetenv("COMSPEC");
-    EXPECT_EQ(executa("exit 7"), 7);
-    {
+TEST(Comando, SemComspecRodaOInterpretadorDaPlataforma) {
+    if (apoio::em_windows) {
+        // cmd.exe itself, on a command that starts no program: "exit n" ends
+        // the interpreter with code n.
+        variavel sem("COMSPEC", std::nullopt);
+        EXPECT_EQ(executa("exit 7"), 7);
         variavel vazio("COMSPEC", "");  // empty counts as unset
         EXPECT_EQ(executa("exit 300   "), 300);
+        return;
     }
-    if (antigo) ::setenv("COMSPEC", guardado.c_str(), 1);
-}
-#else
-TEST(Comando, SemComspecOShellDaPlataformaRodaOComando) {
+    // The POSIX shell, on a stand-in editor that records its arguments and
+    // fails with code 5.
     pasta_temporaria p;
     std::filesystem::create_directory(p / "bin");
-    // A stand-in editor that records its arguments and fails with code 5.
     apoio::grava_arquivo(p / "bin" / "notepad", "#!/bin/sh\nprintf '%s|' \"$@\" >> \"" +
                                                     (p / "log").string() + "\"\necho >> \"" +
                                                     (p / "log").string() + "\"\nexit 5\n");
-    ::chmod((p / "bin" / "notepad").c_str(), 0755);
+    std::filesystem::permissions(p / "bin" / "notepad", std::filesystem::perms::owner_all);
     const char* path = std::getenv("PATH");
     variavel caminho("PATH", (p / "bin").string() + ":" + (path ? path : "/usr/bin:/bin"));
-    const char* antigo = std::getenv("COMSPEC");
-    const std::string guardado = antigo ? antigo : "";
-    ::unsetenv("COMSPEC");
-    EXPECT_EQ(executa("notepad caso 1.txt"), 5);
+    {
+        variavel sem("COMSPEC", std::nullopt);
+        EXPECT_EQ(executa("notepad caso 1.txt"), 5);
+    }
     {
         variavel vazio("COMSPEC", "");  // empty counts as unset
         EXPECT_EQ(executa("notepad entradas.txt"), 5);
     }
-    if (antigo) ::setenv("COMSPEC", guardado.c_str(), 1);
     EXPECT_EQ(le_arquivo(p / "log"), "caso|1.txt|\nentradas.txt|\n");
 }
-#endif
 
 TEST(Comando, NomesComunsFicamComoEstaoOsOutrosSaoCitados) {
     struct caso {
@@ -171,16 +144,9 @@ TEST(Comando, NomesComunsFicamComoEstaoOsOutrosSaoCitados) {
             variavel comspec("COMSPEC", "cmd.exe");
             EXPECT_EQ(dados::nome_para_comando(c.nome), c.para_cmd);
         }
-        const char* antigo = std::getenv("COMSPEC");
-        const std::string guardado = antigo ? antigo : "";
-        ::unsetenv("COMSPEC");
-#if defined(_WIN32)
         // Without COMSPEC Windows still runs cmd.exe.
-        EXPECT_EQ(dados::nome_para_comando(c.nome), c.para_cmd);
-#else
-        EXPECT_EQ(dados::nome_para_comando(c.nome), c.para_sh);
-#endif
-        if (antigo) ::setenv("COMSPEC", guardado.c_str(), 1);
+        variavel sem("COMSPEC", std::nullopt);
+        EXPECT_EQ(dados::nome_para_comando(c.nome), apoio::em_windows ? c.para_cmd : c.para_sh);
     }
 }
 

@@ -1,7 +1,6 @@
 // The two input readers, run in-process in a scratch folder with a stand-in
 // interpreter in place of the editor.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,37 +11,15 @@
 
 #include "apoio.hpp"
 #include "dados/dados.hpp"
-#include "malhas_segmentos/execucao.hpp"
+#include "tempo_execucao/armadilhas.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace {
 
 using namespace variaveis;
 
-// Sets (or, for nullopt, removes) an environment variable for the life of
-// the object.
-class ambiente {
-  public:
-    ambiente(const char* nome, const std::optional<std::string>& valor) : nome_(nome) {
-        if (const char* v = std::getenv(nome)) antigo_ = v;
-        if (valor)
-            ::setenv(nome, valor->c_str(), 1);
-        else
-            ::unsetenv(nome);
-    }
-    ~ambiente() {
-        if (antigo_)
-            ::setenv(nome_, antigo_->c_str(), 1);
-        else
-            ::unsetenv(nome_);
-    }
-    ambiente(const ambiente&) = delete;
-    ambiente& operator=(const ambiente&) = delete;
-
-  private:
-    const char* nome_;
-    std::optional<std::string> antigo_;
-};
+using ambiente = apoio::variavel_ambiente;
 
 class DadosLeitores : public ::testing::Test {
   protected:
@@ -62,7 +39,7 @@ class DadosLeitores : public ::testing::Test {
         apoio::grava_arquivo(arquivo, conteudo);
         try {
             leitor();
-        } catch (const execucao::erro_execucao& e) {
+        } catch (const tempo_execucao::erro_execucao& e) {
             EXPECT_EQ(e.instrucao(), "READ (" + arquivo + ")");
             return e.codigo();
         }
@@ -79,9 +56,7 @@ class DadosLeitores : public ::testing::Test {
     ambiente saida_{"MALHAS_SAIDA", std::nullopt};
 };
 
-std::string nome(const std::string& s) {
-    return s + std::string(100 - s.size(), ' ');
-}
+using apoio::nome_preenchido;
 
 TEST_F(DadosLeitores, ArquivoDeCaso) {
     const std::string longo = std::string(70, 'n') + std::string(50, 'm');
@@ -105,7 +80,7 @@ TEST_F(DadosLeitores, ArquivoDeCaso) {
     for (const auto& c : casos) {
         SCOPED_TRACE("file: " + c.conteudo);
         EXPECT_EQ(le(dados::le_entradas, "entradas.txt", c.conteudo), c.codigo);
-        EXPECT_EQ(nome_caso, nome(c.nome_caso));
+        EXPECT_EQ(nome_caso, nome_preenchido(c.nome_caso));
         EXPECT_EQ(nvol_ksi, c.nvol_ksi);
         EXPECT_EQ(nvol_eta, c.nvol_eta);
         EXPECT_EQ(tipo_malha, c.tipo_malha);
@@ -151,7 +126,7 @@ TEST_F(DadosLeitores, ArquivoQueFaltaECriadoVazioDepoisDoEditor) {
         try {
             leitor();
             ADD_FAILURE() << "no error raised";
-        } catch (const execucao::erro_execucao& e) {
+        } catch (const tempo_execucao::erro_execucao& e) {
             EXPECT_EQ(e.codigo() + " " + e.instrucao() + " " + e.mensagem(),
                       "F201 READ (" + arquivo + ") end of file");
         }
@@ -163,21 +138,20 @@ TEST_F(DadosLeitores, ArquivoQueFaltaECriadoVazioDepoisDoEditor) {
 // The file is opened only once the editor has returned, so the values read
 // are those it left. The editor is a POSIX shell script; on Windows the
 // launcher's wait is checked by Comando.EsperaOInterpretadorTerminar.
-#if !defined(_WIN32)
 TEST_F(DadosLeitores, ValoresSaoOsDeixadosPeloEditor) {
+    if (apoio::em_windows) GTEST_SKIP() << "the stand-in editor is a POSIX shell script";
     const auto editor = pasta_ / "editor.sh";
     apoio::grava_arquivo(editor,
                          "#!/bin/sh\n"
                          "sleep 0.2\n"
                          "printf 'editado\\r\\n3\\r\\n5\\r\\n1\\r\\n' > entradas.txt\n");
-    ASSERT_EQ(::chmod(editor.c_str(), 0755), 0);
+    std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
     ambiente comspec("COMSPEC", editor.string());
     apoio::grava_arquivo("entradas.txt", "antigo\n1\n1\n1\n");
     dados::le_entradas();
-    EXPECT_EQ(nome_caso, nome("editado"));
+    EXPECT_EQ(nome_caso, nome_preenchido("editado"));
     EXPECT_EQ(nvol_eta, 5);
 }
-#endif
 
 TEST_F(DadosLeitores, FalhaDoEditorEIgnoradaEPastaNaoSeAbre) {
     for (const auto& [interpretador, saida] : std::vector<std::pair<std::string, std::optional<std::string>>>{
@@ -192,7 +166,7 @@ TEST_F(DadosLeitores, FalhaDoEditorEIgnoradaEPastaNaoSeAbre) {
     try {
         dados::le_entradas();
         ADD_FAILURE() << "no error raised";
-    } catch (const execucao::erro_execucao& e) {
+    } catch (const tempo_execucao::erro_execucao& e) {
         EXPECT_EQ(e.codigo() + " " + e.instrucao(), "F101 OPEN (entradas.txt)");
     }
 }

@@ -5,8 +5,9 @@
 #include <cmath>
 #include <vector>
 
+#include "apoio.hpp"
 #include "coef/coef.hpp"
-#include "malhas_segmentos/malhas_segmentos.hpp"
+#include "malhas_segmentos/malha_inicial.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/solvers.hpp"
 #include "variaveis/variaveis.hpp"
@@ -16,11 +17,7 @@ namespace {
 using namespace variaveis;
 
 void prepara(std::int32_t nk, std::int32_t ne, double dk = 1.0, double de = 1.0) {
-    reinicia();
-    nvol_ksi = nk;
-    nvol_eta = ne;
-    deriva_tamanhos();
-    aloca_malha();
+    apoio::prepara_malha(nk, ne);
     dksi = dk;
     deta = de;
     tipo_p = tipo_q = 1;

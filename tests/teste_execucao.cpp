@@ -36,8 +36,7 @@ std::string i10(long v) {
 }
 
 void grava_entradas(const pasta_temporaria& p, const std::string& nome, int nk, int ne, int tipo) {
-    apoio::grava_arquivo(p / "entradas.txt", nome + crlf + std::to_string(nk) + crlf + std::to_string(ne) +
-                                                 crlf + std::to_string(tipo) + crlf);
+    apoio::grava_entradas(p.caminho(), nome, nk, ne, tipo);
 }
 
 std::vector<std::string> linhas(const std::string& bytes) {
@@ -292,7 +291,7 @@ TEST(Execucao, NomeComBrancosENomeComEspacosIniciais) {
     EXPECT_TRUE(existe(b / "_vert.txt"));
 }
 
-TEST(Execucao, PastaSemPermissaoDeEscritaDaErroDeAbertura) {
+TEST(Execucao, NomeDeResultadoQueEPastaDaErroDeAbertura) {
     // A result name that is a folder cannot be opened for writing, even by root.
     pasta_temporaria p;
     grava_entradas(p, "pasta", 4, 2, 1);

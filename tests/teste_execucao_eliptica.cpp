@@ -14,16 +14,10 @@ using apoio::le_arquivo;
 using apoio::pasta_temporaria;
 
 void grava_caso(const pasta_temporaria& p, int nk, int ne, int tipo, const std::string& parametros) {
-    apoio::grava_arquivo(p / "entradas.txt", "eliptico\r\n" + std::to_string(nk) + "\r\n" +
-                                                 std::to_string(ne) + "\r\n" + std::to_string(tipo) + "\r\n");
-    apoio::grava_arquivo(p / "entrada_eq_elipticas.txt", parametros);
+    apoio::grava_entradas(p.caminho(), "eliptico", nk, ne, tipo, parametros);
 }
 
-std::string parametros(int niter_solver, int niter, const std::string& dksi = "1.0",
-                       const std::string& deta = "1.0", int tipo_p = 1, int tipo_q = 1) {
-    return std::to_string(niter_solver) + "\n" + std::to_string(niter) + "\n0.001\n" + dksi + "\n" + deta +
-           "\n" + std::to_string(tipo_p) + "\n" + std::to_string(tipo_q) + "\n";
-}
+using apoio::texto_parametros;
 
 struct vertice {
     int k;
@@ -57,7 +51,7 @@ std::string roda(const pasta_temporaria& p) {
 TEST(ExecucaoEliptica, UmaIteracaoExternaNaMalha4por2) {
     pasta_temporaria alg, eli;
     grava_caso(alg, 4, 2, 1, "");
-    grava_caso(eli, 4, 2, 2, parametros(1, 1));
+    grava_caso(eli, 4, 2, 2, texto_parametros(1, 1));
     const auto antes = vertices(roda(alg));
     const std::string relatorio = roda(eli);
     const auto depois = vertices(relatorio);
@@ -91,10 +85,10 @@ TEST(ExecucaoEliptica, CasosQueDevolvemAMalhaAlgebrica) {
         std::string parametros;
     };
     const caso casos[] = {
-        {"niter 0", parametros(5, 0)},
-        {"niter -5", parametros(5, -5)},
-        {"niter_solver 0", parametros(0, 3)},
-        {"niter_solver negative", parametros(-2, 3)},
+        {"niter 0", texto_parametros(5, 0)},
+        {"niter -5", texto_parametros(5, -5)},
+        {"niter_solver 0", texto_parametros(0, 3)},
+        {"niter_solver negative", texto_parametros(-2, 3)},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -108,9 +102,9 @@ TEST(ExecucaoEliptica, EspacamentosDesiguaisENegativosFuncionam) {
     // Only the ratio dksi/deta shapes the mesh: the spacings (1, 2) and
     // (-1, -2) give the same mesh up to rounding, another than (1, 1).
     pasta_temporaria a, b, c;
-    grava_caso(a, 8, 4, 2, parametros(20, 10, "1.0", "2.0"));
-    grava_caso(b, 8, 4, 2, parametros(20, 10, "-1.0", "-2.0"));
-    grava_caso(c, 8, 4, 2, parametros(20, 10, "1.0", "1.0"));
+    grava_caso(a, 8, 4, 2, texto_parametros(20, 10, "1.0", "2.0"));
+    grava_caso(b, 8, 4, 2, texto_parametros(20, 10, "-1.0", "-2.0"));
+    grava_caso(c, 8, 4, 2, texto_parametros(20, 10, "1.0", "1.0"));
     const auto va = vertices(roda(a)), vb = vertices(roda(b)), vc = vertices(roda(c));
     ASSERT_EQ(va.size(), vb.size());
     double diferenca_c = 0;
@@ -126,8 +120,8 @@ TEST(ExecucaoEliptica, FonteComTipo2ContinuaZero) {
     // The source arrays are cleared at allocation and nothing else writes
     // them, so keeping them (type 2) gives the result of clearing them.
     pasta_temporaria a, b;
-    grava_caso(a, 6, 4, 2, parametros(3, 4, "1.0", "1.0", 2, 2));
-    grava_caso(b, 6, 4, 2, parametros(3, 4, "1.0", "1.0", 1, 0));
+    grava_caso(a, 6, 4, 2, texto_parametros(3, 4, "1.0", "1.0", 2, 2));
+    grava_caso(b, 6, 4, 2, texto_parametros(3, 4, "1.0", "1.0", 1, 0));
     EXPECT_EQ(roda(a), roda(b));
 }
 
@@ -138,14 +132,14 @@ TEST(ExecucaoEliptica, FalhasDePontoFlutuanteNaoEscrevemResultado) {
         const char* relatorio;
     };
     const caso casos[] = {
-        {"dksi 0", parametros(1, 1, "0.0", "1.0"),
+        {"dksi 0", texto_parametros(1, 1, "0.0", "1.0"),
          "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n"},
-        {"deta 0", parametros(1, 1, "1.0", "0"),
+        {"deta 0", texto_parametros(1, 1, "1.0", "0"),
          "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n"},
         // The determinant underflows to zero (silently), then 1/0.
-        {"vanishing determinant", parametros(1, 1, "1e200", "1e200"),
+        {"vanishing determinant", texto_parametros(1, 1, "1e200", "1e200"),
          "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n"},
-        {"overflow", parametros(1, 1, "1e-300", "1.0"),
+        {"overflow", texto_parametros(1, 1, "1e-300", "1.0"),
          "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"},
     };
     for (const auto& c : casos) {

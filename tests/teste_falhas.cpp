@@ -11,7 +11,6 @@
 //
 // The faults are made with POSIX resource limits and the POSIX shell, so
 // these tests are built on POSIX systems only.
-#if !defined(_WIN32)
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -110,10 +109,7 @@ apoio::resultado_execucao executa_limitado(const pasta_temporaria& p, const limi
     return r;
 }
 
-std::string caso(const std::string& nome, long nk, long ne, int tipo) {
-    return nome + "\r\n" + std::to_string(nk) + "\r\n" + std::to_string(ne) + "\r\n" + std::to_string(tipo) +
-           "\r\n";
-}
+using apoio::texto_entradas;
 
 const std::string parametros_comuns = "1\r\n1\r\n0.001\r\n1.0\r\n1.0\r\n1\r\n1\r\n";
 const std::string so_editor_de_entradas = "/c|notepad entradas.txt\n";
@@ -167,7 +163,7 @@ TEST(Falha, FalhaAbertura_ResultadoQueNaoPodeSerAbertoNaoMexeNoQueExiste) {
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nome);
         pasta_temporaria p;
-        const std::string entradas = caso(c.nome_caso, 4, 2, 1);
+        const std::string entradas = texto_entradas(c.nome_caso, 4, 2, 1);
         apoio::grava_arquivo(p / "entradas.txt", entradas);
         for (const auto& d : c.pastas)
             std::filesystem::create_directory(p / d);
@@ -211,11 +207,11 @@ TEST(Falha, FalhaDisco_CheioAoEscreverCadaArquivo) {
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nome);
         pasta_temporaria completo;
-        apoio::grava_arquivo(completo / "entradas.txt", caso("caso", c.nvol_ksi, c.nvol_eta, 1));
+        apoio::grava_arquivo(completo / "entradas.txt", texto_entradas("caso", c.nvol_ksi, c.nvol_eta, 1));
         ASSERT_EQ(executa_limitado(completo, {}).status, 0);
 
         pasta_temporaria p;
-        const std::string entradas = caso("caso", c.nvol_ksi, c.nvol_eta, 1);
+        const std::string entradas = texto_entradas("caso", c.nvol_ksi, c.nvol_eta, 1);
         apoio::grava_arquivo(p / "entradas.txt", entradas);
         // Earlier results in the files after the failing one: each file is
         // written to the end before the next is touched, so these stay.
@@ -257,7 +253,7 @@ TEST(Falha, FalhaDisco_CheioAoEscreverCadaArquivo) {
 TEST(Falha, FalhaMemoria_MalhaMaiorQueAMemoriaDaRelatorioDeAlocacao) {
     // 40001 x 40001 vertices: 12.8 GB for y alone, well inside 32 bits.
     pasta_temporaria p;
-    const std::string entradas = caso("caso", 40000, 40000, 1);
+    const std::string entradas = texto_entradas("caso", 40000, 40000, 1);
     apoio::grava_arquivo(p / "entradas.txt", entradas);
     limites lim;
     lim.espaco_enderecos = rlim_t{1} << 30;
@@ -277,7 +273,7 @@ TEST(Falha, FalhaMemoria_ArraysDeTrabalhoElipticoAlemDoLimite) {
     // nineteen work arrays; under 400 MB some work array is refused, which
     // one depends on what the process already holds.
     pasta_temporaria p;
-    const std::string entradas = caso("caso", 2000, 2000, 2);
+    const std::string entradas = texto_entradas("caso", 2000, 2000, 2);
     apoio::grava_arquivo(p / "entradas.txt", entradas);
     apoio::grava_arquivo(p / "entrada_eq_elipticas.txt", parametros_comuns);
     limites lim;
@@ -319,7 +315,7 @@ TEST(Falha, FalhaTamanho_ProdutosAlemDe32BitsRecusadosAntesDeAlocar) {
     for (const auto& c : casos) {
         SCOPED_TRACE(std::to_string(c.nvol_ksi) + " x " + std::to_string(c.nvol_eta));
         pasta_temporaria p;
-        apoio::grava_arquivo(p / "entradas.txt", caso("enorme", c.nvol_ksi, c.nvol_eta, 1));
+        apoio::grava_arquivo(p / "entradas.txt", texto_entradas("enorme", c.nvol_ksi, c.nvol_eta, 1));
         const std::string esperado(c.relatorio_);
         const auto barra = esperado.find('|');
         const auto r = executa_limitado(p, {});
@@ -362,7 +358,7 @@ std::vector<caso_entrada> casos_de_entrada() {
     };
     return {
         {"empty case file", "", {}, leitura("F201", "end of file")},
-        {"empty parameter file", caso("caso", 4, 2, 2), "",
+        {"empty parameter file", texto_entradas("caso", 4, 2, 2), "",
          leitura("F201", "end of file", "entrada_eq_elipticas.txt")},
         {"ends before the mesh kind", "caso\n8\n4", {}, leitura("F201", "end of file")},
         {"ends inside an enclosed name",
@@ -370,7 +366,7 @@ std::vector<caso_entrada> casos_de_entrada() {
          {},
          leitura("F208", "enclosed text without its closing mark on its line")},
         {"ends after a sign", "caso\n8\n-", {}, leitura("F202", "integer value of the wrong form: '-'")},
-        {"ends inside an exponent", caso("caso", 4, 2, 2), std::string("1\n1\n0.001\n1.0E"),
+        {"ends inside an exponent", texto_entradas("caso", 4, 2, 2), std::string("1\n1\n0.001\n1.0E"),
          leitura("F204", "real value of the wrong form: '1.0E'", "entrada_eq_elipticas.txt")},
         {"last value without a line end", "caso\n4\n2\n1", {}, ""},
         {"binary junk: a PNG header", png, {}, leitura("F202", "integer value of the wrong form: '?'")},
@@ -405,12 +401,12 @@ std::vector<caso_entrada> casos_de_entrada() {
          {},
          leitura("F202", "integer value of the wrong form: '4?2'")},
         {"nvol_ksi 2147483647, nvol_eta 1",
-         caso("caso", 2147483647, 1, 1),
+         texto_entradas("caso", 2147483647, 1, 1),
          {},
          relatorio("F502", "ALLOCATE (y)", "array size beyond the supported range (-2147483648 x 2)")},
-        {"nvol_ksi 2147483647, nvol_eta -1", caso("caso", 2147483647, -1, 1), {}, ""},
-        {"nvol_ksi 2147483647, nvol_eta -1, elliptic", caso("caso", 2147483647, -1, 2), parametros_comuns,
-         ""},
+        {"nvol_ksi 2147483647, nvol_eta -1", texto_entradas("caso", 2147483647, -1, 1), {}, ""},
+        {"nvol_ksi 2147483647, nvol_eta -1, elliptic", texto_entradas("caso", 2147483647, -1, 2),
+         parametros_comuns, ""},
     };
 }
 
@@ -501,5 +497,3 @@ TEST(Falha, FalhaNome_NomesHostisNaoRodamOutroComando) {
 }
 
 }  // namespace
-
-#endif  // !defined(_WIN32)

@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "apoio.hpp"
-#include "malhas_segmentos/execucao.hpp"
 #include "processamento/arquivo_saida.hpp"
+#include "processamento/campos.hpp"
 #include "processamento/formato.hpp"
+#include "tempo_execucao/armadilhas.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
 
 namespace {
 
@@ -317,7 +319,7 @@ TEST(FormatoCampoE, EmpateNoDecimoOitavoDigitoDeixa2Ou7) {
 // Runs the fields over every kind of double with the run's traps live; a
 // trap ends the process with status 1.
 void formata_com_armadilhas(const std::vector<double>& valores) {
-    execucao::ativa_armadilhas_fp();
+    tempo_execucao::ativa_armadilhas_fp();
     char b[32];
     std::mt19937_64 g(5);
     for (int n = 0; n < 100000; ++n) {

@@ -12,26 +12,35 @@
 
 namespace {
 
-void replay(const std::filesystem::path& pasta, std::size_t minimo) {
-    ASSERT_TRUE(std::filesystem::is_directory(pasta)) << pasta;
-    std::size_t n = 0;
+// The inputs of a folder, its hidden files (.gitkeep) left out.
+std::vector<std::filesystem::path> entradas_de(const std::filesystem::path& pasta) {
+    std::vector<std::filesystem::path> arquivos;
     for (const auto& entrada : std::filesystem::directory_iterator(pasta)) {
-        if (!entrada.is_regular_file() || entrada.path().filename().string()[0] == '.') continue;
-        const std::string bytes = apoio::le_arquivo(entrada.path());
-        EXPECT_EQ(alvo_leitura::le(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
-            << entrada.path();
-        ++n;
+        if (entrada.is_regular_file() && entrada.path().filename().string()[0] != '.')
+            arquivos.push_back(entrada.path());
     }
-    EXPECT_GE(n, minimo) << pasta;
+    return arquivos;
+}
+
+void replay(const std::vector<std::filesystem::path>& arquivos) {
+    for (const auto& arquivo : arquivos) {
+        const std::string bytes = apoio::le_arquivo(arquivo);
+        EXPECT_EQ(alvo_leitura::le(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
+            << arquivo;
+    }
     variaveis::reinicia();
 }
 
 TEST(FuzzLeitura, CorpusInicialPassaPeloLeitor) {
-    replay(std::filesystem::path(MALHAS_FUZZ_DIR) / "corpus", 10);
+    const auto arquivos = entradas_de(std::filesystem::path(MALHAS_FUZZ_DIR) / "corpus");
+    EXPECT_GE(arquivos.size(), 10u);
+    replay(arquivos);
 }
 
 TEST(FuzzLeitura, EntradasQueJaAcharamFalhasPassamPeloLeitor) {
-    replay(std::filesystem::path(MALHAS_FUZZ_DIR) / "regressoes", 0);
+    const auto arquivos = entradas_de(std::filesystem::path(MALHAS_FUZZ_DIR) / "regressoes");
+    if (arquivos.empty()) GTEST_SKIP() << "fuzz/regressoes holds no input yet: the fuzzer has found no fault";
+    replay(arquivos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,8 +15,10 @@
 #include <vector>
 
 #include "apoio.hpp"
+#include "dados/conversoes.hpp"
 #include "dados/leitura.hpp"
-#include "malhas_segmentos/execucao.hpp"
+#include "tempo_execucao/armadilhas.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
 
 namespace {
 
@@ -24,13 +27,13 @@ using namespace std::string_literals;
 constexpr std::size_t largura = 100;
 constexpr std::int32_t mantido = 7777;  // the item before the read; a null value must leave it so
 
-execucao::erro_execucao erro_de(const std::function<void()>& f) {
+tempo_execucao::erro_execucao erro_de(const std::function<void()>& f) {
     try {
         f();
-    } catch (const execucao::erro_execucao& e) {
+    } catch (const tempo_execucao::erro_execucao& e) {
         return e;
     }
-    return execucao::erro_execucao("", "", "");
+    return tempo_execucao::erro_execucao("", "", "");
 }
 
 std::string nome(const std::string& s) {
@@ -258,13 +261,73 @@ TEST(LeituraArquivo, AberturaCriaOQueFaltaAceitaSomenteLeituraERecusaPasta) {
 TEST(LeituraRealDeathTest, ConversaoNaoDisparaAsArmadilhas) {
     EXPECT_EXIT(
         {
-            execucao::ativa_armadilhas_fp();
+            tempo_execucao::ativa_armadilhas_fp();
             const bool certo =
                 le("1e400\n", "r").rfind("F205", 0) == 0 &&
                 le("1d-400\n4.9e-324\n-0.1\n", "rrrr").rfind("0.000000;0.000000;-0.100000;F201", 0) == 0;
             std::_Exit(certo ? 0 : 2);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+
+namespace {
+
+// The conversions alone, with the doubles given by their bit patterns so that
+// the expectation does not come from the library the conversion itself uses.
+TEST(LeituraConversao, TextosParaNumeros) {
+    using dados::conversao;
+    struct caso_real {
+        const char* texto;
+        conversao esperada;
+        std::uint64_t bits;
+    };
+    const caso_real reais[] = {
+        {"0.1", conversao::certa, 0x3FB999999999999Aull},
+        {"5E-1", conversao::certa, 0x3FE0000000000000ull},
+        {"-.5e+0", conversao::certa, 0xBFE0000000000000ull},
+        {"2", conversao::certa, 0x4000000000000000ull},
+        {"1.7976931348623157e308", conversao::certa, 0x7FEFFFFFFFFFFFFFull},
+        {"4.9e-324", conversao::certa, 0x0000000000000001ull},
+        {"1e-400", conversao::certa, 0x0000000000000000ull},  // underflow is taken as it comes
+        {"1.8e308", conversao::fora_do_intervalo, 0},
+        {"0x10", conversao::forma_errada, 0},
+        {"inf", conversao::forma_errada, 0},
+        {"nan", conversao::forma_errada, 0},
+        {"1.2.3", conversao::forma_errada, 0},
+        {"1e", conversao::forma_errada, 0},
+        {".", conversao::forma_errada, 0},
+    };
+    for (const auto& c : reais) {
+        SCOPED_TRACE(c.texto);
+        double r = -1.0;
+        ASSERT_EQ(dados::converte_real(c.texto, r), c.esperada);
+        if (c.esperada == conversao::certa) {
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(r), c.bits);
+        }
+    }
+    struct caso_inteiro {
+        const char* texto;
+        conversao esperada;
+        std::int32_t valor;
+    };
+    const caso_inteiro inteiros[] = {
+        {"-2147483648", conversao::certa, INT32_MIN},
+        {"2#1111111111111111111111111111111", conversao::certa, INT32_MAX},
+        {"Z#1", conversao::forma_errada, 0},
+        {"36#zik0zk", conversao::fora_do_intervalo, 0},
+        {"00012", conversao::certa, 12},
+        {"", conversao::forma_errada, 0},
+    };
+    for (const auto& c : inteiros) {
+        SCOPED_TRACE(c.texto);
+        std::int32_t r = -1;
+        ASSERT_EQ(dados::converte_inteiro(c.texto, r), c.esperada);
+        if (c.esperada == conversao::certa) {
+            EXPECT_EQ(r, c.valor);
+        }
+    }
 }
 
 }  // namespace

@@ -1,20 +1,15 @@
 // The algebraic initial mesh, vertex by vertex, and the volume table.
 #include <gtest/gtest.h>
 
-#include "malhas_segmentos/malhas_segmentos.hpp"
+#include "apoio.hpp"
+#include "malhas_segmentos/malha_inicial.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace {
 
 using namespace variaveis;
 
-void prepara(std::int32_t nk, std::int32_t ne) {
-    reinicia();
-    nvol_ksi = nk;
-    nvol_eta = ne;
-    deriva_tamanhos();
-    aloca_malha();
-}
+using apoio::prepara_malha;
 
 struct caso_vertices {
     std::int32_t nk, ne;
@@ -59,7 +54,7 @@ TEST(MalhaInicial, VerticesExatos) {
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(testing::Message() << c.nk << " x " << c.ne);
-        prepara(c.nk, c.ne);
+        prepara_malha(c.nk, c.ne);
         malhas_segmentos::gera_malha_inicial();
         ASSERT_EQ(static_cast<std::size_t>(nvert), c.pontos.size());
         for (std::int32_t v = 1; v <= nvert; ++v) {
@@ -73,7 +68,7 @@ TEST(MalhaInicial, OrdemDasOperacoesDefineOsBits) {
     // nvert_eta - 1 = 6 and h - 1 = 3: thirds and sixths are inexact, so only
     // the exact order (product first, then 1.0 added; t, a, s as written)
     // reproduces these bits.
-    prepara(6, 6);
+    prepara_malha(6, 6);
     malhas_segmentos::gera_malha_inicial();
     for (std::int32_t j = 1; j <= nvert_eta; ++j) {
         const double t = (j - 1.0) / (nvert_eta - 1.0);
@@ -93,7 +88,7 @@ TEST(MalhaInicial, OrdemDasOperacoesDefineOsBits) {
 }
 
 TEST(MalhaInicial, TabelaDeVolumes) {
-    prepara(4, 2);
+    prepara_malha(4, 2);
     malhas_segmentos::gera_malha_inicial();
     const std::int32_t esperado[8][4] = {{1, 2, 7, 6},   {2, 3, 8, 7},   {3, 4, 9, 8},   {4, 5, 10, 9},
                                          {6, 7, 12, 11}, {7, 8, 13, 12}, {8, 9, 14, 13}, {9, 10, 15, 14}};
@@ -114,7 +109,7 @@ TEST(MalhaInicial, ContagensNegativasNaoEscrevemNada) {
     const std::pair<std::int32_t, std::int32_t> casos[] = {{-3, 2}, {5, -3}, {-3, -3}};
     for (const auto& [nk, ne] : casos) {
         SCOPED_TRACE(testing::Message() << nk << " x " << ne);
-        prepara(nk, ne);
+        prepara_malha(nk, ne);
         // Marks in every allocated element: none may change.
         const std::int32_t nv = nvert > 0 ? nvert : 0, nq = nvol > 0 ? nvol : 0;
         for (std::int32_t v = 1; v <= nv; ++v)

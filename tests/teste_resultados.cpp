@@ -2,18 +2,14 @@
 // same as the format interpreter makes of the same values: the vertex,
 // outline and volume lines are assembled from the fields directly for speed.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "apoio.hpp"
-#include "coef/coef.hpp"
-#include "malhas_segmentos/malhas_segmentos.hpp"
-#include "metricas/metricas.hpp"
+#include "malhas_segmentos/malha_inicial.hpp"
 #include "processamento/formato.hpp"
 #include "processamento/processamento.hpp"
-#include "solvers/solvers.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace {
@@ -72,13 +68,7 @@ void suaviza(std::int32_t niter_, std::int32_t niter_solver_) {
     deta = 1.3;
     tipo_p = tipo_q = 1;
     aloca_trabalho_eliptico();
-    for (std::int32_t k = 0; k < niter_; ++k) {
-        metricas::calcula_metricas();
-        coef::zera_fontes();
-        coef::calcula_coef();
-        solvers::gauss_seidel(x, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver_);
-        solvers::gauss_seidel(y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver_);
-    }
+    apoio::suaviza_malha(niter_, niter_solver_);
 }
 
 TEST(Resultados, LinhasRapidasIguaisAsDoInterpretador) {
@@ -92,21 +82,18 @@ TEST(Resultados, LinhasRapidasIguaisAsDoInterpretador) {
     for (const auto& c : casos) {
         SCOPED_TRACE(testing::Message() << c.nk << " x " << c.ne);
         apoio::pasta_temporaria p;
-        reinicia();
-        nvol_ksi = c.nk;
-        nvol_eta = c.ne;
-        nome_caso = "caso" + std::string(96, ' ');
-        deriva_tamanhos();
-        aloca_malha();
+        apoio::prepara_malha(c.nk, c.ne);
+        nome_caso = apoio::nome_preenchido("caso");
         malhas_segmentos::gera_malha_inicial();
         suaviza(c.niter, 3);
 
         const std::string antes = std::filesystem::current_path().string();
-        ::setenv("COMSPEC", MALHAS_INTERPRETADOR_FALSO, 1);
-        std::filesystem::current_path(p.caminho());
-        processamento::escreve_resultados();
-        std::filesystem::current_path(antes);
-        ::unsetenv("COMSPEC");
+        {
+            apoio::variavel_ambiente comspec("COMSPEC", MALHAS_INTERPRETADOR_FALSO);
+            std::filesystem::current_path(p.caminho());
+            processamento::escreve_resultados();
+            std::filesystem::current_path(antes);
+        }
 
         const arquivos esperado = pelo_interpretador();
         EXPECT_EQ(apoio::le_arquivo(p / "caso.txt"), esperado.relatorio);

@@ -6,8 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "apoio.hpp"
 #include "coef/coef.hpp"
-#include "malhas_segmentos/malhas_segmentos.hpp"
+#include "malhas_segmentos/malha_inicial.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/solvers.hpp"
 #include "variaveis/variaveis.hpp"
@@ -94,11 +95,7 @@ TEST(Varredura, NaoTocaFronteiraNemAlemDoArray) {
 std::vector<double> suaviza(bool simples, std::int32_t nk, std::int32_t ne, std::int32_t niter_solver,
                             std::int32_t niter, double dk, double de) {
     using namespace variaveis;
-    reinicia();
-    nvol_ksi = nk;
-    nvol_eta = ne;
-    deriva_tamanhos();
-    aloca_malha();
+    apoio::prepara_malha(nk, ne);
     malhas_segmentos::gera_malha_inicial();
     dksi = dk;
     deta = de;

@@ -9,7 +9,7 @@
 
 #include "dados/executa_comando.hpp"
 #include "dados/leitura.hpp"
-#include "malhas_segmentos/execucao.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace dados {
@@ -37,7 +37,8 @@ void le_valores_entradas(arquivo_entrada& arq) {
     using namespace variaveis;
     // Without a name there is nothing to name the result files after.
     if (!le_texto(arq, nome_caso, comprimento_nome_caso)) {
-        execucao::falha_es(execucao::codigo_nome_nulo, "READ", arq.nome, "case name given as a null value");
+        tempo_execucao::falha_es(tempo_execucao::codigo_nome_nulo, "READ", arq.nome,
+                                 "case name given as a null value");
     }
     le_inteiro(arq, nvol_ksi);
     le_inteiro(arq, nvol_eta);

@@ -3,7 +3,7 @@
 // double before they take part: the result files depend on each rounding.
 #include <cstdint>
 
-#include "malhas_segmentos/malhas_segmentos.hpp"
+#include "malhas_segmentos/malha_inicial.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_segmentos {

@@ -4,6 +4,7 @@
 
 #include "coef/coef.hpp"
 #include "dados/dados.hpp"
+#include "malhas_segmentos/malha_inicial.hpp"
 #include "metricas/metricas.hpp"
 #include "processamento/processamento.hpp"
 #include "solvers/solvers.hpp"

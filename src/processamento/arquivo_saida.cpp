@@ -1,68 +1,24 @@
 #include "processamento/arquivo_saida.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "malhas_segmentos/execucao.hpp"
-
-#if defined(_WIN32)
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "tempo_execucao/relatorio_erro.hpp"
 
 namespace processamento {
 
 namespace {
 
-std::string razao(int erro) {
-    return std::strerror(erro);
-}
-
-#if defined(_WIN32)
-int abre_sistema(const char* nome) {
-    // Binary, so the CR LF written are the bytes on disk; not inherited by the
-    // viewers, which are started with the caller's handles.
-    return ::_open(nome, _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-}
-long long escreve_sistema(int fd, const char* p, std::size_t n) {
-    const unsigned int parte = n > (1u << 30) ? (1u << 30) : static_cast<unsigned int>(n);
-    return ::_write(fd, p, parte);
-}
-int corta_sistema(int fd) {
-    return ::_chsize_s(fd, 0) == 0 ? 0 : -1;
-}
-int fecha_sistema(int fd) {
-    return ::_close(fd);
-}
-#else
-int abre_sistema(const char* nome) {
-    return ::open(nome, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-}
-long long escreve_sistema(int fd, const char* p, std::size_t n) {
-    return ::write(fd, p, n);
-}
-int corta_sistema(int fd) {
-    return ::ftruncate(fd, 0);
-}
-int fecha_sistema(int fd) {
-    return ::close(fd);
-}
-#endif
-
 void descarrega(arquivo_saida& arq) {
     const char* p = arq.buffer.get();
     std::size_t resta = arq.usados;
     while (resta > 0) {
-        const long long n = escreve_sistema(arq.fd, p, resta);
-        if (n < 0 && errno == EINTR) continue;
+        const long long n = sistema::escreve(arq.fd, p, resta);
         if (n <= 0) {
             const int erro = n < 0 ? errno : ENOSPC;
-            execucao::falha_es(execucao::codigo_escrever, "WRITE", arq.nome,
-                               "cannot write the line: " + razao(erro));
+            tempo_execucao::falha_es(tempo_execucao::codigo_escrever, "WRITE", arq.nome,
+                                     "cannot write the line: " + sistema::descricao_erro(erro));
         }
         p += n;
         resta -= static_cast<std::size_t>(n);
@@ -72,9 +28,9 @@ void descarrega(arquivo_saida& arq) {
 
 void corta_se_preciso(arquivo_saida& arq) {
     if (arq.cortado) return;
-    if (corta_sistema(arq.fd) != 0) {
-        execucao::falha_es(execucao::codigo_escrever, "WRITE", arq.nome,
-                           "cannot write the line: " + razao(errno));
+    if (sistema::corta(arq.fd) != 0) {
+        tempo_execucao::falha_es(tempo_execucao::codigo_escrever, "WRITE", arq.nome,
+                                 "cannot write the line: " + sistema::descricao_erro(errno));
     }
     arq.cortado = true;
 }
@@ -82,17 +38,19 @@ void corta_se_preciso(arquivo_saida& arq) {
 }  // namespace
 
 arquivo_saida::~arquivo_saida() {
-    if (fd >= 0) fecha_sistema(fd);
+    if (fd >= 0) sistema::fecha(fd);
 }
 
 void abre_saida(arquivo_saida& arq, const std::string& nome) {
     arq.nome = nome;
     if (nome.find('\0') != std::string::npos) {
-        execucao::falha_es(execucao::codigo_abrir, "OPEN", nome, "cannot open the file: invalid file name");
+        tempo_execucao::falha_es(tempo_execucao::codigo_abrir, "OPEN", nome,
+                                 "cannot open the file: invalid file name");
     }
-    const int fd = abre_sistema(nome.c_str());
+    const int fd = sistema::abre_escrita(nome.c_str());
     if (fd < 0) {
-        execucao::falha_es(execucao::codigo_abrir, "OPEN", nome, "cannot open the file: " + razao(errno));
+        tempo_execucao::falha_es(tempo_execucao::codigo_abrir, "OPEN", nome,
+                                 "cannot open the file: " + sistema::descricao_erro(errno));
     }
     arq.fd = fd;
     arq.cortado = false;
@@ -131,48 +89,14 @@ void fecha_saida(arquivo_saida& arq) {
     descarrega(arq);
     const int fd = arq.fd;
     arq.fd = -1;
-    if (fecha_sistema(fd) != 0) {
-        execucao::falha_es(execucao::codigo_fechar, "CLOSE", arq.nome,
-                           "cannot close the file: " + razao(errno));
+    if (sistema::fecha(fd) != 0) {
+        tempo_execucao::falha_es(tempo_execucao::codigo_fechar, "CLOSE", arq.nome,
+                                 "cannot close the file: " + sistema::descricao_erro(errno));
     }
 }
 
-#if defined(_WIN32)
-namespace {
-identidade_arquivo identidade_handle(HANDLE h) {
-    identidade_arquivo id;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info)) {
-        id.dispositivo = info.dwVolumeSerialNumber;
-        id.numero = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        id.valida = true;
-    }
-    return id;
-}
-}  // namespace
 identidade_arquivo identidade(const arquivo_saida& arq) {
-    return identidade_handle(reinterpret_cast<HANDLE>(::_get_osfhandle(arq.fd)));
+    return sistema::identidade(arq.fd);
 }
-identidade_arquivo identidade(const std::string& nome) {
-    HANDLE h = CreateFileA(nome.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    identidade_arquivo id = identidade_handle(h);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    return id;
-}
-#else
-identidade_arquivo identidade(const arquivo_saida& arq) {
-    identidade_arquivo id;
-    struct stat st {};
-    if (::fstat(arq.fd, &st) == 0) id = {static_cast<unsigned long long>(st.st_dev), st.st_ino, true};
-    return id;
-}
-identidade_arquivo identidade(const std::string& nome) {
-    identidade_arquivo id;
-    struct stat st {};
-    if (::stat(nome.c_str(), &st) == 0) id = {static_cast<unsigned long long>(st.st_dev), st.st_ino, true};
-    return id;
-}
-#endif
 
 }  // namespace processamento

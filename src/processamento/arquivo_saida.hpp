@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "tempo_execucao/sistema.hpp"
+
 namespace processamento {
 
 struct arquivo_saida {
@@ -49,15 +51,8 @@ void descarrega_saida(arquivo_saida& arq);
 // CLOSE report naming the file.
 void fecha_saida(arquivo_saida& arq);
 
-// Identity of an open file (device and file number), for telling whether two
-// names lead to the same file.
-struct identidade_arquivo {
-    unsigned long long dispositivo = 0;
-    unsigned long long numero = 0;
-    bool valida = false;
-    bool operator==(const identidade_arquivo&) const = default;
-};
+// Identity of an open file, for telling whether two names lead to the same file.
+using sistema::identidade_arquivo;
 identidade_arquivo identidade(const arquivo_saida& arq);
-identidade_arquivo identidade(const std::string& nome);  // not valida when the name leads to no file
 
 }  // namespace processamento

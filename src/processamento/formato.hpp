@@ -57,10 +57,4 @@ inline void escreve_formatado(arquivo_saida& arq, const formato& fmt, std::initi
 // The separator line: one blank and CR LF.
 void escreve_linha_branca(arquivo_saida& arq);
 
-// The fields themselves, each writing exactly its width of bytes at destino
-// and returning the position after them: I10, and E25.15 under the scale
-// factor 1P.
-char* campo_i10(char* destino, std::int32_t v);
-char* campo_e25_15(char* destino, double v);
-
 }  // namespace processamento

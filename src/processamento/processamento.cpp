@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "dados/executa_comando.hpp"
-#include "malhas_segmentos/execucao.hpp"
 #include "processamento/arquivo_saida.hpp"
+#include "processamento/campos.hpp"
 #include "processamento/formato.hpp"
+#include "processamento/nomes_resultado.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace processamento {
@@ -23,11 +23,7 @@ namespace {
 
 constexpr std::size_t comprimento_nome_txt = 120;
 constexpr std::size_t comprimento_nome_vert = 150;
-constexpr char nome_malha[] = "malha.txt";
-constexpr char nome_entradas[] = "entradas.txt";
-constexpr char nome_eq_elipticas[] = "entrada_eq_elipticas.txt";
-
-// Field widths of the lines written without going through the interpreter.
+// Field widths of the lines built from the fields directly.
 constexpr std::size_t largura_i10 = 10;
 constexpr std::size_t largura_e25 = 25;
 constexpr std::size_t largura_par = 2 * largura_e25;  // x and y of one vertex
@@ -35,82 +31,9 @@ constexpr std::size_t linha_vertice = largura_i10 + largura_par + 2;
 constexpr std::size_t linha_contorno = largura_par + 2;
 constexpr std::size_t linha_volume = 5 * largura_i10 + 2;
 
-std::string sem_brancos_finais(const std::string& s) {
-    const auto fim = s.find_last_not_of(' ');
-    return fim == std::string::npos ? std::string() : s.substr(0, fim + 1);
-}
-
 std::string preenche(std::string s, std::size_t comprimento) {
     if (s.size() < comprimento) s.append(comprimento - s.size(), ' ');
     return s;
-}
-
-// The case name shifted left over its leading blanks, its trailing blanks dropped.
-std::string base_do_nome() {
-    const auto inicio = nome_caso.find_first_not_of(' ');
-    if (inicio == std::string::npos) return std::string();
-    return sem_brancos_finais(nome_caso.substr(inicio));
-}
-
-// Two names that lead to the same file, as far as the names alone tell.
-bool mesmo_nome(const std::string& a, const std::string& b) {
-    std::string na = std::filesystem::path(a).lexically_normal().generic_string();
-    std::string nb = std::filesystem::path(b).lexically_normal().generic_string();
-#if defined(_WIN32) || defined(__APPLE__)
-    // Case-insensitive file systems.
-    auto minusculas = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    na = minusculas(na);
-    nb = minusculas(nb);
-#endif
-    return na == nb;
-}
-
-// A case name such as "malha" or "entradas" would make a result file out of
-// an input or out of another result: refused before any result file is
-// opened, since the run would destroy the case file or interleave two
-// outputs. Names are compared as written and, for files that exist, by their
-// identity on disk (links, case-insensitive file systems).
-[[noreturn]] void recusa(const std::string& resultado, const std::string& outro) {
-    execucao::falha_es(execucao::codigo_mesmo_arquivo, "OPEN", resultado,
-                       "the result file would be the same file as " + outro);
-}
-
-void confere_nomes_distintos(const std::string resultados[3]) {
-    const std::string entradas[] = {nome_entradas, nome_eq_elipticas};
-    for (int a = 0; a < 3; ++a) {
-        const identidade_arquivo id_a = identidade(resultados[a]);
-        for (const std::string& entrada : entradas) {
-            if (mesmo_nome(resultados[a], entrada) || (id_a.valida && id_a == identidade(entrada))) {
-                recusa(resultados[a], entrada);
-            }
-        }
-        for (int b = a + 1; b < 3; ++b) {
-            if (mesmo_nome(resultados[a], resultados[b]) ||
-                (id_a.valida && id_a == identidade(resultados[b]))) {
-                recusa(resultados[a], resultados[b]);
-            }
-        }
-    }
-}
-
-// After opening: names that only the file system could tell apart, such as
-// two spellings of a file that did not exist yet. Nothing has been written.
-void confere_abertos_distintos(arquivo_saida* arquivos[3]) {
-    const std::string entradas[] = {nome_entradas, nome_eq_elipticas};
-    for (int a = 0; a < 3; ++a) {
-        const identidade_arquivo id_a = identidade(*arquivos[a]);
-        if (!id_a.valida) continue;
-        for (const std::string& entrada : entradas) {
-            if (id_a == identidade(entrada)) recusa(arquivos[a]->nome, entrada);
-        }
-        for (int b = a + 1; b < 3; ++b) {
-            if (id_a == identidade(*arquivos[b])) recusa(arquivos[a]->nome, arquivos[b]->nome);
-        }
-    }
 }
 
 const formato& formato_tamanhos() {
@@ -136,8 +59,8 @@ const formato& formato_cabecalho_volumes() {
 
 // The vertex, outline and volume lines are the layouts of "(I10,2(1P,E25.15))",
 // "(2(1P,E25.15))" and "(5(I10))"; on a big mesh they are millions of lines,
-// so they are assembled from the fields directly, byte for byte what the
-// interpreter makes of those formats.
+// so they are assembled from the fields directly, byte for byte what the format
+// interpretation makes of those formats.
 char* fim_de_linha(char* p) {
     p[0] = '\r';
     p[1] = '\n';
@@ -149,7 +72,7 @@ char* par_xy(char* p, std::int64_t v) {
     return campo_e25_15(p, y[v]);
 }
 
-void escreve_relatorio_malha(arquivo_saida& arq) {
+void escreve_arquivo_relatorio(arquivo_saida& arq) {
     escreve_formatado(arq, formato_tamanhos(), {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta});
     escreve_formatado(arq, formato_cabecalho_vertices(), {});
     const std::int64_t n_ksi = nvert_ksi;
@@ -250,7 +173,7 @@ void executa_visualizador(const std::string& programa, const std::string& nome_p
 }  // namespace
 
 void escreve_resultados() {
-    const std::string base = base_do_nome();
+    const std::string base = base_do_nome(nome_caso);
     nome_arq_txt = preenche(base + ".txt", comprimento_nome_txt);
     nome_arq_vert = preenche(base + "_vert.txt", comprimento_nome_vert);
 
@@ -258,23 +181,23 @@ void escreve_resultados() {
                                   sem_brancos_finais(nome_arq_vert)};
     confere_nomes_distintos(nomes);
 
-    arquivo_saida relatorio, contorno, volumes;
-    abre_saida(relatorio, nomes[0]);
+    arquivo_saida arquivo_relatorio, contorno, volumes;
+    abre_saida(arquivo_relatorio, nomes[0]);
     abre_saida(contorno, nomes[1]);
     abre_saida(volumes, nomes[2]);
-    arquivo_saida* abertos[3] = {&relatorio, &contorno, &volumes};
+    arquivo_saida* abertos[3] = {&arquivo_relatorio, &contorno, &volumes};
     confere_abertos_distintos(abertos);
 
     // Each file is complete on disk before the next is touched: a full disk
     // then stops the run in the file it happens in, and the files after it
     // keep what they held.
-    escreve_relatorio_malha(relatorio);
-    descarrega_saida(relatorio);
+    escreve_arquivo_relatorio(arquivo_relatorio);
+    descarrega_saida(arquivo_relatorio);
     escreve_contornos(contorno);
     descarrega_saida(contorno);
     escreve_volumes(volumes);
 
-    fecha_saida(relatorio);
+    fecha_saida(arquivo_relatorio);
     fecha_saida(contorno);
     fecha_saida(volumes);
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "malhas_segmentos/execucao.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
 
 namespace variaveis {
 
@@ -71,8 +71,8 @@ namespace {
 void confere_produto(const char* nome, std::int32_t a, std::int32_t b) {
     const std::int64_t exato = static_cast<std::int64_t>(a) * static_cast<std::int64_t>(b);
     if (exato != produto32(a, b)) {
-        execucao::falha_alocacao(
-            nome, execucao::codigo_tamanho_excessivo,
+        tempo_execucao::falha_alocacao(
+            nome, tempo_execucao::codigo_tamanho_excessivo,
             "array size beyond the supported range (" + std::to_string(a) + " x " + std::to_string(b) + ")");
     }
 }
@@ -80,13 +80,14 @@ void confere_produto(const char* nome, std::int32_t a, std::int32_t b) {
 void* aloca_bytes(const char* nome, std::int32_t n, std::size_t tamanho_elemento) {
     const std::uint64_t elementos = n > 0 ? static_cast<std::uint64_t>(n) + 1 : 1;
     if (elementos > std::numeric_limits<std::size_t>::max() / tamanho_elemento) {
-        execucao::falha_alocacao(
-            nome, execucao::codigo_tamanho_excessivo,
+        tempo_execucao::falha_alocacao(
+            nome, tempo_execucao::codigo_tamanho_excessivo,
             "array size beyond the supported range (" + std::to_string(n) + " elements)");
     }
     void* p = std::calloc(static_cast<std::size_t>(elementos), tamanho_elemento);
     if (p == nullptr)
-        execucao::falha_alocacao(nome, execucao::codigo_memoria_insuficiente, "insufficient memory");
+        tempo_execucao::falha_alocacao(nome, tempo_execucao::codigo_memoria_insuficiente,
+                                       "insufficient memory");
     return p;
 }
 

@@ -1,4 +1,4 @@
-// The run-time error report and the floating-point traps.
+// The run-time error report.
 //
 // Every failure of a run ends with the same report on the standard error
 // stream and exit status 1:
@@ -8,17 +8,18 @@
 //   - <message><CR LF>
 //
 // Input/output and allocation failures are raised as erro_execucao and
-// reported by the program's entry, so that open files are closed on the way
-// out. Floating-point faults arrive as a hardware trap and are reported from
-// the trap handler itself.
+// reported by the program's entry. They are an exception rather than an exit
+// on the spot so that the unit tests and the fuzzer, which drive the readers
+// and writers in-process, can catch a failure and look at its report; a run
+// of the program has nothing to unwind. Floating-point faults arrive as a
+// hardware trap and are reported from the trap handler itself (armadilhas.hpp).
 #pragma once
 
-#include <cfenv>
 #include <exception>
 #include <string>
 #include <string_view>
 
-namespace execucao {
+namespace tempo_execucao {
 
 // Input/output and allocation codes (the letter F and a number). The README
 // lists them with their messages.
@@ -59,7 +60,17 @@ class erro_execucao : public std::exception {
 };
 
 // The report text of an error, with its three CR LF line ends.
-std::string relatorio(const erro_execucao& erro);
+std::string texto_relatorio_erro(const erro_execucao& erro);
+
+// Writes the report on the standard error stream.
+void escreve_relatorio_erro(const erro_execucao& erro);
+
+// The two rules by which bytes a user typed reach a report. A file name or
+// message keeps its ISO 8859-1 letters and shows control characters as '?';
+// a value quoted from an input file is cut to 40 bytes and keeps printable
+// ASCII only, in apostrophes.
+void acrescenta_visivel(std::string& destino, std::string_view texto);
+std::string citacao(std::string_view texto);
 
 // Input/output failure: statement is OPEN, READ, WRITE or CLOSE; the report
 // names the file in parentheses after it. Control characters in the file
@@ -70,28 +81,4 @@ std::string relatorio(const erro_execucao& erro);
 // Allocation failure, naming the array.
 [[noreturn]] void falha_alocacao(std::string_view array, int codigo, std::string_view mensagem);
 
-// Writes the report on the standard error stream.
-void escreve_relatorio(const erro_execucao& erro);
-
-// Unmasks the invalid, divide-by-zero and overflow traps and installs the
-// handler that reports them and ends the process with status 1. Underflow,
-// denormal operands and inexact results stay masked.
-void ativa_armadilhas_fp();
-
-// Runs f with the traps masked and the flags that f raises discarded: for
-// library conversions (text to number) whose out-of-range results the caller
-// checks itself and which must not end the run as a fault.
-template <class F>
-auto sem_armadilhas(F&& f) -> decltype(f()) {
-    struct guarda {
-        std::fenv_t salvo;
-        guarda() { std::feholdexcept(&salvo); }
-        ~guarda() {
-            std::feclearexcept(FE_ALL_EXCEPT);
-            std::fesetenv(&salvo);
-        }
-    } g;
-    return f();
-}
-
-}  // namespace execucao
+}  // namespace tempo_execucao

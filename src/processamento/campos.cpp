@@ -1,0 +1,326 @@
+// The fields of the result lines: integers right-justified (I), reals in
+// scientific form (E) under a scale factor, and the fast exact E25.15 and I10
+// of the vertex, outline and volume lines.
+#include "processamento/campos.hpp"
+
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cstring>
+
+namespace processamento {
+
+namespace {
+
+constexpr std::uint64_t bit_sinal = std::uint64_t{1} << 63;
+constexpr std::uint64_t bits_infinito = 0x7FF0000000000000;
+
+// "00" to "99": two digits per division halves the divisions of a field.
+constexpr std::array<char, 200> pares_de_digitos = [] {
+    std::array<char, 200> t{};
+    for (int k = 0; k < 100; ++k) {
+        t[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+        t[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+    }
+    return t;
+}();
+
+// Writes the decimal digits of m so that they end just before fim; returns
+// where they start.
+char* digitos_sem_sinal(char* fim, std::uint64_t m) {
+    while (m >= 100) {
+        const auto par = static_cast<std::size_t>(m % 100) * 2;
+        m /= 100;
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[par], 2);
+    }
+    if (m >= 10) {
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[static_cast<std::size_t>(m) * 2], 2);
+    } else {
+        *--fim = static_cast<char>('0' + m);
+    }
+    return fim;
+}
+
+// Exactly n decimal digits of m (zero-padded on the left), ending before fim.
+void digitos_fixos(char* fim, std::uint64_t m, int n) {
+    for (; n >= 2; n -= 2) {
+        const auto par = static_cast<std::size_t>(m % 100) * 2;
+        m /= 100;
+        fim -= 2;
+        std::memcpy(fim, &pares_de_digitos[par], 2);
+    }
+    if (n == 1) *--fim = static_cast<char>('0' + m % 10);
+}
+
+// Right-justifies the n bytes of texto in a field of largura bytes, or fills
+// it with asterisks when they do not fit.
+char* justifica(char* destino, int largura, const char* texto, std::size_t n) {
+    const auto l = static_cast<std::size_t>(largura);
+    if (n > l) {
+        std::memset(destino, '*', l);
+    } else {
+        std::memset(destino, ' ', l - n);
+        std::memcpy(destino + (l - n), texto, n);
+    }
+    return destino + l;
+}
+
+// Infinite and NaN values never reach a field in a run (the traps end it
+// first), but a field must still come out as its width of bytes.
+char* campo_nao_finito(char* destino, int largura, std::uint64_t bits) {
+    const bool nan = (bits & ~bit_sinal) > bits_infinito;
+    const char* texto = nan ? "NaN" : (bits & bit_sinal) ? "-Infinity" : "Infinity";
+    return justifica(destino, largura, texto, std::strlen(texto));
+}
+
+// Adds one unit to the last of the n digits; a carry out of the first digit
+// makes them 1 followed by zeros and raises the exponent.
+void soma_um(char* digitos, int n, int& expoente) {
+    int i = n - 1;
+    while (i >= 0 && digitos[i] == '9')
+        digitos[i--] = '0';
+    if (i >= 0) {
+        ++digitos[i];
+    } else {
+        digitos[0] = '1';
+        ++expoente;
+    }
+}
+
+// The exponent text: E, sign and two digits while |p| ≤ 99, else the sign and
+// three digits (a double never needs more). Returns the position after it.
+char* texto_expoente(char* q, int p) {
+    const int a = p < 0 ? -p : p;
+    if (a <= 99) {
+        *q++ = 'E';
+        *q++ = p < 0 ? '-' : '+';
+    } else {
+        *q++ = p < 0 ? '-' : '+';
+        *q++ = static_cast<char>('0' + a / 100);
+    }
+    *q++ = static_cast<char>('0' + a / 10 % 10);
+    *q++ = static_cast<char>('0' + a % 10);
+    return q;
+}
+
+// The exponent printed by to_chars after its 'e'.
+int le_expoente(const char* p, const char* fim_texto) {
+    const bool negativo = *p == '-';
+    int e = 0;
+    for (++p; p < fim_texto; ++p)
+        e = e * 10 + (*p - '0');
+    return negativo ? -e : e;
+}
+
+// n significant digits of the finite, nonzero magnitude m, written at
+// digitos, and the exponent p with m ≈ d.ddd × 10^p. Up to 16 digits they are
+// those of the 17 digits rounded half away from zero, rounded once more (so
+// that every width agrees with E25.15); from 17 on, the exact value rounded
+// half away from zero.
+void digitos_significativos(double m, char* digitos, int n, int& p) {
+    // 800 digits after the point hold the whole exact expansion of a double.
+    constexpr int casas = 800;
+    char exato[casas + 16];
+    const auto r = std::to_chars(exato, exato + sizeof exato, m, std::chars_format::scientific, casas);
+    p = le_expoente(exato + casas + 3, r.ptr);
+    auto digito_exato = [&](int k) { return k == 0 ? exato[0] : k <= casas ? exato[k + 1] : '0'; };
+    if (n >= 17) {
+        for (int k = 0; k < n; ++k)
+            digitos[k] = digito_exato(k);
+        if (digito_exato(n) >= '5') soma_um(digitos, n, p);
+        return;
+    }
+    char d17[17];
+    for (int k = 0; k < 17; ++k)
+        d17[k] = digito_exato(k);
+    if (digito_exato(17) >= '5') soma_um(d17, 17, p);
+    std::memcpy(digitos, d17, static_cast<std::size_t>(n));
+    if (d17[n] >= '5') soma_um(digitos, n, p);
+}
+
+}  // namespace
+
+// An E field of any width, decimals and scale factor (0 or 1); only E25.15
+// under 1P occurs in the result files and takes campo_e25_15. Under 0P the
+// text is 0.ddd with d significant digits and the exponent one higher.
+void acrescenta_real(std::string& s, double v, int largura, int decimais, int escala) {
+    const std::size_t inicio = s.size();
+    s.resize(inicio + static_cast<std::size_t>(largura));
+    char* destino = s.data() + inicio;
+    if (largura == 25 && decimais == 15 && escala == 1) {
+        campo_e25_15(destino, v);
+        return;
+    }
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    const auto magnitude = bits & ~bit_sinal;
+    if (magnitude >= bits_infinito) {
+        campo_nao_finito(destino, largura, bits);
+        return;
+    }
+    const int n = escala == 1 ? decimais + 1 : decimais;
+    if (n == 0) {  // 0P without decimals leaves no room for a digit
+        std::memset(destino, '*', static_cast<std::size_t>(largura));
+        return;
+    }
+    // Sign, "0.", the digits, the point and five bytes of exponent.
+    std::string texto(static_cast<std::size_t>(n) + 10, ' ');
+    char* q = texto.data();
+    if (magnitude != 0 && (bits & bit_sinal)) *q++ = '-';
+    const char* zero_opcional = nullptr;
+    char* digitos = q + (escala == 1 ? 0 : 2);
+    int p = 0;
+    if (magnitude == 0) {
+        std::memset(digitos, '0', static_cast<std::size_t>(n));
+    } else {
+        digitos_significativos(std::bit_cast<double>(magnitude), digitos, n, p);
+    }
+    if (escala == 1) {
+        std::memmove(q + 2, q + 1, static_cast<std::size_t>(n - 1));
+        q[1] = '.';
+        q += n + 1;
+    } else {
+        zero_opcional = q;
+        q[0] = '0';
+        q[1] = '.';
+        q += n + 2;
+        if (magnitude != 0) ++p;
+    }
+    q = texto_expoente(q, p);
+    auto tamanho = static_cast<std::size_t>(q - texto.data());
+    if (tamanho > static_cast<std::size_t>(largura) && zero_opcional != nullptr) {
+        // The zero before the point is the first thing to give way.
+        texto.erase(static_cast<std::size_t>(zero_opcional - texto.data()), 1);
+        --tamanho;
+    }
+    justifica(destino, largura, texto.data(), tamanho);
+}
+
+void acrescenta_inteiro(std::string& s, std::int32_t v, int largura) {
+    const std::size_t inicio = s.size();
+    s.resize(inicio + static_cast<std::size_t>(largura));
+    if (largura == 10) {
+        campo_i10(s.data() + inicio, v);
+        return;
+    }
+    char texto[12];
+    const std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    char* c = digitos_sem_sinal(texto + sizeof texto, m);
+    if (v < 0) *--c = '-';
+    justifica(s.data() + inicio, largura, c, static_cast<std::size_t>(texto + sizeof texto - c));
+}
+
+namespace {
+
+#if defined(__SIZEOF_INT128__)
+constexpr std::array<std::uint64_t, 20> potencias_de_10 = [] {
+    std::array<std::uint64_t, 20> t{};
+    t[0] = 1;
+    for (std::size_t k = 1; k < t.size(); ++k)
+        t[k] = t[k - 1] * 10;
+    return t;
+}();
+
+// The 17 significant digits of m·2^e (the magnitude's exact value) rounded
+// half away from zero, as an integer from 10^16 to 10^17 - 1, with the
+// decimal exponent p. One 128-bit product m·10^k and a shift give the exact
+// quotient and remainder, for the values a mesh is made of: normal doubles
+// from about 10^-3 to 2^52 with a fraction. Returns false for the others,
+// which take the general conversion.
+bool dezessete_digitos_exatos(std::uint64_t magnitude, std::uint64_t& q, int& p) {
+    const int expoente_bruto = static_cast<int>(magnitude >> 52);
+    if (expoente_bruto == 0) return false;  // denormals
+    const std::uint64_t m = (magnitude & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int e = expoente_bruto - 1075;  // value = m · 2^e
+    if (e >= 0 || e < -127) return false;
+    // floor(log10 value) is this estimate or one more.
+    const int estimativa = ((e + 52) * 78913) >> 18;
+    for (int k = 16 - estimativa; k >= 15 - estimativa; --k) {
+        if (k < 0 || k > 19) return false;
+        const unsigned __int128 produto =
+            static_cast<unsigned __int128>(m) * potencias_de_10[static_cast<std::size_t>(k)];
+        const int deslocamento = -e;
+        std::uint64_t quociente = static_cast<std::uint64_t>(produto >> deslocamento);
+        if (quociente >= potencias_de_10[17]) continue;  // 18 digits: one place less
+        const unsigned __int128 resto = produto & ((static_cast<unsigned __int128>(1) << deslocamento) - 1);
+        const unsigned __int128 metade = static_cast<unsigned __int128>(1) << (deslocamento - 1);
+        p = 16 - k;
+        if (resto >= metade) ++quociente;  // ties away from zero
+        if (quociente == potencias_de_10[17]) {
+            quociente = potencias_de_10[16];
+            ++p;
+        }
+        q = quociente;
+        return true;
+    }
+    return false;
+}
+#endif
+
+}  // namespace
+
+char* campo_i10(char* destino, std::int32_t v) {
+    if (v < -999999999) {
+        std::memset(destino, '*', 10);
+        return destino + 10;
+    }
+    const std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    char* c = digitos_sem_sinal(destino + 10, m);
+    if (v < 0) *--c = '-';
+    std::memset(destino, ' ', static_cast<std::size_t>(c - destino));
+    return destino + 10;
+}
+
+char* campo_e25_15(char* destino, double v) {
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    const auto magnitude = bits & ~bit_sinal;
+    if (magnitude == 0) {
+        std::memcpy(destino, "    0.000000000000000E+00", 25);
+        return destino + 25;
+    }
+    if (magnitude >= bits_infinito) return campo_nao_finito(destino, 25, bits);
+
+    // The 16 digits as an integer from 10^15 to 10^16 - 1, and the exponent.
+    std::uint64_t d16 = 0;
+    int p = 0;
+    std::uint64_t d17 = 0;
+#if defined(__SIZEOF_INT128__)
+    const bool exato = dezessete_digitos_exatos(magnitude, d17, p);
+#else
+    const bool exato = false;
+#endif
+    if (!exato) {
+        // 17 significant digits of the exact value, "d.dddddddddddddddde±xx".
+        // to_chars breaks exact ties to even where the rule wants them away
+        // from zero, but that never matters: an exact tie at the 18th digit of
+        // a double (m·5^k/10^k with k ≥ 2, divisible by 25) always leaves a 2
+        // or a 7 as the 17th digit, and 2 or 3 truncate alike while 7 becomes
+        // 8 either way.
+        char b[32];
+        const auto r = std::to_chars(b, b + sizeof b, std::bit_cast<double>(magnitude),
+                                     std::chars_format::scientific, 16);
+        d17 = static_cast<std::uint64_t>(b[0] - '0');
+        for (int k = 2; k < 18; ++k)
+            d17 = d17 * 10 + static_cast<std::uint64_t>(b[k] - '0');
+        p = le_expoente(b + 19, r.ptr);
+    }
+    // The second rounding looks only at the 17th digit.
+    d16 = d17 / 10;
+    if (d17 % 10 >= 5 && ++d16 == 10000000000000000ull) {
+        d16 = 1000000000000000ull;
+        ++p;
+    }
+
+    char* q = destino;
+    std::memcpy(q, (bits & bit_sinal) ? "   -" : "    ", 4);
+    q += 4;
+    *q++ = static_cast<char>('0' + d16 / 1000000000000000ull);
+    *q++ = '.';
+    digitos_fixos(q + 15, d16 % 1000000000000000ull, 15);
+    q += 15;
+    texto_expoente(q, p);
+    return destino + 25;
+}
+
+}  // namespace processamento

@@ -1,0 +1,78 @@
+#include "processamento/nomes_resultado.hpp"
+
+#include <cctype>
+#include <filesystem>
+
+#include "tempo_execucao/relatorio_erro.hpp"
+
+namespace processamento {
+
+namespace {
+
+// Two names that lead to the same file, as far as the names alone tell.
+bool mesmo_nome(const std::string& a, const std::string& b) {
+    std::string na = std::filesystem::path(a).lexically_normal().generic_string();
+    std::string nb = std::filesystem::path(b).lexically_normal().generic_string();
+    if (sistema::nomes_ignoram_caixa()) {
+        auto minusculas = [](std::string s) {
+            for (char& c : s)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return s;
+        };
+        na = minusculas(na);
+        nb = minusculas(nb);
+    }
+    return na == nb;
+}
+
+[[noreturn]] void recusa_colisao(const std::string& resultado, const std::string& outro) {
+    tempo_execucao::falha_es(tempo_execucao::codigo_mesmo_arquivo, "OPEN", resultado,
+                             "the result file would be the same file as " + outro);
+}
+
+}  // namespace
+
+std::string sem_brancos_finais(const std::string& s) {
+    const auto fim = s.find_last_not_of(' ');
+    return fim == std::string::npos ? std::string() : s.substr(0, fim + 1);
+}
+
+std::string base_do_nome(const std::string& nome_caso) {
+    const auto inicio = nome_caso.find_first_not_of(' ');
+    if (inicio == std::string::npos) return std::string();
+    return sem_brancos_finais(nome_caso.substr(inicio));
+}
+
+void confere_nomes_distintos(const std::string resultados[3]) {
+    const std::string entradas[] = {nome_entradas, nome_eq_elipticas};
+    for (int a = 0; a < 3; ++a) {
+        const sistema::identidade_arquivo id_a = sistema::identidade(resultados[a]);
+        for (const std::string& entrada : entradas) {
+            if (mesmo_nome(resultados[a], entrada) || (id_a.valida && id_a == sistema::identidade(entrada))) {
+                recusa_colisao(resultados[a], entrada);
+            }
+        }
+        for (int b = a + 1; b < 3; ++b) {
+            if (mesmo_nome(resultados[a], resultados[b]) ||
+                (id_a.valida && id_a == sistema::identidade(resultados[b]))) {
+                recusa_colisao(resultados[a], resultados[b]);
+            }
+        }
+    }
+}
+
+void confere_abertos_distintos(arquivo_saida* arquivos[3]) {
+    const std::string entradas[] = {nome_entradas, nome_eq_elipticas};
+    for (int a = 0; a < 3; ++a) {
+        const sistema::identidade_arquivo id_a = identidade(*arquivos[a]);
+        if (!id_a.valida) continue;
+        for (const std::string& entrada : entradas) {
+            if (id_a == sistema::identidade(entrada)) recusa_colisao(arquivos[a]->nome, entrada);
+        }
+        for (int b = a + 1; b < 3; ++b) {
+            if (id_a == identidade(*arquivos[b])) recusa_colisao(arquivos[a]->nome, arquivos[b]->nome);
+        }
+    }
+}
+
+}  // namespace processamento

@@ -1,0 +1,33 @@
+// The names of the result files, and the rule that no result file may be an
+// input file or another result file.
+#pragma once
+
+#include <string>
+
+#include "processamento/arquivo_saida.hpp"
+
+namespace processamento {
+
+inline constexpr char nome_malha[] = "malha.txt";
+inline constexpr char nome_entradas[] = "entradas.txt";
+inline constexpr char nome_eq_elipticas[] = "entrada_eq_elipticas.txt";
+
+// s without its trailing blanks.
+std::string sem_brancos_finais(const std::string& s);
+
+// The base of the result names: the case name shifted left over its leading
+// blanks, its trailing blanks dropped. The report file is base + ".txt", the
+// volume file base + "_vert.txt".
+std::string base_do_nome(const std::string& nome_caso);
+
+// A case name such as "malha" or "entradas" would make a result file out of
+// an input or out of another result: the run would destroy the case file or
+// interleave two outputs. Both end the run with the F102 OPEN report naming
+// the result file. Before opening, names are compared as written and, for
+// files that exist, by their identity on disk (links, case-insensitive file
+// systems); after opening, by the identity of the open files, which also
+// tells apart two spellings of a file that did not exist yet.
+void confere_nomes_distintos(const std::string resultados[3]);
+void confere_abertos_distintos(arquivo_saida* arquivos[3]);
+
+}  // namespace processamento

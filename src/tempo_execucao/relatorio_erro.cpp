@@ -1,0 +1,63 @@
+#include "tempo_execucao/relatorio_erro.hpp"
+
+#include "tempo_execucao/sistema.hpp"
+
+namespace tempo_execucao {
+
+erro_execucao::erro_execucao(std::string codigo, std::string instrucao, std::string mensagem)
+    : codigo_(std::move(codigo)), instrucao_(std::move(instrucao)), mensagem_(std::move(mensagem)) {}
+
+std::string texto_relatorio_erro(const erro_execucao& erro) {
+    return "\r\nrun-time error " + erro.codigo() + ": " + erro.instrucao() + "\r\n- " + erro.mensagem() +
+           "\r\n";
+}
+
+void escreve_relatorio_erro(const erro_execucao& erro) {
+    const std::string texto = texto_relatorio_erro(erro);
+    sistema::escreve_erro_padrao(texto.data(), texto.size());
+}
+
+// A result file is named after the case, so a report can carry bytes that
+// the user typed into the case file: a NUL, a lone CR, a terminal escape.
+// Those are shown as '?', so the report stays three plain lines and cannot
+// drive the terminal it is written to. Letters of ISO 8859-1 stay as they are.
+void acrescenta_visivel(std::string& destino, std::string_view texto) {
+    for (const char c : texto) {
+        const auto b = static_cast<unsigned char>(c);
+        destino += (b < 0x20 || b == 0x7f) ? '?' : c;
+    }
+}
+
+// The bytes of an input file are of no known encoding (an editor may have
+// saved UTF-8), so a quotation keeps printable ASCII only: a report never
+// carries half of a multi-byte character.
+std::string citacao(std::string_view texto) {
+    constexpr std::size_t limite = 40;
+    std::string s = "'";
+    for (std::size_t k = 0; k < texto.size() && k < limite; ++k) {
+        const auto c = static_cast<unsigned char>(texto[k]);
+        s += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
+    }
+    if (texto.size() > limite) s += "...";
+    s += '\'';
+    return s;
+}
+
+void falha_es(int codigo, std::string_view instrucao, std::string_view arquivo, std::string_view mensagem) {
+    std::string inst(instrucao);
+    inst += " (";
+    acrescenta_visivel(inst, arquivo);
+    inst += ')';
+    std::string msg;
+    acrescenta_visivel(msg, mensagem);
+    throw erro_execucao("F" + std::to_string(codigo), std::move(inst), std::move(msg));
+}
+
+void falha_alocacao(std::string_view array, int codigo, std::string_view mensagem) {
+    std::string inst = "ALLOCATE (";
+    inst += array;
+    inst += ')';
+    throw erro_execucao("F" + std::to_string(codigo), std::move(inst), std::string(mensagem));
+}
+
+}  // namespace tempo_execucao

@@ -1,0 +1,73 @@
+// The operating system, as the modules need it: files by descriptor, the
+// identity of a file, the text of a system error, the standard error stream,
+// and starting the command interpreter. Each platform's calls are in a file
+// of their own (sistema_posix.cpp, sistema_win32.cpp), chosen by the build;
+// no other file of the program asks which platform it is on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sistema {
+
+// Files. Each call returns -1 on failure, errno then telling why; a call
+// interrupted by a signal is made again.
+
+// For reading: a missing file is created empty, a file that may not be written
+// is accepted. Binary; not inherited by the programs the run starts.
+int abre_leitura(const char* nome);
+// For writing: a missing file is created empty, an existing one is left as it
+// is. Binary; not inherited.
+int abre_escrita(const char* nome);
+// Up to n bytes; 0 at the end of the file.
+long long le(int fd, char* destino, std::size_t n);
+// Up to n bytes; how many were written.
+long long escreve(int fd, const char* origem, std::size_t n);
+// Cuts the file to nothing.
+int corta(int fd);
+// An interrupted close has released the descriptor all the same, so it counts
+// as done.
+int fecha(int fd);
+
+// Identity of a file (device and file number), for telling whether two names
+// lead to the same file.
+struct identidade_arquivo {
+    unsigned long long dispositivo = 0;
+    unsigned long long numero = 0;
+    bool valida = false;
+    bool operator==(const identidade_arquivo&) const = default;
+};
+identidade_arquivo identidade(int fd);
+identidade_arquivo identidade(const std::string& nome);  // not valida when the name leads to no file
+
+// Whether the file system takes "A.txt" and "a.txt" for one name.
+bool nomes_ignoram_caixa();
+
+// The system's text for an errno value.
+std::string descricao_erro(int numero);
+
+// Writes bytes to the standard error stream as they are (no CR is added
+// before an LF).
+void escreve_erro_padrao(const char* texto, std::size_t n);
+
+// Writes bytes to the standard error stream and ends the process with status
+// 1, using only calls that are safe inside a signal or exception handler.
+[[noreturn]] void termina_com(const char* texto, std::size_t n);
+
+// The command interpreter that runs the editor and viewer commands: the one
+// COMSPEC names, started as "<interpreter> /c <command>", else cmd.exe on
+// Windows and the platform's shell (/bin/sh -c) elsewhere. Decided here once,
+// for the launch and for the quoting of file names alike.
+struct interpretador {
+    std::string programa;
+    bool estilo_cmd = true;  // takes "/c" and cmd.exe's quoting; false for a POSIX shell
+};
+// False when COMSPEC is longer than 260 characters: no command is then run.
+bool interpretador_comandos(interpretador& resultado);
+
+// Runs one command through the interpreter, waits for it without a time
+// limit and returns its exit code, or -1 when it could not be started.
+std::int32_t executa_interpretador(const interpretador& interp, const std::string& comando);
+
+}  // namespace sistema
