@@ -99,4 +99,18 @@ void prepara_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta);
 // the work arrays allocated.
 void suaviza_malha(std::int32_t niter, std::int32_t niter_solver);
 
+// Holds a file for writing as another run of the program would (an
+// advisory lock on POSIX, a share mode that lets others only read on
+// Windows), creating it when missing, for the life of the object.
+class arquivo_travado {
+  public:
+    explicit arquivo_travado(const std::filesystem::path& p);
+    ~arquivo_travado();
+    arquivo_travado(const arquivo_travado&) = delete;
+    arquivo_travado& operator=(const arquivo_travado&) = delete;
+
+  private:
+    std::intptr_t recurso_;
+};
+
 }  // namespace apoio

@@ -2,6 +2,7 @@
 // environment.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,6 +94,16 @@ void define_variavel(const char* nome, const std::optional<std::string>& valor) 
         ::setenv(nome, valor->c_str(), 1);
     else
         ::unsetenv(nome);
+}
+
+arquivo_travado::arquivo_travado(const std::filesystem::path& p)
+    : recurso_(::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644)) {
+    if (recurso_ < 0 || ::flock(static_cast<int>(recurso_), LOCK_EX | LOCK_NB) != 0)
+        throw std::runtime_error("cannot lock " + p.string());
+}
+
+arquivo_travado::~arquivo_travado() {
+    ::close(static_cast<int>(recurso_));
 }
 
 }  // namespace apoio

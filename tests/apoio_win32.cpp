@@ -117,4 +117,16 @@ void define_variavel(const char* nome, const std::optional<std::string>& valor) 
     }
 }
 
+arquivo_travado::arquivo_travado(const std::filesystem::path& p)
+    : recurso_(reinterpret_cast<std::intptr_t>(CreateFileA(p.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                           nullptr))) {
+    if (reinterpret_cast<HANDLE>(recurso_) == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot lock " + p.string());
+}
+
+arquivo_travado::~arquivo_travado() {
+    CloseHandle(reinterpret_cast<HANDLE>(recurso_));
+}
+
 }  // namespace apoio

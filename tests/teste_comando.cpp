@@ -130,8 +130,9 @@ TEST(Comando, NomesComunsFicamComoEstaoOsOutrosSaoCitados) {
     const caso casos[] = {
         {"caso 1.txt", "caso 1.txt", "caso 1.txt"},
         {"casos/duto-2_b.txt", "casos/duto-2_b.txt", "casos/duto-2_b.txt"},
-        {"C:\\casos\\malha_\xE7\xE3o.txt", "C:\\casos\\malha_\xE7\xE3o.txt",
+        {"C:\\casos\\malha_\xE7\xE3o.txt", "'C:\\casos\\malha_\xE7\xE3o.txt'",
          "C:\\casos\\malha_\xE7\xE3o.txt"},
+        {"abc\\.txt", "'abc\\.txt'", "abc\\.txt"},
         {"a&b.txt", "'a&b.txt'", "\"a&b.txt\""},
         {"a;rm x.txt", "'a;rm x.txt'", "\"a;rm x.txt\""},
         {"it's.txt", "'it'\\''s.txt'", "\"it's.txt\""},

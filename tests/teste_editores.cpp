@@ -102,4 +102,22 @@ TEST(Editores, NomesComCaracteresDoInterpretadorNaoRodamOutroComando) {
     }
 }
 
+// The shipped stand-in editor, on a terminal (script gives it one): a case
+// name that looks like an editor option reaches the editor as a file name.
+TEST(Editores, OEditorSubstitutoNaoTomaNomesPorOpcoes) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script (util-linux) not installed";
+    pasta_temporaria p;
+    const auto editor = p / "editor";
+    apoio::grava_arquivo(editor, "#!/bin/sh\nprintf '%s|' \"$@\" > \"" + (p / "log").string() + "\"\n");
+    std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
+    const std::string comando = "cd '" + p.caminho().string() + "' && VISUAL= EDITOR='" + editor.string() +
+                                "' script -qec \"'" MALHAS_EXEMPLOS
+                                "/bin/notepad' '+!touch canary'\" /dev/null"
+                                " </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(comando.c_str()), 0);
+    EXPECT_EQ(le_arquivo(p / "log"), "--|+!touch canary|");
+    EXPECT_FALSE(existe(p / "canary"));
+}
+
 }  // namespace

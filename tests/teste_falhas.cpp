@@ -20,12 +20,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "apoio.hpp"
@@ -40,9 +43,11 @@ using apoio::pasta_temporaria;
 using apoio::relatorio;
 
 struct limites {
-    std::optional<rlim_t> tamanho_arquivo;   // RLIMIT_FSIZE, bytes; SIGXFSZ ignored
+    std::optional<rlim_t> tamanho_arquivo;   // RLIMIT_FSIZE, bytes
+    bool erro_em_cano_fechado = false;       // standard error a pipe whose reader is gone
     std::optional<rlim_t> espaco_enderecos;  // RLIMIT_AS, bytes
     rlim_t segundos_cpu = 60;                // a hang becomes SIGXCPU instead of a stuck suite
+    int segundos_parede = 100;               // and a blocked run SIGKILL
 };
 
 // Runs the real program in the folder as apoio::executa_malhas does (the
@@ -69,6 +74,13 @@ apoio::resultado_execucao executa_limitado(const pasta_temporaria& p, const limi
     const int fd_erro = ::open(erro.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int fd_nulo = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (fd_saida < 0 || fd_erro < 0 || fd_nulo < 0) throw std::runtime_error("cannot prepare the child");
+    int fd_cano = -1;
+    if (lim.erro_em_cano_fechado) {
+        int cano[2];
+        if (::pipe2(cano, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
+        ::close(cano[0]);  // nobody will ever read what the child writes there
+        fd_cano = cano[1];
+    }
 
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -76,10 +88,10 @@ apoio::resultado_execucao executa_limitado(const pasta_temporaria& p, const limi
         ::dup2(fd_saida, 1);
         ::dup2(fd_erro, 2);
         if (::chdir(pasta.c_str()) != 0) ::_exit(126);
+        if (fd_cano >= 0) ::dup2(fd_cano, 2);
         if (lim.tamanho_arquivo) {
-            // A full disk as the program meets it: the write fails with an
-            // error instead of the process being killed.
-            ::signal(SIGXFSZ, SIG_IGN);
+            // A full disk as the program meets it. SIGXFSZ keeps its default
+            // action: the program itself must turn it into a failed write.
             const rlimit r{*lim.tamanho_arquivo, *lim.tamanho_arquivo};
             ::setrlimit(RLIMIT_FSIZE, &r);
         }
@@ -95,9 +107,23 @@ apoio::resultado_execucao executa_limitado(const pasta_temporaria& p, const limi
     ::close(fd_saida);
     ::close(fd_erro);
     ::close(fd_nulo);
+    if (fd_cano >= 0) ::close(fd_cano);
     if (pid < 0) throw std::runtime_error("cannot fork");
+    // A run blocked in a system call uses no processor time, so the CPU limit
+    // cannot end it: past the wall-clock limit it is killed and the test
+    // fails on its signal instead of hanging the suite.
     int st = 0;
-    while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(lim.segundos_parede);
+    for (;;) {
+        const pid_t w = ::waitpid(pid, &st, WNOHANG);
+        if (w == pid || (w < 0 && errno != EINTR)) break;
+        if (std::chrono::steady_clock::now() > limite) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     apoio::resultado_execucao r;
     if (WIFEXITED(st)) r.status = WEXITSTATUS(st);
@@ -493,6 +519,77 @@ TEST(Falha, FalhaNome_NomesHostisNaoRodamOutroComando) {
         EXPECT_EQ(le_arquivo(p / "log.txt"), "notepad <entradas.txt>\nnotepad <" + c.base +
                                                  ".txt>\nnotepad <" + c.base +
                                                  "_vert.txt>\nwgnuplot malha.gnu\n");
+    }
+}
+
+// A result name that leads to a FIFO, a socket or a device: refused before
+// any result file is created or changed, and without blocking (a FIFO with no
+// reader would hold an open for writing for ever).
+TEST(Falha, FalhaAbertura_ResultadoQueNaoEArquivoComumERecusadoSemBloquear) {
+    struct caso {
+        const char* nome;
+        std::function<void(const pasta_temporaria&)> prepara;
+        std::string arquivo;
+    };
+    const caso casos[] = {
+        {"outline file a FIFO", [](const pasta_temporaria& p) { ::mkfifo((p / "malha.txt").c_str(), 0644); },
+         "malha.txt"},
+        {"volume file a link to /dev/null",
+         [](const pasta_temporaria& p) { std::filesystem::create_symlink("/dev/null", p / "caso_vert.txt"); },
+         "caso_vert.txt"},
+        {"report file a link to /dev/full",
+         [](const pasta_temporaria& p) { std::filesystem::create_symlink("/dev/full", p / "caso.txt"); },
+         "caso.txt"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        pasta_temporaria p;
+        apoio::grava_entradas(p.caminho(), "caso", 4, 2, 1);
+        c.prepara(p);
+        limites lim;
+        lim.segundos_cpu = 5;
+        lim.segundos_parede = 10;
+        const auto r = executa_limitado(p, lim);
+        EXPECT_EQ(r.sinal, 0);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.erro,
+                  relatorio("F101", "OPEN (" + c.arquivo + ")", "cannot open the file: not a regular file"));
+        for (const char* resultado : {"caso.txt", "malha.txt", "caso_vert.txt"}) {
+            if (resultado != c.arquivo) {
+                EXPECT_FALSE(existe(p / resultado)) << resultado;
+            }
+        }
+        EXPECT_EQ(le_arquivo(p / "comandos.log"), so_editor_de_entradas);
+    }
+}
+
+// Signals that would end the process without a report: a file-size limit
+// (SIGXFSZ) and a standard error stream nobody reads (SIGPIPE). Either way
+// the run must end with status 1.
+TEST(Falha, FalhaSinal_LimiteDeTamanhoECanoFechadoTerminamComStatus1) {
+    {
+        pasta_temporaria p;
+        apoio::grava_entradas(p.caminho(), "caso", 100, 100, 1);
+        limites lim;
+        lim.tamanho_arquivo = 200 * 1024;
+        const auto r = executa_limitado(p, lim);
+        EXPECT_EQ(r.sinal, 0);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.erro, relatorio("F301", "WRITE (caso.txt)", "cannot write the line: " + razao(EFBIG)));
+        EXPECT_EQ(le_arquivo(p / "caso_vert.txt"), "");  // opened, never written
+    }
+    {
+        pasta_temporaria p;
+        apoio::grava_entradas(p.caminho(), "caso", 0, 3, 1);  // fails with M6103 after the editor
+        limites lim;
+        lim.erro_em_cano_fechado = true;
+        const auto r = executa_limitado(p, lim);
+        EXPECT_EQ(r.sinal, 0);
+        EXPECT_EQ(r.status, 1);
+        apoio::grava_arquivo(p / "entradas.txt", "caso\n4\n2\n4.5\n");  // a READ report, from the entry
+        const auto r2 = executa_limitado(p, lim);
+        EXPECT_EQ(r2.sinal, 0);
+        EXPECT_EQ(r2.status, 1);
     }
 }
 

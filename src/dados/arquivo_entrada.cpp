@@ -41,6 +41,11 @@ void falha_leitura(const arquivo_entrada& arq, int codigo, const std::string& me
 }
 
 caractere espia(arquivo_entrada& arq) {
+    if (arq.no_inicio) {
+        arq.no_inicio = false;
+        garante(arq, 3);
+        if (arq.buffer.compare(arq.posicao, 3, "\xEF\xBB\xBF") == 0) arq.posicao += 3;
+    }
     garante(arq, 2);
     const std::size_t disponiveis = arq.buffer.size() - arq.posicao;
     if (disponiveis == 0) return {fim_de_arquivo, 0};
@@ -64,6 +69,7 @@ void abre_entrada(arquivo_entrada& arq, const std::string& nome) {
     arq.buffer.clear();
     arq.posicao = 0;
     arq.esgotado = false;
+    arq.no_inicio = true;
     arq.fd = sistema::abre_leitura(nome.c_str());
     if (arq.fd < 0) {
         const int numero = errno;
@@ -79,6 +85,7 @@ void abre_entrada_memoria(arquivo_entrada& arq, const std::string& nome, std::st
     arq.buffer = std::move(bytes);
     arq.posicao = 0;
     arq.esgotado = true;
+    arq.no_inicio = true;
 }
 
 void fecha_entrada(arquivo_entrada& arq) {

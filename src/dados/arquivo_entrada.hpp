@@ -3,7 +3,8 @@
 // The bytes come either from an open file, a block at a time, so that a file
 // of any size or content is read in bounded memory, or from memory, for the
 // tests and fuzzing. Line ends (LF, CR LF, or a CR that is the file's last
-// byte) are seen as one character.
+// byte) are seen as one character. A UTF-8 byte-order mark (EF BB BF), which
+// some editors put at the start of a file, is skipped there and nowhere else.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,7 @@ struct arquivo_entrada {
     std::string buffer;  // the bytes not yet consumed start at posicao
     std::size_t posicao = 0;
     bool esgotado = false;  // true once no byte beyond buffer remains
+    bool no_inicio = true;  // nothing read yet: a byte-order mark may stand here
 
     arquivo_entrada() = default;
     arquivo_entrada(const arquivo_entrada&) = delete;

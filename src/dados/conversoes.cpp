@@ -61,7 +61,8 @@ conversao converte_inteiro(std::string_view t, std::int32_t& resultado) {
     return conversao::certa;
 }
 
-// The exponent letter is E, e, D or d. The library conversion is given only
+// The exponent letter is E, in either case; any other letter, D included,
+// is of the wrong form. The library conversion is given only
 // texts of the checked form, so no hexadecimal, infinity or nan spelling ever
 // gets through it.
 conversao converte_real(std::string_view t, double& resultado) {
@@ -76,7 +77,7 @@ conversao converte_real(std::string_view t, double& resultado) {
             ++k, ++digitos;
     }
     if (digitos == 0) return conversao::forma_errada;
-    if (k < t.size() && (t[k] == 'E' || t[k] == 'e' || t[k] == 'D' || t[k] == 'd')) {
+    if (k < t.size() && (t[k] == 'E' || t[k] == 'e')) {
         ++k;
         if (k < t.size() && (t[k] == '+' || t[k] == '-')) ++k;
         std::size_t digitos_expoente = 0;
@@ -86,10 +87,7 @@ conversao converte_real(std::string_view t, double& resultado) {
     }
     if (k != t.size()) return conversao::forma_errada;
 
-    std::string normal(t);
-    for (char& c : normal) {
-        if (c == 'D' || c == 'd') c = 'e';
-    }
+    const std::string normal(t);
     // The run never changes the C locale, so the point is the decimal
     // separator here. Out-of-range conversions raise overflow and underflow
     // flags, which must not fire the run's floating-point traps: the result

@@ -20,12 +20,15 @@ std::int64_t comprimento_sem_brancos_finais(const char* texto, std::int32_t comp
     return n;
 }
 
-// Characters that neither cmd.exe nor a POSIX shell acts on, anywhere in a
-// word: a name made only of these goes into the command as it stands.
-bool caractere_comum(unsigned char c) {
+// Characters that the interpreter does not act on, anywhere in a word: a
+// name made only of these goes into the command as it stands. A backslash is
+// a path separator to cmd.exe but an escape to a POSIX shell ("abc\\.txt"
+// would open "abc.txt"), so only cmd.exe takes it as it is.
+bool caractere_comum(unsigned char c, bool estilo_cmd) {
     if (c >= 0x80) return true;  // ISO 8859-1 letters of names such as "malha_ção"
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-    return std::strchr(" ._-/\\:+@", c) != nullptr && c != '\0';
+    if (c == '\\') return estilo_cmd;
+    return std::strchr(" ._-/:+@", c) != nullptr && c != '\0';
 }
 
 }  // namespace
@@ -41,13 +44,15 @@ std::int32_t executa_comando(const char* texto, std::int32_t comprimento) {
 }
 
 std::string nome_para_comando(std::string_view nome) {
-    bool comum = true;
-    for (unsigned char c : nome)
-        comum = comum && caractere_comum(c);
-    if (comum) return std::string(nome);
-
+    // The interpreter executa_comando will start; when COMSPEC is too long
+    // nothing is started, and the name is left as cmd.exe would take it.
     sistema::interpretador interp;
     const bool estilo_cmd = !sistema::interpretador_comandos(interp) || interp.estilo_cmd;
+    bool comum = true;
+    for (unsigned char c : nome)
+        comum = comum && caractere_comum(c, estilo_cmd);
+    if (comum) return std::string(nome);
+
     std::string citado;
     if (estilo_cmd) {
         // Inside quotes cmd.exe still expands %VAR%; closing the quotes and

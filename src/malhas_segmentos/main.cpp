@@ -4,8 +4,10 @@
 #include "malhas_segmentos/malhas_segmentos.hpp"
 #include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
+#include "tempo_execucao/sistema.hpp"
 
 int main() {
+    sistema::prepara_processo();
     tempo_execucao::ativa_armadilhas_fp();
     try {
         malhas_segmentos::executa_corrida();

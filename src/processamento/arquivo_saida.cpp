@@ -43,16 +43,18 @@ arquivo_saida::~arquivo_saida() {
 
 void abre_saida(arquivo_saida& arq, const std::string& nome) {
     arq.nome = nome;
-    if (nome.find('\0') != std::string::npos) {
+    auto recusa = [&](const std::string& razao) {
         tempo_execucao::falha_es(tempo_execucao::codigo_abrir, "OPEN", nome,
-                                 "cannot open the file: invalid file name");
-    }
-    const int fd = sistema::abre_escrita(nome.c_str());
-    if (fd < 0) {
-        tempo_execucao::falha_es(tempo_execucao::codigo_abrir, "OPEN", nome,
-                                 "cannot open the file: " + sistema::descricao_erro(errno));
-    }
+                                 "cannot open the file: " + razao);
+    };
+    if (nome.find('\0') != std::string::npos) recusa("invalid file name");
+    bool ocupado = false;
+    const int fd = sistema::abre_escrita(nome.c_str(), ocupado);
+    if (fd < 0) recusa(ocupado ? "another run is writing it" : sistema::descricao_erro(errno));
     arq.fd = fd;
+    // A FIFO, socket or device put there since the names were checked: no
+    // line goes to it.
+    if (!sistema::arquivo_regular(fd)) recusa("not a regular file");
     arq.cortado = false;
     arq.usados = 0;
     arq.buffer = std::make_unique<char[]>(tamanho_buffer_saida);

@@ -27,8 +27,10 @@ struct arquivo_saida {
 
 inline constexpr std::size_t tamanho_buffer_saida = std::size_t{1} << 20;
 
-// Opens (creating a missing file empty, leaving an existing one as it is).
-// Failure ends the run with the OPEN report naming the file.
+// Opens (creating a missing file empty, leaving an existing one as it is)
+// and holds the file against other runs until it is closed. Failure, a file
+// that is not a regular one, or one that another run is writing, ends the run
+// with the OPEN report naming the file.
 void abre_saida(arquivo_saida& arq, const std::string& nome);
 
 // Appends bytes that make up whole lines. The first call cuts the file.

@@ -25,6 +25,28 @@ bool mesmo_nome(const std::string& a, const std::string& b) {
     return na == nb;
 }
 
+// Where a name leads when it is opened for writing: every symbolic link on
+// the way followed, also a last one whose target does not exist yet (the open
+// would create that target).
+std::filesystem::path resolvido(const std::string& nome) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(nome), ec).lexically_normal();
+    for (int saltos = 0; saltos < 40; ++saltos) {
+        const fs::path pasta = fs::weakly_canonical(p.parent_path(), ec);
+        if (!ec) p = pasta / p.filename();
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+        const fs::path alvo = fs::read_symlink(p, ec);
+        if (ec) break;
+        p = (alvo.is_absolute() ? alvo : p.parent_path() / alvo).lexically_normal();
+    }
+    return p;
+}
+
+bool mesmo_destino(const std::string& a, const std::string& b) {
+    return mesmo_nome(resolvido(a).string(), resolvido(b).string());
+}
+
 [[noreturn]] void recusa_colisao(const std::string& resultado, const std::string& outro) {
     tempo_execucao::falha_es(tempo_execucao::codigo_mesmo_arquivo, "OPEN", resultado,
                              "the result file would be the same file as " + outro);
@@ -48,16 +70,33 @@ void confere_nomes_distintos(const std::string resultados[3]) {
     for (int a = 0; a < 3; ++a) {
         const sistema::identidade_arquivo id_a = sistema::identidade(resultados[a]);
         for (const std::string& entrada : entradas) {
-            if (mesmo_nome(resultados[a], entrada) || (id_a.valida && id_a == sistema::identidade(entrada))) {
+            if (mesmo_nome(resultados[a], entrada) || mesmo_destino(resultados[a], entrada) ||
+                (id_a.valida && id_a == sistema::identidade(entrada))) {
                 recusa_colisao(resultados[a], entrada);
             }
         }
         for (int b = a + 1; b < 3; ++b) {
-            if (mesmo_nome(resultados[a], resultados[b]) ||
+            if (mesmo_nome(resultados[a], resultados[b]) || mesmo_destino(resultados[a], resultados[b]) ||
                 (id_a.valida && id_a == sistema::identidade(resultados[b]))) {
                 recusa_colisao(resultados[a], resultados[b]);
             }
         }
+    }
+}
+
+void confere_nomes_abriveis(const std::string resultados[3]) {
+    for (int a = 0; a < 3; ++a) {
+        const std::string& nome = resultados[a];
+        auto recusa = [&](const char* razao) {
+            tempo_execucao::falha_es(tempo_execucao::codigo_abrir, "OPEN", nome,
+                                     std::string("cannot open the file: ") + razao);
+        };
+        if (sistema::nome_de_dispositivo(nome)) recusa("the name of a device, not of a file");
+        // A folder is left to the open, whose reason the report gives.
+        std::error_code ec;
+        if (sistema::tipo_do_nome(nome) == sistema::tipo_nome::outro &&
+            !std::filesystem::is_directory(nome, ec))
+            recusa("not a regular file");
     }
 }
 

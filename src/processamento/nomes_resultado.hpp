@@ -23,11 +23,18 @@ std::string base_do_nome(const std::string& nome_caso);
 // A case name such as "malha" or "entradas" would make a result file out of
 // an input or out of another result: the run would destroy the case file or
 // interleave two outputs. Both end the run with the F102 OPEN report naming
-// the result file. Before opening, names are compared as written and, for
-// files that exist, by their identity on disk (links, case-insensitive file
-// systems); after opening, by the identity of the open files, which also
-// tells apart two spellings of a file that did not exist yet.
+// the result file. Before opening, names are compared as written, by what
+// they resolve to with every link followed (a dangling one included, since
+// opening creates its target), and, for files that exist, by their identity
+// on disk (hard links, case-insensitive file systems); after opening, by the
+// identity of the open files, as a last guard.
 void confere_nomes_distintos(const std::string resultados[3]);
+
+// Before any result file is opened: a name that is a device's (Windows), or
+// that leads to something other than a regular file (a folder, FIFO, socket
+// or device, through links too), ends the run with the F101 OPEN report, so
+// that nothing is created or changed and no open can block.
+void confere_nomes_abriveis(const std::string resultados[3]);
 void confere_abertos_distintos(arquivo_saida* arquivos[3]);
 
 }  // namespace processamento

@@ -180,6 +180,7 @@ void escreve_resultados() {
     const std::string nomes[3] = {sem_brancos_finais(nome_arq_txt), nome_malha,
                                   sem_brancos_finais(nome_arq_vert)};
     confere_nomes_distintos(nomes);
+    confere_nomes_abriveis(nomes);
 
     arquivo_saida arquivo_relatorio, contorno, volumes;
     abre_saida(arquivo_relatorio, nomes[0]);

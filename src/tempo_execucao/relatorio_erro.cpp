@@ -18,13 +18,14 @@ void escreve_relatorio_erro(const erro_execucao& erro) {
 }
 
 // A result file is named after the case, so a report can carry bytes that
-// the user typed into the case file: a NUL, a lone CR, a terminal escape.
-// Those are shown as '?', so the report stays three plain lines and cannot
-// drive the terminal it is written to. Letters of ISO 8859-1 stay as they are.
+// the user typed into the case file: a NUL, a lone CR, a terminal escape, a
+// C1 control such as 0x9B (a terminal's CSI). Those are shown as '?', so the
+// report stays three plain lines and cannot drive the terminal it is written
+// to. Letters of ISO 8859-1 (0xA0 and above) stay as they are.
 void acrescenta_visivel(std::string& destino, std::string_view texto) {
     for (const char c : texto) {
         const auto b = static_cast<unsigned char>(c);
-        destino += (b < 0x20 || b == 0x7f) ? '?' : c;
+        destino += (b < 0x20 || (b >= 0x7f && b < 0xa0)) ? '?' : c;
     }
 }
 

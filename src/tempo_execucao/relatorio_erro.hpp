@@ -68,7 +68,8 @@ void escreve_relatorio_erro(const erro_execucao& erro);
 // The two rules by which bytes a user typed reach a report. A file name or
 // message keeps its ISO 8859-1 letters and shows control characters as '?';
 // a value quoted from an input file is cut to 40 bytes and keeps printable
-// ASCII only, in apostrophes.
+// ASCII only, in apostrophes. The control characters are those of ISO
+// 8859-1: 0x00 to 0x1F, 0x7F and 0x80 to 0x9F.
 void acrescenta_visivel(std::string& destino, std::string_view texto);
 std::string citacao(std::string_view texto);
 

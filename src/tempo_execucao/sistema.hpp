@@ -18,8 +18,13 @@ namespace sistema {
 // is accepted. Binary; not inherited by the programs the run starts.
 int abre_leitura(const char* nome);
 // For writing: a missing file is created empty, an existing one is left as it
-// is. Binary; not inherited.
-int abre_escrita(const char* nome);
+// is. Binary; not inherited. The open never blocks (a FIFO without a reader
+// fails at once). The file is held for writing by this process until it is
+// closed: an advisory lock on POSIX, a share mode that lets others only read
+// on Windows. When another process holds it, the call fails with ocupado set.
+int abre_escrita(const char* nome, bool& ocupado);
+// Whether the open file is a regular file (not a FIFO, socket or device).
+bool arquivo_regular(int fd);
 // Up to n bytes; 0 at the end of the file.
 long long le(int fd, char* destino, std::size_t n);
 // Up to n bytes; how many were written.
@@ -43,6 +48,21 @@ identidade_arquivo identidade(const std::string& nome);  // not valida when the 
 
 // Whether the file system takes "A.txt" and "a.txt" for one name.
 bool nomes_ignoram_caixa();
+
+// What a name leads to, links followed: a regular file, something else (a
+// folder, FIFO, socket or device), or nothing the system can tell of (a
+// missing file, or a path the open will refuse with its own reason).
+enum class tipo_nome { ausente, regular, outro };
+tipo_nome tipo_do_nome(const std::string& nome);
+
+// Whether the last part of the name is one the system keeps for a device
+// (NUL, CON, PRN, AUX, COM1 to COM9, LPT1 to LPT9 on Windows, in any case,
+// with any extension and trailing blanks or dots); never on POSIX.
+bool nome_de_dispositivo(const std::string& nome);
+
+// Sets the process up for a run: on POSIX a closed pipe or a file-size limit
+// must give a failed write, which the run reports, not a death by signal.
+void prepara_processo();
 
 // The system's text for an errno value.
 std::string descricao_erro(int numero);

@@ -1,6 +1,8 @@
 // The operating system's calls on POSIX systems.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,8 +42,26 @@ int abre_leitura(const char* nome) {
     return repete_se_interrompido([&] { return ::open(nome, O_RDONLY | O_CREAT | O_CLOEXEC, 0666); });
 }
 
-int abre_escrita(const char* nome) {
-    return repete_se_interrompido([&] { return ::open(nome, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); });
+int abre_escrita(const char* nome, bool& ocupado) {
+    ocupado = false;
+    const int fd = repete_se_interrompido(
+        [&] { return ::open(nome, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666); });
+    if (fd < 0) return -1;
+    // Another run writing the same file would interleave with this one; the
+    // lock is only looked at by other runs, never waited for.
+    if (repete_se_interrompido([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+        const int erro = errno;
+        ::close(fd);
+        ocupado = erro == EWOULDBLOCK;
+        errno = erro;
+        return -1;
+    }
+    return fd;
+}
+
+bool arquivo_regular(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 long long le(int fd, char* destino, std::size_t n) {
@@ -76,6 +96,21 @@ bool nomes_ignoram_caixa() {
 #else
     return false;
 #endif
+}
+
+tipo_nome tipo_do_nome(const std::string& nome) {
+    struct stat st {};
+    if (::stat(nome.c_str(), &st) != 0) return tipo_nome::ausente;
+    return S_ISREG(st.st_mode) ? tipo_nome::regular : tipo_nome::outro;
+}
+
+bool nome_de_dispositivo(const std::string&) {
+    return false;
+}
+
+void prepara_processo() {
+    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::string descricao_erro(int numero) {
@@ -118,10 +153,22 @@ std::int32_t executa_interpretador(const interpretador& interp, const std::strin
     std::string texto = comando;
     char* argv[] = {programa.data(), opcao.data(), texto.data(), nullptr};
 
+    // The editor and viewers get the signals as a program normally has them,
+    // not as prepara_processo left them for the run.
+    posix_spawnattr_t atributos;
+    posix_spawnattr_init(&atributos);
+    sigset_t padrao;
+    sigemptyset(&padrao);
+    sigaddset(&padrao, SIGPIPE);
+    sigaddset(&padrao, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&atributos, &padrao);
+    posix_spawnattr_setflags(&atributos, POSIX_SPAWN_SETSIGDEF);
+
     pid_t pid = -1;
     // COMSPEC may name a program on PATH; the shell is named by its path.
-    const int r = interp.estilo_cmd ? posix_spawnp(&pid, programa.c_str(), nullptr, nullptr, argv, environ)
-                                    : posix_spawn(&pid, programa.c_str(), nullptr, nullptr, argv, environ);
+    const int r = interp.estilo_cmd ? posix_spawnp(&pid, programa.c_str(), nullptr, &atributos, argv, environ)
+                                    : posix_spawn(&pid, programa.c_str(), nullptr, &atributos, argv, environ);
+    posix_spawnattr_destroy(&atributos);
     if (r != 0) return -1;
 
     int estado = 0;

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -37,8 +39,40 @@ int abre_leitura(const char* nome) {
     return ::_open(nome, _O_RDONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
-int abre_escrita(const char* nome) {
-    return ::_open(nome, _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+// Others may read the file while this run writes it, but not write it: a
+// second run that tries is refused with a sharing violation. The handle is
+// not inheritable, so the viewers do not keep it.
+int abre_escrita(const char* nome, bool& ocupado) {
+    ocupado = false;
+    HANDLE h = CreateFileA(nome, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD erro = GetLastError();
+        ocupado = erro == ERROR_SHARING_VIOLATION || erro == ERROR_LOCK_VIOLATION;
+        switch (erro) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+            case ERROR_INVALID_NAME:
+                errno = ENOENT;
+                break;
+            case ERROR_ACCESS_DENIED:
+            case ERROR_SHARING_VIOLATION:
+            case ERROR_LOCK_VIOLATION:
+                errno = EACCES;
+                break;
+            default:
+                errno = EINVAL;
+                break;
+        }
+        return -1;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) CloseHandle(h);
+    return fd;
+}
+
+bool arquivo_regular(int fd) {
+    return GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(fd))) == FILE_TYPE_DISK;
 }
 
 long long le(int fd, char* destino, std::size_t n) {
@@ -74,6 +108,30 @@ identidade_arquivo identidade(const std::string& nome) {
 bool nomes_ignoram_caixa() {
     return true;
 }
+
+tipo_nome tipo_do_nome(const std::string& nome) {
+    const DWORD atributos = GetFileAttributesA(nome.c_str());
+    if (atributos == INVALID_FILE_ATTRIBUTES) return tipo_nome::ausente;
+    return (atributos & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ? tipo_nome::outro
+                                                                            : tipo_nome::regular;
+}
+
+bool nome_de_dispositivo(const std::string& nome) {
+    // The last part of the path, up to its first dot, blanks and dots at its
+    // end dropped: "nul", "NUL.txt", "Com1 .log" all name a device.
+    const std::size_t barra = nome.find_last_of("/\\:");
+    std::string parte = nome.substr(barra == std::string::npos ? 0 : barra + 1);
+    parte = parte.substr(0, parte.find('.'));
+    while (!parte.empty() && (parte.back() == ' ' || parte.back() == '.'))
+        parte.pop_back();
+    for (char& c : parte)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (parte == "CON" || parte == "PRN" || parte == "AUX" || parte == "NUL") return true;
+    return parte.size() == 4 && (parte.compare(0, 3, "COM") == 0 || parte.compare(0, 3, "LPT") == 0) &&
+           parte[3] >= '1' && parte[3] <= '9';
+}
+
+void prepara_processo() {}
 
 std::string descricao_erro(int numero) {
     const char* texto = std::strerror(numero);
