@@ -33,6 +33,7 @@ struct leitor_linhas {
     const char* fim = nullptr;
     bool esgotado = false;
     std::int64_t linha = 0;  // number of the line last returned
+    bool sem_fim = false;    // the line last returned is the file's last and has no line end
 
     leitor_linhas() = default;
     leitor_linhas(const leitor_linhas&) = delete;
@@ -92,26 +93,27 @@ bool proxima_linha(leitor_linhas& l, std::string_view& linha) {
             falha(l.nome, l.linha + 1, "line longer than 65536 bytes: not a result file");
         if (!linha.empty() && linha.back() == '\r') linha.remove_suffix(1);
         l.inicio = quebra != nullptr ? quebra + 1 : l.fim;
+        l.sem_fim = quebra == nullptr;
         ++l.linha;
         return true;
     }
 }
 
-bool branco(char c) {
+inline bool branco(char c) {
     return c == ' ' || c == '\t';
 }
 
 // The next blank-separated field; empty when the line has no more.
-std::string_view campo(std::string_view& resto) {
-    std::size_t k = 0;
-    while (k < resto.size() && branco(resto[k]))
-        ++k;
-    std::size_t fim = k;
-    while (fim < resto.size() && !branco(resto[fim]))
-        ++fim;
-    const std::string_view c = resto.substr(k, fim - k);
-    resto.remove_prefix(fim);
-    return c;
+inline std::string_view campo(std::string_view& resto) {
+    const char* p = resto.data();
+    const char* const fim = p + resto.size();
+    while (p != fim && branco(*p))
+        ++p;
+    const char* const inicio = p;
+    while (p != fim && !branco(*p))
+        ++p;
+    resto = std::string_view(p, static_cast<std::size_t>(fim - p));
+    return std::string_view(inicio, static_cast<std::size_t>(p - inicio));
 }
 
 bool linha_em_branco(std::string_view linha) {
@@ -120,10 +122,21 @@ bool linha_em_branco(std::string_view linha) {
 }
 
 bool inteiro(std::string_view c, std::int64_t& valor) {
-    if (c.empty()) return false;
-    std::int32_t v = 0;
-    const auto r = std::from_chars(c.data(), c.data() + c.size(), v);
-    if (r.ec != std::errc() || r.ptr != c.data() + c.size()) return false;
+    // Decimal digits by hand: the volume file alone holds ten million of
+    // them, and this is the bulk of its parsing.
+    std::size_t k = 0;
+    const bool negativo = !c.empty() && c[0] == '-';
+    if (negativo) k = 1;
+    if (k == c.size() || c.size() - k > 10) return false;
+    std::int64_t v = 0;
+    for (; k < c.size(); ++k) {
+        const unsigned d = static_cast<unsigned char>(c[k]) - unsigned{'0'};
+        if (d > 9) return false;
+        v = v * 10 + d;
+    }
+    if (negativo) v = -v;
+    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+        return false;
     valor = v;
     return true;
 }
@@ -225,6 +238,8 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
         const std::string_view cy = campo(resto);
         std::int64_t numero = 0;
         double vx = 0.0, vy = 0.0;
+        if (l.sem_fim && cy.empty() && !cv.empty())
+            falha(l.nome, l.linha, "the file ends inside the line of vertex " + std::to_string(k));
         if (!inteiro(cv, numero)) {
             if (cv.empty())
                 falha(l.nome, l.linha,
@@ -265,6 +280,8 @@ void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
                           " x " + std::to_string(m.nvol_eta) + ")");
             std::string_view resto = linha;
             std::int64_t valores[5];
+            if (l.sem_fim && linha.size() < 50 && !linha_em_branco(linha))
+                falha(l.nome, l.linha, "the file ends inside the line of volume " + std::to_string(p));
             for (int k = 0; k < 5; ++k) {
                 const std::string_view c = campo(resto);
                 if (!inteiro(c, valores[k])) {

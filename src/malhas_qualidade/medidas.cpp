@@ -46,11 +46,13 @@ medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]) {
 
     q.area = 0.25 * (a[0] + a[1] + a[2] + a[3]);
 
+    // For a convex quadrilateral |c1| + |c3| is twice the area; Verdict
+    // takes this form, which stays positive for a non-convex one too.
     const double maior = std::max(std::max(l[0], l[1]), std::max(l[2], l[3]));
-    const double denominador = 4.0 * q.area;
+    const double denominador = std::fabs(q.c[1]) + std::fabs(q.c[3]);
     q.razao_aspecto = denominador < DBL_MIN
                           ? valor_enorme
-                          : std::min(maior * (l[0] + l[1] + l[2] + l[3]) / denominador, valor_enorme);
+                          : std::min(0.5 * maior * (l[0] + l[1] + l[2] + l[3]) / denominador, valor_enorme);
 
     const double n1 = std::sqrt(x1x * x1x + x1y * x1y);
     const double n2 = std::sqrt(x2x * x2x + x2y * x2y);
@@ -79,6 +81,9 @@ medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]) {
     // acos falls as the cosine grows: the smallest angle has the largest cosine.
     q.angulo_minimo = graus(std::acos(maior_cos));
     q.angulo_maximo = graus(std::acos(menor_cos));
+    // A corner turning against the quadrilateral's normal is a reflex one:
+    // Verdict reports its angle as the largest, measured round the outside.
+    if (a[0] < 0.0 || a[1] < 0.0 || a[2] < 0.0 || a[3] < 0.0) q.angulo_maximo = 360.0 - q.angulo_maximo;
     return q;
 }
 
