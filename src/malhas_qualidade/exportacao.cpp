@@ -197,9 +197,9 @@ void escreve_vtk(const std::string& nome, const malha_lida& m, const medidas_mal
 // (nvert_ksi, 1), (nvert_ksi, nvert_eta), (1, nvert_eta)); the four
 // boundary lines as curves 1 to 4 (j = 1, j = nvert_eta, i = 1,
 // i = nvert_ksi), each in the physical group of the same tag; the domain as
-// surface 1 in physical group 5. Every node sits on the entity of lowest
-// dimension that holds it. Node tags are vertex numbers, and the quadrangles
-// carry the volume numbers as element tags; the boundary lines follow.
+// surface 1 in physical group 5. Node tags are vertex numbers, every node
+// on the surface, and the quadrangles carry the volume numbers as element
+// tags; the boundary lines follow.
 
 namespace {
 
@@ -283,40 +283,14 @@ void escreve_msh(const std::string& nome, const malha_lida& m) {
                    texto_real(caixa_total[2]) + " " + texto_real(caixa_total[3]) + " 0 1 5 4 1 4 -2 -3\n");
     escreve(s, "$EndEntities\n$Nodes\n");
 
-    // Blocks: the four corners, the inner vertices of each boundary line,
-    // the interior vertices. An entity without nodes gets no block.
-    const std::int64_t internos_ksi = nk - 2, internos_eta = ne - 2;
-    const std::int64_t por_curva[4] = {internos_ksi, internos_ksi, internos_eta, internos_eta};
-    const std::int64_t interiores = internos_ksi * internos_eta;
-    int blocos = 4 + (interiores > 0 ? 1 : 0);
-    for (std::int64_t n : por_curva)
-        blocos += n > 0 ? 1 : 0;
-    escreve_linha(s, {blocos, m.nvert, 1, m.nvert});
-    for (int k = 0; k < 4; ++k) {
-        escreve_linha(s, {0, k + 1, 0, 1});
-        escreve_linha(s, {cantos[k]});
-        escreve_coordenadas(s, x(cantos[k]), y(cantos[k]));
-    }
-    for (int c = 0; c < 4; ++c) {
-        if (por_curva[c] <= 0) continue;
-        const curva& cv = curvas[c];
-        escreve_linha(s, {1, c + 1, 0, por_curva[c]});
-        for (std::int64_t k = 1; k + 1 < cv.n; ++k)
-            escreve_linha(s, {vertice(m, cv.i0 + k * cv.di, cv.j0 + k * cv.dj)});
-        for (std::int64_t k = 1; k + 1 < cv.n; ++k) {
-            const std::int64_t v = vertice(m, cv.i0 + k * cv.di, cv.j0 + k * cv.dj);
-            escreve_coordenadas(s, x(v), y(v));
-        }
-    }
-    if (interiores > 0) {
-        escreve_linha(s, {2, 1, 0, interiores});
-        for (std::int64_t j = 2; j < ne; ++j)
-            for (std::int64_t i = 2; i < nk; ++i)
-                escreve_linha(s, {vertice(m, i, j)});
-        for (std::int64_t j = 2; j < ne; ++j)
-            for (std::int64_t i = 2; i < nk; ++i)
-                escreve_coordenadas(s, x(vertice(m, i, j)), y(vertice(m, i, j)));
-    }
+    // One block, in vertex order: readers that number the points in the
+    // order of the file (meshio) then number them as the vertices too.
+    escreve_linha(s, {1, m.nvert, 1, m.nvert});
+    escreve_linha(s, {2, 1, 0, m.nvert});
+    for (std::int64_t v = 1; v <= m.nvert; ++v)
+        escreve_linha(s, {v});
+    for (std::int64_t v = 1; v <= m.nvert; ++v)
+        escreve_coordenadas(s, x(v), y(v));
     escreve(s, "$EndNodes\n$Elements\n");
 
     const std::int64_t linhas = 2 * (nk - 1) + 2 * (ne - 1);
