@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "alvo_qualidade.hpp"
 #include "coef/coef.hpp"
 #include "malhas_qualidade/arquivos_caso.hpp"
 #include "malhas_qualidade/erros.hpp"
@@ -298,6 +300,26 @@ TEST(QualidadeResiduo, FaixasDaoOsBitsDaMalhaInteira) {
         }
     }
     v::reinicia();
+}
+
+// The fuzz target's seeds go through its checks in every build, the
+// sanitizer build included.
+TEST(QualidadeFuzz, SementesPassamPelasVerificacoesDoAlvo) {
+    int lidos = 0;
+    for (const auto& e : std::filesystem::directory_iterator(MALHAS_FUZZ_DIR "/corpus_qualidade")) {
+        std::FILE* f = std::fopen(e.path().string().c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::string bytes;
+        char b[4096];
+        std::size_t n;
+        while ((n = std::fread(b, 1, sizeof b, f)) > 0)
+            bytes.append(b, n);
+        std::fclose(f);
+        EXPECT_EQ(alvo_qualidade::le(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
+            << e.path();
+        ++lidos;
+    }
+    EXPECT_GE(lidos, 4);
 }
 
 }  // namespace
