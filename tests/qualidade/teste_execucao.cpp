@@ -55,22 +55,17 @@ struct resultado {
     std::string saida, erro;
 };
 
-std::string conteudo(std::FILE* f) {
-    std::rewind(f);
-    std::string s;
-    char b[4096];
-    std::size_t n;
-    while ((n = std::fread(b, 1, sizeof b, f)) > 0)
-        s.append(b, n);
-    std::fclose(f);
-    return s;
-}
-
+// Runs malhas_qualidade in process, its two streams going to files in a
+// scratch folder of their own.
 resultado roda_qualidade(const std::vector<std::string>& argumentos) {
-    std::FILE* saida = std::tmpfile();
-    std::FILE* erro = std::tmpfile();
+    pasta_temporaria fluxos;
+    const std::string nome_saida = (fluxos / "saida").string(), nome_erro = (fluxos / "erro").string();
+    std::FILE* saida = std::fopen(nome_saida.c_str(), "wb");
+    std::FILE* erro = std::fopen(nome_erro.c_str(), "wb");
     const int status = executa(argumentos, saida, erro);
-    return {status, conteudo(saida), conteudo(erro)};
+    std::fclose(saida);
+    std::fclose(erro);
+    return {status, apoio::le_arquivo(nome_saida), apoio::le_arquivo(nome_erro)};
 }
 
 TEST(QualidadeExecucao, ResiduoCaiComNiter) {
