@@ -110,6 +110,11 @@ TEST(QualidadeExecucao, ResumoEExportacoes) {
                                    "--msh", (p / "q.msh").string()});
     ASSERT_EQ(r.status, 0) << r.erro;
     EXPECT_EQ(r.erro, "");
+    // A second run replaces the files (on Windows, renaming over a file
+    // needs to be asked for).
+    apoio::grava_arquivo(p / "q.msh", "old");
+    EXPECT_EQ(roda_qualidade({pasta, "--msh", (p / "q.msh").string()}).status, 0);
+    EXPECT_NE(apoio::le_arquivo(p / "q.msh"), "old");
     EXPECT_NE(r.saida.find("24 x 10 volumes (240)"), std::string::npos) << r.saida;
     EXPECT_NE(r.saida.find("inverted volumes:             0 of 240"), std::string::npos) << r.saida;
     EXPECT_NE(r.saida.find("settled"), std::string::npos) << r.saida;
