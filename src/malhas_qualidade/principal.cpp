@@ -141,6 +141,10 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     residuo_malha r;
     const bool com_residuo = eliptica && !o.sem_residuo;
     if (com_residuo) {
+        if (!fs::exists(nome_parametros, ec))
+            falha(nome_parametros, 0,
+                  "cannot open: no such file; the residual of mesh kind 2 needs it (--sem-residuo goes "
+                  "without)");
         par = le_parametros(nome_parametros);
         calcula_residuo(m, par, r);
     }
