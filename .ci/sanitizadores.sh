@@ -33,7 +33,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 # and ends the run with a nonzero status.
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
     -DMALHAS_SANITIZADORES=ON -DMALHAS_FUZZ=ON
-cmake --build build-fuzz -j2 --target fuzz_leitura
+cmake --build build-fuzz -j2 --target fuzz_leitura fuzz_qualidade
 rm -rf build-fuzz/trabalho build-fuzz/achados
 mkdir -p build-fuzz/trabalho build-fuzz/achados
 status=0
@@ -47,4 +47,20 @@ if [ "$status" -ne 0 ] || [ -n "$(ls -A build-fuzz/achados)" ]; then
         "add it to fuzz/regressoes/ with a test of its own, then fix the reader" >&2
     exit 1
 fi
-echo "sanitizer suite and fuzz run passed"
+
+# The same for malhas_qualidade's parsers of the result files, for a third of
+# the time: its inputs are longer, so fewer but deeper runs.
+rm -rf build-fuzz/trabalho_qualidade build-fuzz/achados_qualidade
+mkdir -p build-fuzz/trabalho_qualidade build-fuzz/achados_qualidade
+status=0
+build-fuzz/fuzz/fuzz_qualidade -max_total_time="$(( (segundos + 2) / 3 ))" -max_len=8192 -seed=1 -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build-fuzz/achados_qualidade/ \
+    build-fuzz/trabalho_qualidade fuzz/corpus_qualidade >build-fuzz/fuzz_qualidade.log 2>&1 || status=$?
+grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' build-fuzz/fuzz_qualidade.log || true
+if [ "$status" -ne 0 ] || [ -n "$(ls -A build-fuzz/achados_qualidade)" ]; then
+    tail -n 60 build-fuzz/fuzz_qualidade.log
+    echo "fuzz_qualidade found a fault: the input is in build-fuzz/achados_qualidade/;" \
+        "add it to fuzz/corpus_qualidade/ (the suite replays it), then fix the parser" >&2
+    exit 1
+fi
+echo "sanitizer suite and fuzz runs passed"

@@ -1,0 +1,33 @@
+// Failures of malhas_qualidade. Every failure is raised as falha_qualidade,
+// which names the file (and the line, when there is one), and is reported by
+// the program's entry on the standard error stream with exit status 1. A
+// command-line mistake is erro_uso, exit status 2.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace malhas_qualidade {
+
+struct falha_qualidade : std::exception {
+    std::string arquivo;     // empty when the failure concerns no file
+    std::int64_t linha = 0;  // 0 when the failure concerns no single line
+    std::string mensagem;
+    std::string texto;  // the whole message, as reported
+    const char* what() const noexcept override { return texto.c_str(); }
+};
+
+struct erro_uso : std::exception {
+    std::string texto;
+    const char* what() const noexcept override { return texto.c_str(); }
+};
+
+[[noreturn]] void falha(const std::string& arquivo, std::int64_t linha, const std::string& mensagem);
+[[noreturn]] void falha_uso(const std::string& mensagem);
+
+// A piece of file content as a message may quote it: cut short, with every
+// byte that is not printable ASCII shown as '?'.
+std::string citacao(const char* inicio, std::size_t n);
+
+}  // namespace malhas_qualidade

@@ -1,0 +1,42 @@
+// A mesh as the result files hold it, and their two parsers.
+//
+// The report file gives the four sizes and every vertex's coordinates; the
+// volume file gives the four corners of every volume. The parsers check that
+// the two agree with each other and with the structured numbering (vertex
+// lines in order 1 .. nvert, volume lines in order 1 .. nvol, each volume's
+// corners those of its (i, j)), so that every later step may rely on it.
+// Fields are separated by blanks; lines end with CR LF or LF.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace malhas_qualidade {
+
+struct malha_lida {
+    std::int32_t nvol_ksi = 0;
+    std::int32_t nvol_eta = 0;
+    std::int32_t nvert_ksi = 0;
+    std::int32_t nvert_eta = 0;
+    std::int64_t nvert = 0;
+    std::int64_t nvol = 0;
+    // Indexed by vertex number, 1 .. nvert; element 0 is unused.
+    std::vector<double> x;
+    std::vector<double> y;
+};
+
+// Vertex number of (i, j) and first vertex of volume (i, j).
+inline std::int64_t vertice(const malha_lida& m, std::int64_t i, std::int64_t j) {
+    return (j - 1) * m.nvert_ksi + i;
+}
+
+// Fail with falha_qualidade naming the file and the line.
+void le_relatorio(const std::string& caminho, malha_lida& m);
+void le_volumes(const std::string& caminho, const malha_lida& m);
+
+// The same parsers on bytes in memory, as if they were the named file.
+void le_relatorio_memoria(const std::string& nome, const std::string& bytes, malha_lida& m);
+void le_volumes_memoria(const std::string& nome, const std::string& bytes, const malha_lida& m);
+
+}  // namespace malhas_qualidade

@@ -1,0 +1,63 @@
+// Quality measures of the volumes and vertices of a mesh.
+//
+// The quadrilateral measures are those of VTK's vtkMeshQuality (Verdict), so
+// that the numbers are the ones ParaView shows: they are taken against the
+// quadrilateral's own normal, and a clockwise volume gets the values of its
+// mirror image. Whether a volume turns against the mesh is judged apart, from
+// the signs of its corner cross products in the x-y plane.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "malhas_qualidade/malha_lida.hpp"
+
+namespace malhas_qualidade {
+
+// Verdict's stand-in for an unbounded value (a zero area's aspect ratio).
+inline constexpr double valor_enorme = 1.0e30;
+
+struct medidas_quadrilatero {
+    double area = 0.0;
+    double razao_aspecto = 0.0;
+    double assimetria = 0.0;  // skew
+    double jacobiano_escalado = 0.0;
+    double angulo_minimo = 0.0;  // degrees
+    double angulo_maximo = 0.0;
+    // The four corner cross products in the x-y plane, corner k between the
+    // edges that arrive at and leave corner k (slots 1 to 4).
+    double c[4] = {0.0, 0.0, 0.0, 0.0};
+    double menor_aresta = 0.0;
+};
+
+// The corners in the order of the slots 1 to 4.
+medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]);
+
+// A volume turns against the mesh's orientation (+1 counter-clockwise, -1
+// clockwise) when one of its corners does.
+bool invertido(const medidas_quadrilatero& q, int orientacao);
+
+struct medidas_malha {
+    int orientacao = 1;
+    // Per volume, indexed by volume number 1 .. nvol (element 0 unused).
+    std::vector<double> area, razao_aspecto, assimetria, jacobiano_escalado, angulo_minimo, angulo_maximo;
+    std::vector<double> crescimento_ksi, crescimento_eta;
+    std::vector<std::uint8_t> invertido;
+    // Per vertex, indexed by vertex number 1 .. nvert: the deviation from
+    // 90 degrees of the angle between the ksi and eta grid directions of the
+    // central differences; not a number at boundary vertices.
+    std::vector<double> nao_ortogonalidade;
+    double menor_aresta = 0.0;  // the shortest volume edge of the mesh
+};
+
+void calcula_medidas(const malha_lida& m, medidas_malha& med);
+
+// The non-orthogonality at an interior vertex from its four neighbours.
+double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn, double yn, double xs,
+                          double ys);
+
+// The larger of a/b and b/a for two areas, with Verdict's convention for an
+// unbounded value.
+double razao_crescimento(double a, double b);
+
+}  // namespace malhas_qualidade

@@ -1,0 +1,25 @@
+// The command line and the sequence of a run of malhas_qualidade.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace malhas_qualidade {
+
+struct opcoes {
+    std::string pasta = ".";
+    std::string caso;  // --caso; empty: from entradas.txt
+    std::string csv, vtk, msh;
+    bool sem_residuo = false;
+    bool ajuda = false, versao = false;
+};
+
+// Fails with erro_uso.
+opcoes analisa_argumentos(const std::vector<std::string>& argumentos);
+
+// The whole run; returns the exit status (0, 1 on a failure, 2 on a usage
+// error), having written the failure's message on erro.
+int executa(const std::vector<std::string>& argumentos, std::FILE* saida, std::FILE* erro);
+
+}  // namespace malhas_qualidade

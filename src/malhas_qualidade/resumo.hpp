@@ -1,0 +1,41 @@
+// The summary on standard output: what a person reads at a glance.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "malhas_qualidade/arquivos_caso.hpp"
+#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/medidas.hpp"
+#include "malhas_qualidade/residuo.hpp"
+
+namespace malhas_qualidade {
+
+// Smallest, mean and largest of the values 1 .. n that are numbers, and the
+// position of the worst one (the largest, or the smallest when pior_menor).
+struct estatistica {
+    double minimo = 0.0, media = 0.0, maximo = 0.0;
+    std::int64_t pior = 0;  // 0 when no value is a number
+    std::int64_t contados = 0;
+};
+estatistica estatistica_de(const std::vector<double>& v, bool pior_menor);
+
+// A move of the mesh smaller than this share of its shortest edge does not
+// show in a plot of it.
+inline constexpr double fracao_visivel = 1.0e-3;
+
+struct dados_resumo {
+    std::string nome_caso;  // trimmed
+    std::string relatorio, volumes;
+    std::int32_t tipo_malha = 0;  // 0 when unknown
+    const malha_lida* malha = nullptr;
+    const medidas_malha* medidas = nullptr;
+    const parametros* parametros_lidos = nullptr;  // null: no residual
+    const residuo_malha* residuo = nullptr;
+};
+
+void escreve_resumo(std::FILE* f, const dados_resumo& d);
+
+}  // namespace malhas_qualidade

@@ -1,0 +1,224 @@
+// Whole runs: malhas_segmentos makes the meshes, malhas_qualidade judges them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "apoio.hpp"
+#include "malhas_qualidade/arquivos_caso.hpp"
+#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/principal.hpp"
+#include "malhas_qualidade/residuo.hpp"
+
+namespace {
+
+using apoio::pasta_temporaria;
+using namespace malhas_qualidade;
+
+// The shipped case with its own sizes and the given smoothing.
+void grava_caso(const pasta_temporaria& p, int niter_solver, int niter, int tipo = 2) {
+    apoio::grava_arquivo(p / "entradas.txt", "'perfil_l'\r\n24\r\n10\r\n" + std::to_string(tipo) + "\r\n");
+    apoio::grava_arquivo(p / "entrada_eq_elipticas.txt", std::to_string(niter_solver) + "\r\n" +
+                                                             std::to_string(niter) +
+                                                             "\r\n0.001\r\n1.0\r\n1.0\r\n1\r\n1\r\n");
+}
+
+void roda_malhas(const pasta_temporaria& p) {
+    const auto r = apoio::executa_malhas(p.caminho());
+    ASSERT_EQ(r.status, 0) << r.erro;
+}
+
+malha_lida le_malha(const pasta_temporaria& p) {
+    malha_lida m;
+    le_relatorio((p / "perfil_l.txt").string(), m);
+    le_volumes((p / "perfil_l_vert.txt").string(), m);
+    return m;
+}
+
+residuo_malha residuo_de(const pasta_temporaria& p) {
+    residuo_malha r;
+    calcula_residuo(le_malha(p), le_parametros((p / "entrada_eq_elipticas.txt").string()), r);
+    return r;
+}
+
+double maior(const std::vector<double>& v) {
+    double m = 0.0;
+    for (double x : v)
+        m = std::max(m, x);
+    return m;
+}
+
+struct resultado {
+    int status;
+    std::string saida, erro;
+};
+
+// Runs malhas_qualidade in process, its two streams going to files in a
+// scratch folder of their own.
+resultado roda_qualidade(const std::vector<std::string>& argumentos) {
+    pasta_temporaria fluxos;
+    const std::string nome_saida = (fluxos / "saida").string(), nome_erro = (fluxos / "erro").string();
+    std::FILE* saida = std::fopen(nome_saida.c_str(), "wb");
+    std::FILE* erro = std::fopen(nome_erro.c_str(), "wb");
+    const int status = executa(argumentos, saida, erro);
+    std::fclose(saida);
+    std::fclose(erro);
+    return {status, apoio::le_arquivo(nome_saida), apoio::le_arquivo(nome_erro)};
+}
+
+TEST(QualidadeExecucao, ResiduoCaiComNiter) {
+    double anterior = INFINITY;
+    for (int niter : {1, 4, 16}) {
+        SCOPED_TRACE(niter);
+        pasta_temporaria p;
+        grava_caso(p, 5, niter);
+        roda_malhas(p);
+        const residuo_malha r = residuo_de(p);
+        const double agora = std::max(maior(r.x), maior(r.y));
+        EXPECT_LT(agora, anterior);
+        anterior = agora;
+    }
+}
+
+// The sweep visits (2, 2) first, and its W, SW, S and SE neighbours are
+// boundary vertices: one more outer iteration of one sweep moves it by
+// exactly the residual of the mesh before it.
+TEST(QualidadeExecucao, ResiduoEm22EOPassoDaProximaIteracao) {
+    pasta_temporaria antes, depois;
+    grava_caso(antes, 1, 3);
+    grava_caso(depois, 1, 4);
+    roda_malhas(antes);
+    roda_malhas(depois);
+    const malha_lida a = le_malha(antes), b = le_malha(depois);
+    const residuo_malha r = residuo_de(antes);
+    const auto v = static_cast<std::size_t>(vertice(a, 2, 2));
+    const double passo_x = std::fabs(b.x[v] - a.x[v]), passo_y = std::fabs(b.y[v] - a.y[v]);
+    ASSERT_GT(passo_x + passo_y, 1e-6);
+    // The files hold 16 significant digits of coordinates near 1.
+    EXPECT_NEAR(r.x[v], passo_x, 1e-15);
+    EXPECT_NEAR(r.y[v], passo_y, 1e-15);
+}
+
+TEST(QualidadeExecucao, ResumoEExportacoes) {
+    pasta_temporaria p;
+    grava_caso(p, 20, 60);
+    roda_malhas(p);
+    const std::string pasta = p.caminho().string();
+    const auto r = roda_qualidade({pasta, "--csv", (p / "q.csv").string(), "--vtk", (p / "q.vts").string(),
+                                   "--msh", (p / "q.msh").string()});
+    ASSERT_EQ(r.status, 0) << r.erro;
+    EXPECT_EQ(r.erro, "");
+    // A second run replaces the files (on Windows, renaming over a file
+    // needs to be asked for).
+    apoio::grava_arquivo(p / "q.msh", "old");
+    EXPECT_EQ(roda_qualidade({pasta, "--msh", (p / "q.msh").string()}).status, 0);
+    EXPECT_NE(apoio::le_arquivo(p / "q.msh"), "old");
+    EXPECT_NE(r.saida.find("24 x 10 volumes (240)"), std::string::npos) << r.saida;
+    EXPECT_NE(r.saida.find("inverted volumes:             0 of 240"), std::string::npos) << r.saida;
+    EXPECT_NE(r.saida.find("settled"), std::string::npos) << r.saida;
+    for (const char* nome : {"q.csv", "q.vts", "q.msh"}) {
+        EXPECT_TRUE(apoio::existe(p / nome)) << nome;
+        EXPECT_FALSE(apoio::existe(p / (std::string(nome) + ".tmp"))) << nome;
+    }
+    // One header and 240 rows.
+    const std::string csv = apoio::le_arquivo(p / "q.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 241);
+
+    // An unsmoothed mesh of kind 1: no residual, but --caso needs no case file.
+    pasta_temporaria alg;
+    grava_caso(alg, 1, 1, 1);
+    roda_malhas(alg);
+    std::filesystem::remove(alg / "entradas.txt");
+    std::filesystem::remove(alg / "entrada_eq_elipticas.txt");
+    const auto r2 = roda_qualidade({"--caso", "perfil_l", alg.caminho().string()});
+    ASSERT_EQ(r2.status, 0) << r2.erro;
+    EXPECT_NE(r2.saida.find("residual: not computed"), std::string::npos) << r2.saida;
+}
+
+struct caso_falha {
+    const char* nome;
+    void (*prepara)(const pasta_temporaria&);
+    std::vector<std::string> argumentos;  // "@" stands for the case folder
+    int status;
+    std::string trecho;
+};
+
+TEST(QualidadeExecucao, FalhasNomeiamArquivoENaoDeixamSaidaParcial) {
+    auto nada = [](const pasta_temporaria&) {};
+    const caso_falha casos[] = {
+        {"opcao desconhecida", nada, {"--rapido", "@"}, 2, "unknown option --rapido"},
+        {"opcao sem valor", nada, {"@", "--vtk"}, 2, "option --vtk needs a value"},
+        {"duas pastas", nada, {"@", "@"}, 2, "more than one folder"},
+        {"saidas iguais", nada, {"@", "--vtk", "@/x", "--msh", "@/x"}, 2, "two outputs to the same file"},
+        {"sem entradas.txt",
+         [](const pasta_temporaria& p) { std::filesystem::remove(p / "entradas.txt"); },
+         {"@", "--vtk", "@/saida.vts"},
+         1,
+         "entradas.txt: cannot open"},
+        {"sem relatorio",
+         [](const pasta_temporaria& p) { std::filesystem::remove(p / "perfil_l.txt"); },
+         {"@", "--vtk", "@/saida.vts"},
+         1,
+         "perfil_l.txt: cannot open"},
+        {"relatorio cortado",
+         [](const pasta_temporaria& p) {
+             const std::string r = apoio::le_arquivo(p / "perfil_l.txt");
+             apoio::grava_arquivo(p / "perfil_l.txt", r.substr(0, r.size() - 100));
+         },
+         {"@", "--vtk", "@/saida.vts"},
+         1,
+         "perfil_l.txt, line 280: the file ends inside the line of vertex 274"},
+        {"volumes de outro caso",
+         [](const pasta_temporaria& p) {
+             apoio::grava_arquivo(p / "perfil_l_vert.txt",
+                                  "volume\r\n         1         1         2        28        27\r\n");
+         },
+         {"@", "--vtk", "@/saida.vts"},
+         1,
+         "perfil_l_vert.txt, line 2: volume 1 (i = 1, j = 1) has the corners"},
+        {"parametros ruins",
+         [](const pasta_temporaria& p) {
+             apoio::grava_arquivo(p / "entrada_eq_elipticas.txt", "20\n60\n0.001\n1.0\n");
+         },
+         {"@", "--vtk", "@/saida.vts"},
+         1,
+         "entrada_eq_elipticas.txt, line 5: reading deta"},
+        {"pasta de saida inexistente",
+         nada,
+         {"@", "--msh", "@/nao/existe.msh"},
+         1,
+         "existe.msh: cannot write"},
+        {"saida sobre a entrada",
+         nada,
+         {"@", "--csv", "@/perfil_l_vert.txt"},
+         1,
+         "would overwrite the input file"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        pasta_temporaria p;
+        grava_caso(p, 2, 2);
+        roda_malhas(p);
+        const std::string antes = "an older file that a failed run must leave alone";
+        apoio::grava_arquivo(p / "saida.vts", antes);
+        const std::string vert = apoio::le_arquivo(p / "perfil_l_vert.txt");
+        c.prepara(p);
+        std::vector<std::string> argumentos;
+        for (std::string a : c.argumentos) {
+            if (a[0] == '@') a = p.caminho().string() + a.substr(1);
+            argumentos.push_back(a);
+        }
+        const auto r = roda_qualidade(argumentos);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
+        EXPECT_EQ(apoio::le_arquivo(p / "saida.vts"), antes);
+        EXPECT_FALSE(apoio::existe(p / "saida.vts.tmp"));
+        if (std::string(c.nome) == "saida sobre a entrada") {
+            EXPECT_EQ(apoio::le_arquivo(p / "perfil_l_vert.txt"), vert);
+        }
+    }
+}
+
+}  // namespace

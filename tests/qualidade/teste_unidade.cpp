@@ -1,0 +1,325 @@
+// Unit tests of malhas_qualidade's modules, in process.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "alvo_qualidade.hpp"
+#include "coef/coef.hpp"
+#include "malhas_qualidade/arquivos_caso.hpp"
+#include "malhas_qualidade/erros.hpp"
+#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/medidas.hpp"
+#include "malhas_qualidade/nomes.hpp"
+#include "malhas_qualidade/residuo.hpp"
+#include "metricas/metricas.hpp"
+#include "variaveis/variaveis.hpp"
+
+namespace {
+
+using namespace malhas_qualidade;
+
+// --- Quadrilateral measures -----------------------------------------------------
+// Values worked out by hand; the comparison with VTK itself is the Python test.
+
+struct caso_quadrilatero {
+    const char* nome;
+    double px[4], py[4];
+    double area, razao, assimetria, jacobiano, angulo_min, angulo_max;
+    bool invertido;  // against a counter-clockwise mesh
+};
+
+const double s60 = std::sqrt(3.0) / 2.0;
+
+const caso_quadrilatero quadrilateros[] = {
+    {"quadrado", {0, 1, 1, 0}, {0, 0, 1, 1}, 1.0, 1.0, 0.0, 1.0, 90.0, 90.0, false},
+    {"retangulo 2x1", {0, 2, 2, 0}, {0, 0, 1, 1}, 2.0, 1.5, 0.0, 1.0, 90.0, 90.0, false},
+    // Sides of 1 at 60 degrees: the principal axes are the two edge directions.
+    {"losango", {0, 1, 1.5, 0.5}, {0, 0, s60, s60}, s60, 1.0 / s60, 0.5, s60, 60.0, 120.0, false},
+    // The same corners clockwise: VTK measures it like its mirror image.
+    {"quadrado horario", {0, 0, 1, 1}, {0, 1, 1, 0}, 1.0, 1.0, 0.0, 1.0, 90.0, 90.0, true},
+    // Bases 2 and 1, height 1: principal axes (3, 0) and (0, 2), corners atan(2) and its supplement.
+    {"trapezio",
+     {0, 2, 1.5, 0.5},
+     {0, 0, 1, 1},
+     1.5,
+     2.0 * (2 + 1 + 2 * std::sqrt(1.25)) / 6.0,
+     0.0,
+     1.0 / std::sqrt(1.25),
+     std::atan(2.0) * 180.0 / 3.14159265358979323846,
+     180.0 - std::atan(2.0) * 180.0 / 3.14159265358979323846,
+     false},
+    // A collapsed edge: Verdict's conventions.
+    {"aresta nula", {0, 1, 1, 1}, {0, 0, 1, 1}, 0.5, 0.0, 1.0 / std::sqrt(5.0), 0.0, 360.0, 0.0, false},
+};
+
+TEST(QualidadeMedidas, QuadrilaterosFeitosAMao) {
+    for (const auto& c : quadrilateros) {
+        SCOPED_TRACE(c.nome);
+        const medidas_quadrilatero q = mede_quadrilatero(c.px, c.py);
+        EXPECT_NEAR(q.area, c.area, 1e-14);
+        if (std::string(c.nome) != "aresta nula") {
+            EXPECT_NEAR(q.razao_aspecto, c.razao, 1e-14);
+        }
+        EXPECT_NEAR(q.assimetria, c.assimetria, 1e-14);
+        EXPECT_NEAR(q.jacobiano_escalado, c.jacobiano, 1e-14);
+        EXPECT_NEAR(q.angulo_minimo, c.angulo_min, 1e-12);
+        EXPECT_NEAR(q.angulo_maximo, c.angulo_max, 1e-12);
+        EXPECT_EQ(invertido(q, 1), c.invertido);
+        EXPECT_EQ(invertido(q, -1), !c.invertido);
+    }
+}
+
+TEST(QualidadeMedidas, NaoOrtogonalidadeECrescimento) {
+    // E, W, N, S neighbours of a vertex at the origin.
+    EXPECT_DOUBLE_EQ(nao_ortogonalidade(1, 0, -1, 0, 0, 1, 0, -1), 0.0);
+    EXPECT_NEAR(nao_ortogonalidade(1, 0, -1, 0, 1, 1, -1, -1), 45.0, 1e-13);  // eta along the diagonal
+    EXPECT_NEAR(nao_ortogonalidade(1, 0, -1, 0, -1, 1, 1, -1), 45.0, 1e-13);  // leaning the other way
+    EXPECT_DOUBLE_EQ(razao_crescimento(1.0, 2.0), 2.0);
+    EXPECT_DOUBLE_EQ(razao_crescimento(2.0, 1.0), 2.0);
+    EXPECT_DOUBLE_EQ(razao_crescimento(0.0, 0.0), 1.0);
+    EXPECT_DOUBLE_EQ(razao_crescimento(0.0, 1.0), valor_enorme);
+}
+
+TEST(QualidadeNomes, BrancosIniciaisEFinaisSaem) {
+    const std::string nome = "  caso 1" + std::string(92, ' ');
+    EXPECT_EQ(nome_relatorio(nome), "caso 1.txt");
+    EXPECT_EQ(nome_volumes(nome), "caso 1_vert.txt");
+    EXPECT_EQ(nome_relatorio(std::string(100, ' ')), ".txt");
+}
+
+// --- Result-file parsers ----------------------------------------------------------
+
+// The files of the 2 x 1 mesh of the unit rectangle [0, 2] x [0, 1], as the
+// program writes them.
+std::string relatorio_2x1(const std::string& fim = "\r\n") {
+    std::string s;
+    const char* rotulos[] = {" = n\xFAmero de volumes na dire\xE7\xE3o ksi",
+                             " = n\xFAmero de volumes na dire\xE7\xE3o eta",
+                             " = n\xFAmero de v\xE9rtices na dire\xE7\xE3o ksi",
+                             " = n\xFAmero de v\xE9rtices na dire\xE7\xE3o eta"};
+    const int tamanhos[] = {2, 1, 3, 2};
+    char linha[128];
+    for (int k = 0; k < 4; ++k) {
+        std::snprintf(linha, sizeof linha, "%10d%s", tamanhos[k], rotulos[k]);
+        s += linha + fim;
+    }
+    s += fim + "   v\xE9rtice    posi\xE7\xE3o x                posi\xE7\xE3o y" + fim;
+    for (int v = 1; v <= 6; ++v) {
+        std::snprintf(linha, sizeof linha, "%10d%25.15E%25.15E", v, static_cast<double>((v - 1) % 3),
+                      static_cast<double>((v - 1) / 3));
+        s += linha + fim;
+    }
+    return s;
+}
+
+std::string volumes_2x1() {
+    return "    volume     numera\xE7\xE3o dos v\xE9rtices\r\n"
+           "         1         1         2         5         4\r\n"
+           "         2         2         3         6         5\r\n";
+}
+
+TEST(QualidadeLeitura, ArquivosDoProgramaCrLfOuLf) {
+    for (const char* fim : {"\r\n", "\n"}) {
+        malha_lida m;
+        le_relatorio_memoria("r.txt", relatorio_2x1(fim), m);
+        le_volumes_memoria("v.txt", volumes_2x1(), m);
+        EXPECT_EQ(m.nvert, 6);
+        EXPECT_EQ(m.nvol, 2);
+        EXPECT_EQ(m.x[6], 2.0);
+        EXPECT_EQ(m.y[6], 1.0);
+    }
+}
+
+TEST(QualidadeLeitura, ExpoenteDeTresAlgarismosSemALetraE) {
+    std::string r = relatorio_2x1();
+    const std::string antigo = "2.000000000000000E+00", novo = "2.000000000000000-100";
+    r.replace(r.rfind(antigo), antigo.size(), novo);  // x of vertex 6
+    malha_lida m;
+    le_relatorio_memoria("r.txt", r, m);
+    EXPECT_EQ(m.x[6], 2.0e-100);
+}
+
+struct caso_ruim {
+    const char* nome;
+    std::string relatorio, volumes;
+    std::string arquivo;
+    std::int64_t linha;
+    const char* trecho;
+};
+
+std::string troca(std::string s, const std::string& antigo, const std::string& novo) {
+    s.replace(s.find(antigo), antigo.size(), novo);
+    return s;
+}
+
+TEST(QualidadeLeitura, EntradasRuinsNomeiamArquivoELinha) {
+    const std::string r = relatorio_2x1(), v = volumes_2x1();
+    const caso_ruim casos[] = {
+        {"cortado", r.substr(0, r.size() - 40), v, "r.txt", 12, "the file ends inside the line of vertex 6"},
+        {"sem a ultima linha", r.substr(0, r.size() - 62), v, "r.txt", 11,
+         "ends after 5 of the 6 vertex lines"},
+        {"vazio", "", v, "r.txt", 0, "ends before the size line of nvol_ksi"},
+        {"campo nao numerico", troca(r, "1.000000000000000E+00\r\n", "1.0000000000000x0E+00\r\n"), v, "r.txt",
+         10, "y coordinate is not a finite number"},
+        {"nao finito", troca(r, "1.000000000000000E+00\r\n", "nan\r\n"), v, "r.txt", 10,
+         "y coordinate is not a finite number"},
+        {"tamanhos incoerentes", troca(r, "         3 =", "         4 ="), v, "r.txt", 3,
+         "is not nvol_ksi + 1"},
+        {"sem volumes",
+         troca(troca(r, "         1 = n", "         0 = n"),
+               "         2 = n\xFAmero de v\xE9rtices na dire\xE7\xE3o eta",
+               "         1 = n\xFAmero de v\xE9rtices na dire\xE7\xE3o eta"),
+         v, "r.txt", 2, "no volume"},
+        {"vertice fora de ordem", troca(r, "         2    ", "         3    "), v, "r.txt", 8,
+         "vertex number 3 where vertex 2 was due"},
+        {"linha a mais", r + "         7" + r.substr(r.size() - 52), v, "r.txt", 13,
+         "more lines than the 6 vertex lines"},
+        {"volumes a menos", r, v.substr(0, v.size() - 52), "v.txt", 2, "ends after 1 of the 2 volume lines"},
+        {"volumes a mais", r, v + "         3         2         3         6         5\r\n", "v.txt", 4,
+         "more lines than the 2 volume lines"},
+        {"tabela nao estruturada", r, troca(v, "6         5", "5         6"), "v.txt", 3, "must be 2 3 6 5"},
+        {"volume fora de ordem", r, troca(v, "         2         2", "         7         2"), "v.txt", 3,
+         "volume number 7 where volume 2 was due"},
+        {"campo nao inteiro", r, troca(v, "         4\r\n", "       4.0\r\n"), "v.txt", 2,
+         "field 5 is not an integer: '4.0'"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        try {
+            malha_lida m;
+            le_relatorio_memoria("r.txt", c.relatorio, m);
+            le_volumes_memoria("v.txt", c.volumes, m);
+            ADD_FAILURE() << "no failure";
+        } catch (const falha_qualidade& f) {
+            EXPECT_EQ(f.arquivo, c.arquivo);
+            EXPECT_EQ(f.linha, c.linha) << f.texto;
+            EXPECT_NE(f.mensagem.find(c.trecho), std::string::npos) << f.texto;
+        }
+    }
+}
+
+TEST(QualidadeLeitura, ArquivosDoCasoComLinhaDoErro) {
+    const caso c = le_caso_memoria("entradas.txt", "'perfil l' nome\n24\n\n10\n2\n");
+    EXPECT_EQ(base_do_nome(c.nome_caso), "perfil l");
+    EXPECT_EQ(c.nvol_eta, 10);
+    EXPECT_EQ(c.tipo_malha, 2);
+    try {
+        le_parametros_memoria("p.txt", "20\n60\n0.001\n1.0\nx\n1\n1\n");
+        ADD_FAILURE() << "no failure";
+    } catch (const falha_qualidade& f) {
+        EXPECT_EQ(f.arquivo, "p.txt");
+        EXPECT_EQ(f.linha, 5) << f.texto;
+        EXPECT_NE(f.mensagem.find("deta"), std::string::npos) << f.texto;
+    }
+    try {
+        le_caso_memoria("entradas.txt", "caso\n24\n10\n");
+        ADD_FAILURE() << "no failure";
+    } catch (const falha_qualidade& f) {
+        EXPECT_NE(f.mensagem.find("tipo_malha"), std::string::npos) << f.texto;
+    }
+}
+
+// --- Residual ---------------------------------------------------------------------
+
+malha_lida malha_de(int nk, int ne, double (*fx)(int, int), double (*fy)(int, int)) {
+    malha_lida m;
+    m.nvol_ksi = nk;
+    m.nvol_eta = ne;
+    m.nvert_ksi = nk + 1;
+    m.nvert_eta = ne + 1;
+    m.nvert = std::int64_t{nk + 1} * (ne + 1);
+    m.nvol = std::int64_t{nk} * ne;
+    m.x.assign(static_cast<std::size_t>(m.nvert) + 1, 0.0);
+    m.y = m.x;
+    for (int j = 1; j <= ne + 1; ++j)
+        for (int i = 1; i <= nk + 1; ++i) {
+            m.x[static_cast<std::size_t>(vertice(m, i, j))] = fx(i, j);
+            m.y[static_cast<std::size_t>(vertice(m, i, j))] = fy(i, j);
+        }
+    return m;
+}
+
+TEST(QualidadeResiduo, ZeroNaMalhaRetangularUniforme) {
+    const malha_lida m = malha_de(
+        7, 5, [](int i, int) { return (i - 1) * 0.3; }, [](int, int j) { return (j - 1) * 0.7; });
+    parametros par;
+    par.dksi = par.deta = 1.0;
+    par.tipo_p = par.tipo_q = 1;
+    residuo_malha r;
+    calcula_residuo(m, par, r);
+    for (std::int64_t v = 1; v <= m.nvert; ++v) {
+        EXPECT_LT(r.x[static_cast<std::size_t>(v)], 1e-15);
+        EXPECT_LT(r.y[static_cast<std::size_t>(v)], 1e-15);
+    }
+}
+
+// The residual is computed a strip of rows at a time; it must be the value
+// of the smoothing's routines run on the whole mesh at once, to the bit.
+TEST(QualidadeResiduo, FaixasDaoOsBitsDaMalhaInteira) {
+    const malha_lida m = malha_de(
+        9, 150, [](int i, int j) { return (i - 1) * 0.1 + std::sin(0.37 * i * j) * 0.01; },
+        [](int i, int j) { return (j - 1) * 0.05 + std::cos(0.11 * i + j) * 0.004; });
+    parametros par;
+    par.dksi = 0.8;
+    par.deta = 1.3;
+    par.tipo_p = par.tipo_q = 1;
+    residuo_malha r;
+    calcula_residuo(m, par, r);
+
+    namespace v = variaveis;
+    v::reinicia();
+    v::nvol_ksi = m.nvol_ksi;
+    v::nvol_eta = m.nvol_eta;
+    v::deriva_tamanhos();
+    v::aloca_malha();
+    v::aloca_trabalho_eliptico();
+    std::copy(m.x.begin(), m.x.end(), v::x);
+    std::copy(m.y.begin(), m.y.end(), v::y);
+    v::dksi = par.dksi;
+    v::deta = par.deta;
+    v::tipo_p = v::tipo_q = 1;
+    metricas::calcula_metricas();
+    coef::zera_fontes();
+    coef::calcula_coef();
+    const std::int64_t nk = v::nvert_ksi;
+    for (std::int64_t j = 2; j < v::nvert_eta; ++j) {
+        for (std::int64_t i = 2; i < nk; ++i) {
+            const std::int64_t e = (j - 1) * nk + i, n = e + nk, s = e - nk;
+            for (int c = 0; c < 2; ++c) {
+                const double* phi = c == 0 ? v::x : v::y;
+                const double soma = v::asw[e] * phi[s - 1] + v::as[e] * phi[s] + v::an[e] * phi[n] +
+                                    v::anw[e] * phi[n - 1] + v::aw[e] * phi[e - 1] + v::ae[e] * phi[e + 1] +
+                                    v::ase[e] * phi[s + 1] + v::ane[e] * phi[n + 1];
+                const double esperado = std::fabs(soma / v::ap[e] - phi[e]);
+                EXPECT_EQ((c == 0 ? r.x : r.y)[static_cast<std::size_t>(e)], esperado) << "vertex " << e;
+            }
+        }
+    }
+    v::reinicia();
+}
+
+// The fuzz target's seeds go through its checks in every build, the
+// sanitizer build included.
+TEST(QualidadeFuzz, SementesPassamPelasVerificacoesDoAlvo) {
+    int lidos = 0;
+    for (const auto& e : std::filesystem::directory_iterator(MALHAS_FUZZ_DIR "/corpus_qualidade")) {
+        std::FILE* f = std::fopen(e.path().string().c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::string bytes;
+        char b[4096];
+        std::size_t n;
+        while ((n = std::fread(b, 1, sizeof b, f)) > 0)
+            bytes.append(b, n);
+        std::fclose(f);
+        EXPECT_EQ(alvo_qualidade::le(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
+            << e.path();
+        ++lidos;
+    }
+    EXPECT_GE(lidos, 4);
+}
+
+}  // namespace
