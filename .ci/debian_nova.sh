@@ -4,14 +4,21 @@
 # entered with chroot) on a clean clone of the current branch: what a new
 # user meets first. Too slow for every CI run, so it is run by hand, as root:
 #
-#   bash .ci/debian_nova.sh [BASE_FOLDER]
+#   bash .ci/debian_nova.sh [--sudo] [BASE_FOLDER]
 #
+# With --sudo they run as a user who has sudo (installed for it, without a
+# password) instead of as root.
 # The minbase file system is made once in BASE_FOLDER (default
 # /var/tmp/malhas-debian12-base) and copied afresh for every run, so each run
 # starts from an untouched system. Prints each command's status and time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 raiz=$PWD
+usuario=
+if [ "${1:-}" = --sudo ]; then
+    usuario=usuario
+    shift
+fi
 base=${1:-/var/tmp/malhas-debian12-base}
 espelho=http://deb.debian.org/debian
 
@@ -41,9 +48,18 @@ mount -t proc proc "$raiz_nova/proc"
 mount --bind /dev "$raiz_nova/dev"
 mount --bind /sys "$raiz_nova/sys"
 
+casa=/root
+if [ -n "$usuario" ]; then
+    casa=/home/$usuario
+    chroot "$raiz_nova" /bin/sh -c "apt-get update -q && apt-get install -y -q sudo && useradd -m $usuario &&
+        echo '$usuario ALL=(ALL) NOPASSWD: ALL' >/etc/sudoers.d/$usuario && chmod 440 /etc/sudoers.d/$usuario" >/dev/null
+fi
+# Empty package lists, as in a container image: the commands must refresh them.
+rm -rf "$raiz_nova"/var/lib/apt/lists/* "$raiz_nova"/var/cache/apt/*.bin
+
 # A clean clone of this branch's last commit: what a user downloads.
 ramo=$(git rev-parse --abbrev-ref HEAD)
-git clone -q --no-local --branch "$ramo" "$raiz" "$raiz_nova/root/malhas_segmentos"
+git clone -q --no-local --branch "$ramo" "$raiz" "$raiz_nova$casa/malhas_segmentos"
 
 # The first two sh blocks of the set-up section, one command line each.
 comandos=$(awk '/^## Set-up/ { secao = 1; next }
@@ -54,7 +70,7 @@ comandos=$(awk '/^## Set-up/ { secao = 1; next }
 [ "$(printf '%s\n' "$comandos" | wc -l)" -eq 2 ] || { echo "expected two command lines, got: $comandos"; exit 1; }
 
 {
-    echo 'cd /root/malhas_segmentos'
+    echo "cd $casa/malhas_segmentos"
     n=0
     while IFS= read -r comando; do
         n=$((n + 1))
@@ -62,11 +78,18 @@ comandos=$(awk '/^## Set-up/ { secao = 1; next }
         echo 'inicio=$(date +%s)'
         printf '%s\n' "$comando"
         echo "estado=\$?; echo \"== command $n: exit status \$estado after \$((\$(date +%s) - inicio)) s, in \$PWD\""
-        echo '[ "$estado" -eq 0 ] && [ "$PWD" = /root/malhas_segmentos ] || exit 1'
+        echo "[ \"\$estado\" -eq 0 ] && [ \"\$PWD\" = $casa/malhas_segmentos ] || exit 1"
     done <<<"$comandos"
     echo 'ls -l examples/perfil_l'
-} >"$raiz_nova/root/comandos.sh"
+} >"$raiz_nova$casa/comandos.sh"
 
 # A login-like environment: nothing of this machine's shell leaks in.
-chroot "$raiz_nova" /usr/bin/env -i HOME=/root TERM=dumb PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    /bin/bash /root/comandos.sh </dev/null
+caminho=/usr/local/bin:/usr/bin:/bin
+if [ -n "$usuario" ]; then
+    chroot "$raiz_nova" chown -R "$usuario:" "$casa"
+    chroot "$raiz_nova" /usr/sbin/runuser -u "$usuario" -- /usr/bin/env -i HOME="$casa" TERM=dumb PATH="$caminho" \
+        /bin/bash "$casa/comandos.sh" </dev/null
+else
+    chroot "$raiz_nova" /usr/bin/env -i HOME=/root TERM=dumb PATH="/usr/local/sbin:/usr/sbin:/sbin:$caminho" \
+        /bin/bash /root/comandos.sh </dev/null
+fi
