@@ -21,9 +21,9 @@ set(malhas_programas malhas_segmentos)
 if(TARGET malhas_qualidade)
   list(APPEND malhas_programas malhas_qualidade)
 endif()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
 
 if(WIN32)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
   install(TARGETS ${malhas_programas} RUNTIME DESTINATION .)
   install(FILES ${malhas_arquivos_exemplo} DESTINATION perfil_l)
   # Notepad of older Windows releases shows a file with LF alone as one line.
