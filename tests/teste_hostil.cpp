@@ -68,7 +68,9 @@ TEST(Hostil, FalhaNome_NomesDeDispositivoSoNoWindows) {
 TEST(Hostil, FalhaNome_BarraInvertidaFicaComoEstaParaOCmd) {
     // COMSPEC names the stand-in, which is started the way cmd.exe is: the
     // backslash, a path separator there, goes into the command unquoted.
+    // On Windows the name is a path: the report file ".txt" in the folder abc.
     pasta_temporaria p;
+    if (apoio::em_windows) std::filesystem::create_directory(p / "abc");
     apoio::grava_entradas(p.caminho(), "abc\\", 4, 2, 1);
     const auto r = apoio::executa_malhas(p.caminho());
     ASSERT_EQ(r.status, 0) << r.erro;

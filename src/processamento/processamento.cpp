@@ -179,8 +179,10 @@ void escreve_resultados() {
 
     const std::string nomes[3] = {sem_brancos_finais(nome_arq_txt), nome_malha,
                                   sem_brancos_finais(nome_arq_vert)};
-    confere_nomes_distintos(nomes);
+    // Device names first: Windows resolves every spelling of a device to
+    // the device itself, so they would otherwise pass for a collision.
     confere_nomes_abriveis(nomes);
+    confere_nomes_distintos(nomes);
 
     arquivo_saida arquivo_relatorio, contorno, volumes;
     abre_saida(arquivo_relatorio, nomes[0]);
