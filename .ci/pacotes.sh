@@ -218,9 +218,9 @@ for sistema in win32:'PE32 executable (console) Intel 80386' win64:'PE32+ execut
     zip=build-$nome/$pasta_zip.zip
     unzip -l "$zip"
 
-    esperados=("$pasta_zip/README.txt" "$pasta_zip/malhas_segmentos.exe" "$pasta_zip/perfil_l/entrada_eq_elipticas.txt"
-        "$pasta_zip/perfil_l/entradas.txt" "$pasta_zip/perfil_l/malha.gnu")
-    [ -e "build-$nome/malhas_qualidade.exe" ] && esperados+=("$pasta_zip/malhas_qualidade.exe")
+    esperados=("$pasta_zip/README.txt" "$pasta_zip/malhas_segmentos.exe" "$pasta_zip/malhas_qualidade.exe"
+        "$pasta_zip/perfil_l/entrada_eq_elipticas.txt" "$pasta_zip/perfil_l/entradas.txt"
+        "$pasta_zip/perfil_l/malha.gnu")
     achados=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
     [ "$achados" = "$(printf '%s\n' "${esperados[@]}" | sort)" ] || falha "$zip holds: $achados"
 
