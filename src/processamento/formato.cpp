@@ -1,5 +1,7 @@
 #include "processamento/formato.hpp"
 
+#include "processamento/produto_128.hpp"
+
 #include <array>
 #include <bit>
 #include <charconv>
@@ -554,7 +556,6 @@ void escreve_linha_branca(arquivo_saida& arq) {
 
 namespace {
 
-#if defined(__SIZEOF_INT128__)
 constexpr std::array<std::uint64_t, 20> potencias_de_10 = [] {
     std::array<std::uint64_t, 20> t{};
     t[0] = 1;
@@ -579,15 +580,14 @@ bool dezessete_digitos_exatos(std::uint64_t magnitude, std::uint64_t& q, int& p)
     const int estimativa = ((e + 52) * 78913) >> 18;
     for (int k = 16 - estimativa; k >= 15 - estimativa; --k) {
         if (k < 0 || k > 19) return false;
-        const unsigned __int128 produto =
-            static_cast<unsigned __int128>(m) * potencias_de_10[static_cast<std::size_t>(k)];
+        const produto_128 produto = multiplica_64x64(m, potencias_de_10[static_cast<std::size_t>(k)]);
         const int deslocamento = -e;
-        std::uint64_t quociente = static_cast<std::uint64_t>(produto >> deslocamento);
+        std::uint64_t quociente = desloca_128(produto, deslocamento);
         if (quociente >= potencias_de_10[17]) continue;  // 18 digits: one place less
-        const unsigned __int128 resto = produto & ((static_cast<unsigned __int128>(1) << deslocamento) - 1);
-        const unsigned __int128 metade = static_cast<unsigned __int128>(1) << (deslocamento - 1);
         p = 16 - k;
-        if (resto >= metade) ++quociente;  // ties away from zero
+        // The remainder is at least half exactly when the bit below the
+        // quotient is set: ties away from zero.
+        if ((desloca_128(produto, deslocamento - 1) & 1) != 0) ++quociente;
         if (quociente == potencias_de_10[17]) {
             quociente = potencias_de_10[16];
             ++p;
@@ -597,7 +597,6 @@ bool dezessete_digitos_exatos(std::uint64_t magnitude, std::uint64_t& q, int& p)
     }
     return false;
 }
-#endif
 
 }  // namespace
 
@@ -626,11 +625,7 @@ char* campo_e25_15(char* destino, double v) {
     std::uint64_t d16 = 0;
     int p = 0;
     std::uint64_t d17 = 0;
-#if defined(__SIZEOF_INT128__)
     const bool exato = dezessete_digitos_exatos(magnitude, d17, p);
-#else
-    const bool exato = false;
-#endif
     if (!exato) {
         // 17 significant digits of the exact value, "d.dddddddddddddddde±xx".
         // to_chars breaks exact ties to even where the rule wants them away
