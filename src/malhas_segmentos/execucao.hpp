@@ -78,6 +78,39 @@ void escreve_relatorio(const erro_execucao& erro);
 // denormal operands and inexact results stay masked.
 void ativa_armadilhas_fp();
 
+// The floating-point environment of a thread: its trap masks and rounding.
+// A new thread does not start with the caller's on every platform (on
+// Windows its traps are masked), so a thread that computes part of a run is
+// given the environment of the thread that started it.
+struct ambiente_fp {
+#if defined(_WIN32)
+    unsigned int controle = 0;
+#else
+    std::fenv_t ambiente{};
+#endif
+};
+
+// The calling thread's environment.
+ambiente_fp ambiente_fp_atual();
+
+// Clears the flags and masks the invalid, divide-by-zero and overflow traps
+// of the calling thread: work run this way raises flags instead of ending the
+// run, and falha_fp_sinalizada tells whether it would have ended it.
+void mascara_armadilhas_fp();
+
+// Whether the invalid, divide-by-zero or overflow flag of the calling thread
+// is set.
+bool falha_fp_sinalizada();
+
+// Clears the flags of the calling thread and gives it the environment a.
+void adota_ambiente_fp(const ambiente_fp& a);
+
+// How many threads a run may use: the environment variable
+// MALHAS_LINHAS_EXECUCAO when it holds a positive count (1 forces the
+// single-threaded run, for tests and timings), else the processor's hardware
+// threads. Read once.
+int linhas_de_execucao();
+
 // Runs f with the traps masked and the flags that f raises discarded: for
 // library conversions (text to number) whose out-of-range results the caller
 // checks itself and which must not end the run as a fault.
