@@ -53,9 +53,7 @@ int fecha_sistema(int fd) {
 }
 #endif
 
-void descarrega(arquivo_saida& arq) {
-    const char* p = arq.buffer.get();
-    std::size_t resta = arq.usados;
+void escreve_tudo(arquivo_saida& arq, const char* p, std::size_t resta) {
     while (resta > 0) {
         const long long n = escreve_sistema(arq.fd, p, resta);
         if (n < 0 && errno == EINTR) continue;
@@ -67,6 +65,10 @@ void descarrega(arquivo_saida& arq) {
         p += n;
         resta -= static_cast<std::size_t>(n);
     }
+}
+
+void descarrega(arquivo_saida& arq) {
+    escreve_tudo(arq, arq.buffer.get(), arq.usados);
     arq.usados = 0;
 }
 
@@ -120,6 +122,13 @@ void escreve_bytes(arquivo_saida& arq, const char* dados, std::size_t n) {
         dados += parte;
         n -= parte;
     }
+}
+
+void escreve_direto(arquivo_saida& arq, const char* dados, std::size_t n) {
+    if (n == 0) return;
+    corta_se_preciso(arq);
+    descarrega(arq);
+    escreve_tudo(arq, dados, n);
 }
 
 void descarrega_saida(arquivo_saida& arq) {
