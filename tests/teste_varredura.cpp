@@ -164,7 +164,7 @@ TEST(VarreduraFalhas, RelatorioDaPrimeiraFalhaNaOrdemDoLacoSimples) {
     xy.c[0][xy.v(13, 6)] = 0.0;
     xy.c[8][xy.v(2, 2)] = 1e300;  // asw
     xy.y[xy.v(1, 1)] = 1e300;
-    const char* const divisao = "run-time error M6103: MATH\r\n- floating-point error: divide by zero";
+    const char* const divisao = "run-time error M6103: MATH";
     for (int linhas : {1, 2}) {
         SCOPED_TRACE(testing::Message() << linhas << " threads");
         EXPECT_EXIT(linha.varre_e_sai(linhas), testing::ExitedWithCode(1), divisao);

@@ -1,7 +1,10 @@
 // The floating-point environment of a thread, through the control word of
-// the C runtime. On 32-bit x86 it sets the x87 unit and SSE alike, and the
-// status of both units is read, since the doubles are computed in SSE.
+// the C runtime, which on 32-bit x86 sets the x87 unit and SSE alike. The
+// flags are read and cleared through <fenv.h>, which looks at both units
+// there: the doubles are computed in SSE.
 #include <float.h>
+
+#include <cfenv>
 
 #include "malhas_segmentos/execucao.hpp"
 
@@ -9,7 +12,12 @@ namespace execucao {
 
 namespace {
 constexpr unsigned int mascaras_falhas = _EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW;
-constexpr unsigned int bits_falhas = _SW_INVALID | _SW_ZERODIVIDE | _SW_OVERFLOW;
+constexpr int flags_falhas = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+
+void limpa_flags() {
+    _clearfp();
+    std::feclearexcept(FE_ALL_EXCEPT);
+}
 }  // namespace
 
 ambiente_fp ambiente_fp_atual() {
@@ -20,23 +28,17 @@ ambiente_fp ambiente_fp_atual() {
 
 void mascara_armadilhas_fp() {
     unsigned int atual = 0;
-    _clearfp();
+    limpa_flags();
     _controlfp_s(&atual, mascaras_falhas, mascaras_falhas);
 }
 
 bool falha_fp_sinalizada() {
-#if defined(_M_IX86) || defined(__i386__)
-    unsigned int x87 = 0, sse = 0;
-    _statusfp2(&x87, &sse);
-    return ((x87 | sse) & bits_falhas) != 0;
-#else
-    return (_statusfp() & bits_falhas) != 0;
-#endif
+    return std::fetestexcept(flags_falhas) != 0;
 }
 
 void adota_ambiente_fp(const ambiente_fp& a) {
     unsigned int atual = 0;
-    _clearfp();
+    limpa_flags();
     _controlfp_s(&atual, a.controle, _MCW_EM | _MCW_RC);
 }
 
