@@ -12,6 +12,9 @@
 #include "solvers/varreduras_xy.hpp"
 
 #include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -26,6 +29,47 @@ namespace {
 // Below this many vertex updates per sweep call, starting a thread costs
 // more than it saves.
 constexpr std::int64_t minimo_para_duas_linhas = std::int64_t{1} << 16;
+
+// The second thread of the sweeps: started at the first iteration that
+// wants it and kept for the run, since a thread of its own for every outer
+// iteration would start each time with empty scratch (the packed
+// coefficients of the sweep) and fault its pages in again. It waits for a
+// task until the process ends, so it and its state are never destroyed.
+struct linha_auxiliar {
+    std::mutex trava;
+    std::condition_variable mudou;
+    std::function<void()> tarefa;
+    bool pendente = false;
+};
+
+linha_auxiliar* auxiliar() {
+    static linha_auxiliar* const a = []() -> linha_auxiliar* {
+        auto* p = new linha_auxiliar;
+        try {
+            std::thread([p] {
+                for (;;) {
+                    std::function<void()> t;
+                    {
+                        std::unique_lock<std::mutex> l(p->trava);
+                        p->mudou.wait(l, [p] { return p->pendente; });
+                        t = std::move(p->tarefa);
+                    }
+                    t();
+                    {
+                        std::lock_guard<std::mutex> l(p->trava);
+                        p->pendente = false;
+                    }
+                    p->mudou.notify_all();
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+            delete p;
+            return nullptr;  // no thread to be had: the sweeps run one after the other
+        }
+        return p;
+    }();
+    return a;
+}
 
 }  // namespace
 
@@ -84,22 +128,27 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     execucao::mascara_armadilhas_fp();
     if (duas_linhas) {
         bool falhou_y = false;
-        std::thread outra;
-        try {
-            outra = std::thread([&] {
-                execucao::adota_ambiente_fp(ambiente);
-                execucao::mascara_armadilhas_fp();
-                varre(y);
-                falhou_y = execucao::falha_fp_sinalizada();
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: y after x on this one.
+        linha_auxiliar* const a = auxiliar();
+        if (a != nullptr) {
+            {
+                std::lock_guard<std::mutex> l(a->trava);
+                a->tarefa = [&] {
+                    execucao::adota_ambiente_fp(ambiente);
+                    execucao::mascara_armadilhas_fp();
+                    varre(y);
+                    falhou_y = execucao::falha_fp_sinalizada();
+                };
+                a->pendente = true;
+            }
+            a->mudou.notify_all();
         }
         varre(x);
-        if (outra.joinable()) {
-            outra.join();
+        if (a != nullptr) {
+            std::unique_lock<std::mutex> l(a->trava);
+            a->mudou.wait(l, [a] { return !a->pendente; });
         } else {
             varre(y);
+            falhou_y = execucao::falha_fp_sinalizada();
         }
         falhou = execucao::falha_fp_sinalizada() || falhou_y;
     } else {
