@@ -15,16 +15,20 @@
 # whose COMSPEC is the suite's stand-in interpreter (found next to one of the
 # Windows builds, in tests/), so that only the program itself is measured.
 #
-# Usage: bench/run.sh [-n RUNS] [-c CASES] PROGRAM...
-#   defaults: 5 runs, cases "a b c w", PROGRAM build/malhas_segmentos
+# Usage: bench/run.sh [-n RUNS] [-c CASES] [-d FOLDER] PROGRAM...
+#   defaults: 5 runs, cases "a b c w", a temporary folder under $TMPDIR (or
+#   /tmp), PROGRAM build/malhas_segmentos. The result files of every build
+#   are checked to be the same (their checksum is printed).
 # The viewers of the Linux builds are replaced by /bin/true through COMSPEC.
 set -euo pipefail
 vezes=5
 casos="a b c w"
-while getopts "n:c:" opcao; do
+raiz=${TMPDIR:-/tmp}
+while getopts "n:c:d:" opcao; do
     case $opcao in
         n) vezes=$OPTARG ;;
         c) casos=$OPTARG ;;
+        d) raiz=$OPTARG ;;
         *) exit 2 ;;
     esac
 done
@@ -33,7 +37,7 @@ shift $((OPTIND - 1))
 programas=()
 for p in "$@"; do programas+=("$(realpath "$p")"); done
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package 'time')" >&2; exit 1; }
-pasta=$(mktemp -d)
+pasta=$(mktemp -d "$raiz/malhas-bench.XXXXXX")
 
 # --- Wine, for the Windows builds -------------------------------------------
 tem_windows=
@@ -44,6 +48,7 @@ if [ -n "$tem_windows" ] && command -v wine >/dev/null; then
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     WINEPREFIX=$pasta/wine
     export WINEPREFIX
+    mkdir -p "$WINEPREFIX"
     wineserver -p </dev/null >/dev/null 2>&1
     timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
     falso=
@@ -58,7 +63,7 @@ elif [ -n "$tem_windows" ]; then
     echo "Wine is not installed: the Windows builds are left out" >&2
 fi
 termina() {
-    [ -n "$wine_pronto" ] && timeout 60 wineserver -k >/dev/null 2>&1
+    if [ -n "$wine_pronto" ]; then timeout 60 wineserver -k >/dev/null 2>&1 || true; fi
     rm -rf "$pasta"
 }
 trap termina EXIT
@@ -95,7 +100,9 @@ roda() {
             /usr/bin/time -f '%e %M' -o "$dir/tempo" "${prefixo[@]}" "$programa" >/dev/null 2>"$dir/erro")
     fi
     cat "$dir/tempo" >>"$dir/tempos"
-    cat "$dir"/caso.txt "$dir"/malha.txt "$dir"/caso_vert.txt | md5sum | cut -c1-32 >"$dir/soma"
+    if [ ! -f "$dir/soma" ]; then
+        cat "$dir"/caso.txt "$dir"/malha.txt "$dir"/caso_vert.txt | md5sum | cut -c1-32 >"$dir/soma"
+    fi
 }
 
 mediana() { sort -g | awk '{v[NR]=$1} END {print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'; }
@@ -136,7 +143,7 @@ for caso in $casos; do
             chave=$a-$(od -An -tx2 -j "$(($(od -An -tu4 -j60 -N4 "$p") + 4))" -N2 "$p" | tr -d ' ')
         fi
         [ -n "${referencia[$chave]:-}" ] || referencia[$chave]=$t
-        razao=$(awk -v r="${referencia[$chave]}" -v t="$t" 'BEGIN {printf "%.2f", t > 0 ? r / t : 0}')
+        razao=$(awk -v r="${referencia[$chave]}" -v t="$t" 'BEGIN {printf "%.2f", (t > 0 ? r / t : 0)}')
         printf '  %-48s %-10s median %6.2f s  (x%s)  peak %7.1f MiB  files %s  runs: %s\n' \
             "$p" "$a" "$t" "$razao" "$(awk -v m="$m" 'BEGIN {print m / 1024}')" "$(cut -c1-8 "$d/soma")" \
             "$(cut -d' ' -f1 "$d/tempos" | tr '\n' ' ')"

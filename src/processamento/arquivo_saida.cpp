@@ -35,6 +35,9 @@ long long escreve_sistema(int fd, const char* p, std::size_t n) {
 int corta_sistema(int fd) {
     return ::_chsize_s(fd, 0) == 0 ? 0 : -1;
 }
+bool vazio_sistema(int fd) {
+    return ::_filelengthi64(fd) == 0;
+}
 int fecha_sistema(int fd) {
     return ::_close(fd);
 }
@@ -47,6 +50,10 @@ long long escreve_sistema(int fd, const char* p, std::size_t n) {
 }
 int corta_sistema(int fd) {
     return ::ftruncate(fd, 0);
+}
+bool vazio_sistema(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
 }
 int fecha_sistema(int fd) {
     return ::close(fd);
@@ -74,7 +81,10 @@ void descarrega(arquivo_saida& arq) {
 
 void corta_se_preciso(arquivo_saida& arq) {
     if (arq.cortado) return;
-    if (corta_sistema(arq.fd) != 0) {
+    // A file that is empty already (above all a new one) is left alone: on
+    // ext4, cutting a file to nothing marks it as being replaced, and closing
+    // it then waits while the system starts writing all of it to the disk.
+    if (!vazio_sistema(arq.fd) && corta_sistema(arq.fd) != 0) {
         execucao::falha_es(execucao::codigo_escrever, "WRITE", arq.nome,
                            "cannot write the line: " + razao(errno));
     }
