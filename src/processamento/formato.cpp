@@ -226,9 +226,13 @@ constexpr std::array<char, 200> pares_de_digitos = [] {
     return t;
 }();
 
+// The two digit routines take the narrowest type that holds the value: on
+// 32-bit targets every 64-bit division is a call into the runtime library.
+
 // Writes the decimal digits of m so that they end just before fim; returns
 // where they start.
-char* digitos_sem_sinal(char* fim, std::uint64_t m) {
+template <class inteiro>
+char* digitos_sem_sinal(char* fim, inteiro m) {
     while (m >= 100) {
         const auto par = static_cast<std::size_t>(m % 100) * 2;
         m /= 100;
@@ -245,7 +249,8 @@ char* digitos_sem_sinal(char* fim, std::uint64_t m) {
 }
 
 // Exactly n decimal digits of m (zero-padded on the left), ending before fim.
-void digitos_fixos(char* fim, std::uint64_t m, int n) {
+template <class inteiro>
+void digitos_fixos(char* fim, inteiro m, int n) {
     for (; n >= 2; n -= 2) {
         const auto par = static_cast<std::size_t>(m % 100) * 2;
         m /= 100;
@@ -643,7 +648,7 @@ char* campo_e25_15(char* destino, double v) {
     }
     // The second rounding looks only at the 17th digit.
     d16 = d17 / 10;
-    if (d17 % 10 >= 5 && ++d16 == 10000000000000000ull) {
+    if (d17 - d16 * 10 >= 5 && ++d16 == 10000000000000000ull) {
         d16 = 1000000000000000ull;
         ++p;
     }
@@ -653,7 +658,11 @@ char* campo_e25_15(char* destino, double v) {
     q += 4;
     *q++ = static_cast<char>('0' + d16 / 1000000000000000ull);
     *q++ = '.';
-    digitos_fixos(q + 15, d16 % 1000000000000000ull, 15);
+    // The 15 digits after the point as 7 and 8 digits of 32 bits each.
+    const std::uint64_t depois = d16 % 1000000000000000ull;
+    const std::uint64_t alto = depois / 100000000u;
+    digitos_fixos(q + 15, static_cast<std::uint32_t>(depois - alto * 100000000u), 8);
+    digitos_fixos(q + 7, static_cast<std::uint32_t>(alto), 7);
     q += 15;
     texto_expoente(q, p);
     return destino + 25;
