@@ -152,6 +152,10 @@ struct sistema_com_falhas {
 };
 
 TEST(VarreduraFalhas, RelatorioDaPrimeiraFalhaNaOrdemDoLacoSimples) {
+    // The child starts afresh: a forked copy of this process would inherit
+    // the sweeps' helper thread, if an earlier test started it, as state
+    // without the thread.
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
     // Within one sweep: a division by zero late in row 2, an overflow at the
     // start of row 3, which a wavefront reaches first.
     sistema_com_falhas linha;
