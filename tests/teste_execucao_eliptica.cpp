@@ -165,3 +165,40 @@ TEST(ExecucaoEliptica, ArquivoDeParametrosCurtoTerminaNoTipoQ) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whole runs with one thread and with two give the same bytes in the three
+// files; the mesh is large enough for the sweeps to take two threads and
+// for the result files to be formatted in several blocks.
+TEST(ExecucaoEliptica, UmaEDuasLinhasDeExecucaoDaoOsMesmosBytes) {
+    std::string arquivos[2];
+    int k = 0;
+    for (const char* linhas : {"1", "2"}) {
+        pasta_temporaria p;
+        grava_caso(p, 157, 93, 2, texto_parametros(9, 3, "1.0", "0.7"));
+        const auto r = apoio::executa_malhas(p.caminho(), {{"MALHAS_LINHAS_EXECUCAO", linhas}});
+        EXPECT_EQ(r.status, 0) << r.erro;
+        arquivos[k++] = le_arquivo(p / "eliptico.txt") + le_arquivo(p / "malha.txt") +
+                        le_arquivo(p / "eliptico_vert.txt");
+    }
+    EXPECT_GT(arquivos[0].size(), 5000000u);
+    EXPECT_TRUE(arquivos[0] == arquivos[1]);
+}
+
+// Sweeps that can change nothing: the largest iteration count ends at once,
+// with the files of a single iteration.
+TEST(ExecucaoEliptica, IteracoesSemEfeitoTerminamLogo) {
+    struct caso {
+        int nk, ne, niter_solver;
+    };
+    for (const caso c : {caso{6, 1, 5}, caso{5, 4, 0}, caso{7, 3, -2}}) {
+        SCOPED_TRACE(testing::Message() << c.nk << " x " << c.ne << ", " << c.niter_solver << " sweeps");
+        pasta_temporaria uma, todas;
+        grava_caso(uma, c.nk, c.ne, 2, texto_parametros(c.niter_solver, 1));
+        grava_caso(todas, c.nk, c.ne, 2, texto_parametros(c.niter_solver, 2147483647));
+        EXPECT_EQ(roda(uma), roda(todas));
+    }
+}
+
+}  // namespace

@@ -228,6 +228,8 @@ TEST(Falha, FalhaDisco_CheioAoEscreverCadaArquivo) {
         {"report file, at close", 40, 40, 4096, "caso.txt"},
         {"outline file, at close", 40, 40, 200000, "malha.txt"},
         {"report file, while writing", 300, 300, 3000000, "caso.txt"},
+        // Formatted in blocks by other threads while this one writes.
+        {"outline file, while writing", 300, 300, 15000000, "malha.txt"},
     };
     // The complete files, for what the failed runs leave behind.
     for (const auto& c : casos) {

@@ -18,6 +18,7 @@
 #include "processamento/arquivo_saida.hpp"
 #include "processamento/campos.hpp"
 #include "processamento/formato.hpp"
+#include "processamento/produto_128.hpp"
 #include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 
@@ -284,6 +285,46 @@ TEST(FormatoCampoE, ValoresDeMalhaComoAReferencia) {
                      0x1.0000000000001p52, 1e-3, 0.001000000000000000020816681711721685, 9.5367431640625e-7})
         valores.push_back(v);
     EXPECT_EQ(diferencas_da_referencia(valores), 0);
+}
+
+// The 64 x 64 -> 128-bit product behind the exact digits, from its 32-bit
+// halves as 32-bit builds take it, against products known by hand and, on
+// builds that have a 128-bit integer, against it on random and edge operands.
+TEST(FormatoCampoE, ProdutoDe128Bits) {
+    using processamento::produto_128;
+    struct caso {
+        std::uint64_t a, b, alto, baixo;
+    };
+    const caso casos[] = {
+        {0, ~0ull, 0, 0},
+        {~0ull, ~0ull, ~0ull - 1, 1},
+        {1ull << 63, 2, 1, 0},
+        {0xFFFFFFFFull, 0xFFFFFFFFull, 0, 0xFFFFFFFE00000001ull},
+        {(1ull << 53) - 1, 10000000000000000000ull, 0x1158E460913CFFull, 0x7538DCFB76180000ull},
+    };
+    for (const caso& c : casos) {
+        for (const produto_128 p :
+             {processamento::multiplica_por_metades(c.a, c.b), processamento::multiplica_64x64(c.a, c.b)}) {
+            EXPECT_EQ(p.alto, c.alto) << c.a << " x " << c.b;
+            EXPECT_EQ(p.baixo, c.baixo) << c.a << " x " << c.b;
+        }
+    }
+    EXPECT_EQ(processamento::desloca_128({0x5, 0x8000000000000001ull}, 1), 0xC000000000000000ull);
+    EXPECT_EQ(processamento::desloca_128({0x5, 0x1}, 64), 0x5u);
+    EXPECT_EQ(processamento::desloca_128({0x5, 0x1}, 66), 0x1u);
+    EXPECT_EQ(processamento::desloca_128({0x5, 0x1}, 0), 0x1u);
+#if defined(__SIZEOF_INT128__)
+    std::mt19937_64 g(128);
+    for (int k = 0; k < 100000; ++k) {
+        const std::uint64_t a = g() >> (g() % 64), b = g() >> (g() % 64);
+        const unsigned __int128 r = static_cast<unsigned __int128>(a) * b;
+        const produto_128 p = processamento::multiplica_por_metades(a, b);
+        ASSERT_EQ(p.alto, static_cast<std::uint64_t>(r >> 64)) << a << " x " << b;
+        ASSERT_EQ(p.baixo, static_cast<std::uint64_t>(r)) << a << " x " << b;
+        const int s = static_cast<int>(g() % 128);
+        ASSERT_EQ(processamento::desloca_128(p, s), static_cast<std::uint64_t>(r >> s)) << s;
+    }
+#endif
 }
 
 // The field takes its 17 digits from a conversion that breaks exact ties to

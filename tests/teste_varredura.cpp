@@ -2,6 +2,8 @@
 // every size, sweep count and coefficient set.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -11,6 +13,10 @@
 #include "malhas_segmentos/malha_inicial.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/solvers.hpp"
+#include "solvers/varreduras_xy.hpp"
+#include "tempo_execucao/armadilhas.hpp"
+#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 #include "varredura_simples.hpp"
 
@@ -88,6 +94,89 @@ TEST(Varredura, NaoTocaFronteiraNemAlemDoArray) {
     EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
     for (std::int32_t v = 1; v <= nk * ne; ++v)
         EXPECT_FALSE(std::isnan(b[static_cast<std::size_t>(v)])) << v;
+}
+
+// x and y swept together, on one thread and on two, against the plain loop
+// run on each in turn; the in-order sweep of the fault path as well.
+TEST(Varredura, XeYJuntasMesmosBitsQueOLacoSimples) {
+    std::mt19937_64 gerador(13);
+    for (std::int32_t nk : {3, 4, 7, 12, 41}) {
+        for (std::int32_t ne : {3, 5, 8, 13}) {
+            for (std::int32_t n : {0, 1, 3, 6}) {
+                const sistema s = aleatorio(nk, ne, gerador);
+                std::vector<double> y0 = aleatorio(nk, ne, gerador).phi;
+                std::vector<double> xa = s.phi, ya = y0;
+                varre(true, xa, s, nk, ne, n);
+                varre(true, ya, s, nk, ne, n);
+                std::vector<double> xo = s.phi;
+                solvers::gauss_seidel_em_ordem(xo.data(), s.c[0].data(), s.c[1].data(), s.c[2].data(),
+                                               s.c[3].data(), s.c[4].data(), s.c[5].data(), s.c[6].data(),
+                                               s.c[7].data(), s.c[8].data(), nk, ne, n);
+                ASSERT_EQ(std::memcmp(xa.data(), xo.data(), xa.size() * sizeof(double)), 0);
+                for (int linhas : {1, 2}) {
+                    std::vector<double> xb = s.phi, yb = y0;
+                    solvers::gauss_seidel_x_y(xb.data(), yb.data(), s.c[0].data(), s.c[1].data(),
+                                              s.c[2].data(), s.c[3].data(), s.c[4].data(), s.c[5].data(),
+                                              s.c[6].data(), s.c[7].data(), s.c[8].data(), nk, ne, n, linhas);
+                    ASSERT_EQ(std::memcmp(xa.data(), xb.data(), xa.size() * sizeof(double)), 0)
+                        << nk << " x " << ne << ", " << n << " sweeps, " << linhas << " threads";
+                    ASSERT_EQ(std::memcmp(ya.data(), yb.data(), ya.size() * sizeof(double)), 0)
+                        << nk << " x " << ne << ", " << n << " sweeps, " << linhas << " threads";
+                }
+            }
+        }
+    }
+}
+
+// Faults in the sweeps, with the traps live as in a run: the report must be
+// that of the first faulting operation in the plain order, x before y. Each
+// case sets a later fault of one kind in that order that another order would
+// meet after an earlier one of a different kind.
+struct sistema_com_falhas {
+    std::int32_t nk = 14, ne = 7;  // 12 interior columns, 5 interior rows
+    std::vector<double> c[9], x, y;
+    sistema_com_falhas() {
+        const std::size_t n = static_cast<std::size_t>(nk * ne) + 1;
+        for (auto& a : c)
+            a.assign(n, 0.25);
+        for (std::size_t v = 0; v < n; ++v)
+            c[0][v] = 2.0;
+        x.assign(n, 1.0);
+        y.assign(n, 1.0);
+    }
+    std::size_t v(std::int32_t i, std::int32_t j) const { return static_cast<std::size_t>((j - 1) * nk + i); }
+    [[noreturn]] void varre_e_sai(int linhas) {
+        tempo_execucao::ativa_armadilhas_fp();
+        solvers::gauss_seidel_x_y(x.data(), y.data(), c[0].data(), c[1].data(), c[2].data(), c[3].data(),
+                                  c[4].data(), c[5].data(), c[6].data(), c[7].data(), c[8].data(), nk, ne, 1,
+                                  linhas);
+        std::exit(0);
+    }
+};
+
+TEST(VarreduraFalhas, RelatorioDaPrimeiraFalhaNaOrdemDoLacoSimples) {
+    // The child starts afresh: a forked copy of this process would inherit
+    // the sweeps' helper thread, if an earlier test started it, as state
+    // without the thread.
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    // Within one sweep: a division by zero late in row 2, an overflow at the
+    // start of row 3, which a wavefront reaches first.
+    sistema_com_falhas linha;
+    linha.c[0][linha.v(12, 2)] = 0.0;
+    linha.c[5][linha.v(2, 3)] = 1e300;  // ane
+    linha.x[linha.v(3, 4)] = 1e300;
+    // x and y in one iteration: x divides by zero at its last vertex, y
+    // overflows at its first, which a thread of its own would reach first.
+    sistema_com_falhas xy;
+    xy.c[0][xy.v(13, 6)] = 0.0;
+    xy.c[8][xy.v(2, 2)] = 1e300;  // asw
+    xy.y[xy.v(1, 1)] = 1e300;
+    const char* const divisao = "run-time error M6103: MATH";
+    for (int linhas : {1, 2}) {
+        SCOPED_TRACE(testing::Message() << linhas << " threads");
+        EXPECT_EXIT(linha.varre_e_sai(linhas), testing::ExitedWithCode(1), divisao);
+        EXPECT_EXIT(xy.varre_e_sai(linhas), testing::ExitedWithCode(1), divisao);
+    }
 }
 
 // The whole smoothing of the program, outer iterations included, with one

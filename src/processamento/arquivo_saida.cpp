@@ -10,9 +10,7 @@ namespace processamento {
 
 namespace {
 
-void descarrega(arquivo_saida& arq) {
-    const char* p = arq.buffer.get();
-    std::size_t resta = arq.usados;
+void escreve_tudo(arquivo_saida& arq, const char* p, std::size_t resta) {
     while (resta > 0) {
         const long long n = sistema::escreve(arq.fd, p, resta);
         if (n <= 0) {
@@ -23,12 +21,19 @@ void descarrega(arquivo_saida& arq) {
         p += n;
         resta -= static_cast<std::size_t>(n);
     }
+}
+
+void descarrega(arquivo_saida& arq) {
+    escreve_tudo(arq, arq.buffer.get(), arq.usados);
     arq.usados = 0;
 }
 
 void corta_se_preciso(arquivo_saida& arq) {
     if (arq.cortado) return;
-    if (sistema::corta(arq.fd) != 0) {
+    // A file that is empty already (above all a new one) is left alone: on
+    // ext4, cutting a file to nothing marks it as being replaced, and closing
+    // it then waits while the system starts writing all of it to the disk.
+    if (!sistema::vazio(arq.fd) && sistema::corta(arq.fd) != 0) {
         tempo_execucao::falha_es(tempo_execucao::codigo_escrever, "WRITE", arq.nome,
                                  "cannot write the line: " + sistema::descricao_erro(errno));
     }
@@ -80,6 +85,13 @@ void escreve_bytes(arquivo_saida& arq, const char* dados, std::size_t n) {
         dados += parte;
         n -= parte;
     }
+}
+
+void escreve_direto(arquivo_saida& arq, const char* dados, std::size_t n) {
+    if (n == 0) return;
+    corta_se_preciso(arq);
+    descarrega(arq);
+    escreve_tudo(arq, dados, n);
 }
 
 void descarrega_saida(arquivo_saida& arq) {

@@ -39,6 +39,11 @@ inline void escreve_bytes(arquivo_saida& arq, std::string_view texto) {
     escreve_bytes(arq, texto.data(), texto.size());
 }
 
+// Writes what is buffered, then the n bytes (whole lines) straight from
+// dados, without copying them into the buffer. The first write cuts the file.
+// Failure ends the run with the WRITE report naming the file.
+void escreve_direto(arquivo_saida& arq, const char* dados, std::size_t n);
+
 // Room for n more bytes in the buffer, flushing first if needed; the caller
 // writes at most n bytes there and then calls confirma(arq, k). Lets the fast
 // writers format straight into the buffer. n must not exceed the buffer size.

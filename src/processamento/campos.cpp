@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "processamento/produto_128.hpp"
+
 namespace processamento {
 
 namespace {
@@ -25,9 +27,13 @@ constexpr std::array<char, 200> pares_de_digitos = [] {
     return t;
 }();
 
+// The two digit routines take the narrowest type that holds the value: on
+// 32-bit targets every 64-bit division is a call into the runtime library.
+
 // Writes the decimal digits of m so that they end just before fim; returns
 // where they start.
-char* digitos_sem_sinal(char* fim, std::uint64_t m) {
+template <class inteiro>
+char* digitos_sem_sinal(char* fim, inteiro m) {
     while (m >= 100) {
         const auto par = static_cast<std::size_t>(m % 100) * 2;
         m /= 100;
@@ -44,7 +50,8 @@ char* digitos_sem_sinal(char* fim, std::uint64_t m) {
 }
 
 // Exactly n decimal digits of m (zero-padded on the left), ending before fim.
-void digitos_fixos(char* fim, std::uint64_t m, int n) {
+template <class inteiro>
+void digitos_fixos(char* fim, inteiro m, int n) {
     for (; n >= 2; n -= 2) {
         const auto par = static_cast<std::size_t>(m % 100) * 2;
         m /= 100;
@@ -213,7 +220,6 @@ void acrescenta_inteiro(std::string& s, std::int32_t v, int largura) {
 
 namespace {
 
-#if defined(__SIZEOF_INT128__)
 constexpr std::array<std::uint64_t, 20> potencias_de_10 = [] {
     std::array<std::uint64_t, 20> t{};
     t[0] = 1;
@@ -238,15 +244,14 @@ bool dezessete_digitos_exatos(std::uint64_t magnitude, std::uint64_t& q, int& p)
     const int estimativa = ((e + 52) * 78913) >> 18;
     for (int k = 16 - estimativa; k >= 15 - estimativa; --k) {
         if (k < 0 || k > 19) return false;
-        const unsigned __int128 produto =
-            static_cast<unsigned __int128>(m) * potencias_de_10[static_cast<std::size_t>(k)];
+        const produto_128 produto = multiplica_64x64(m, potencias_de_10[static_cast<std::size_t>(k)]);
         const int deslocamento = -e;
-        std::uint64_t quociente = static_cast<std::uint64_t>(produto >> deslocamento);
+        std::uint64_t quociente = desloca_128(produto, deslocamento);
         if (quociente >= potencias_de_10[17]) continue;  // 18 digits: one place less
-        const unsigned __int128 resto = produto & ((static_cast<unsigned __int128>(1) << deslocamento) - 1);
-        const unsigned __int128 metade = static_cast<unsigned __int128>(1) << (deslocamento - 1);
         p = 16 - k;
-        if (resto >= metade) ++quociente;  // ties away from zero
+        // The remainder is at least half exactly when the bit below the
+        // quotient is set: ties away from zero.
+        if ((desloca_128(produto, deslocamento - 1) & 1) != 0) ++quociente;
         if (quociente == potencias_de_10[17]) {
             quociente = potencias_de_10[16];
             ++p;
@@ -256,7 +261,6 @@ bool dezessete_digitos_exatos(std::uint64_t magnitude, std::uint64_t& q, int& p)
     }
     return false;
 }
-#endif
 
 }  // namespace
 
@@ -285,11 +289,7 @@ char* campo_e25_15(char* destino, double v) {
     std::uint64_t d16 = 0;
     int p = 0;
     std::uint64_t d17 = 0;
-#if defined(__SIZEOF_INT128__)
     const bool exato = dezessete_digitos_exatos(magnitude, d17, p);
-#else
-    const bool exato = false;
-#endif
     if (!exato) {
         // 17 significant digits of the exact value, "d.dddddddddddddddde±xx".
         // to_chars breaks exact ties to even where the rule wants them away
@@ -307,7 +307,7 @@ char* campo_e25_15(char* destino, double v) {
     }
     // The second rounding looks only at the 17th digit.
     d16 = d17 / 10;
-    if (d17 % 10 >= 5 && ++d16 == 10000000000000000ull) {
+    if (d17 - d16 * 10 >= 5 && ++d16 == 10000000000000000ull) {
         d16 = 1000000000000000ull;
         ++p;
     }
@@ -317,7 +317,11 @@ char* campo_e25_15(char* destino, double v) {
     q += 4;
     *q++ = static_cast<char>('0' + d16 / 1000000000000000ull);
     *q++ = '.';
-    digitos_fixos(q + 15, d16 % 1000000000000000ull, 15);
+    // The 15 digits after the point as 7 and 8 digits of 32 bits each.
+    const std::uint64_t depois = d16 % 1000000000000000ull;
+    const std::uint64_t alto = depois / 100000000u;
+    digitos_fixos(q + 15, static_cast<std::uint32_t>(depois - alto * 100000000u), 8);
+    digitos_fixos(q + 7, static_cast<std::uint32_t>(alto), 7);
     q += 15;
     texto_expoente(q, p);
     return destino + 25;

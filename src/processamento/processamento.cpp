@@ -8,8 +8,10 @@
 #include "dados/executa_comando.hpp"
 #include "processamento/arquivo_saida.hpp"
 #include "processamento/campos.hpp"
+#include "processamento/escrita_blocos.hpp"
 #include "processamento/formato.hpp"
 #include "processamento/nomes_resultado.hpp"
+#include "tempo_execucao/linhas_execucao.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace processamento {
@@ -72,93 +74,102 @@ char* par_xy(char* p, std::int64_t v) {
     return campo_e25_15(p, y[v]);
 }
 
-void escreve_arquivo_relatorio(arquivo_saida& arq) {
-    escreve_formatado(arq, formato_tamanhos(), {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta});
-    escreve_formatado(arq, formato_cabecalho_vertices(), {});
-    const std::int64_t n_ksi = nvert_ksi;
-    for (std::int64_t j = 1; j <= nvert_eta; ++j) {
-        for (std::int64_t i = 1; i <= n_ksi; ++i) {
-            const std::int64_t k = (j - 1) * n_ksi + i;
-            char* p = reserva(arq, linha_vertice);
-            char* q = campo_i10(p, static_cast<std::int32_t>(k));
-            q = fim_de_linha(par_xy(q, k));
-            confirma(arq, static_cast<std::size_t>(q - p));
-        }
-    }
+// The count of a loop over 1 .. a (outer) and 1 .. b (inner): none when
+// either is below 1, whatever their product.
+std::int64_t itens(std::int32_t a, std::int32_t b) {
+    return a > 0 && b > 0 ? static_cast<std::int64_t>(a) * b : 0;
 }
 
-// Every vertex appears in up to four outlines. The texts of the two vertex
-// rows that the current volume row touches are formatted once and kept, as
-// long as two rows fit in a small buffer; otherwise each point is formatted
-// where it is used.
-constexpr std::size_t limite_cache_contorno = std::size_t{4} << 20;
+void escreve_arquivo_relatorio(arquivo_saida& arq, int linhas_execucao) {
+    escreve_formatado(arq, formato_tamanhos(), {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta});
+    escreve_formatado(arq, formato_cabecalho_vertices(), {});
+    // Vertex k = (j - 1) * nvert_ksi + i in the order of j, then i: 1 .. nvert.
+    escreve_itens(
+        arq, itens(nvert_eta, nvert_ksi), linha_vertice,
+        [](std::int64_t primeiro, std::int64_t ultimo, char* q) {
+            for (std::int64_t k = primeiro + 1; k <= ultimo; ++k) {
+                q = campo_i10(q, static_cast<std::int32_t>(k));
+                q = fim_de_linha(par_xy(q, k));
+            }
+        },
+        linhas_execucao);
+}
 
-void escreve_contornos(arquivo_saida& arq) {
-    const std::int64_t n_ksi = nvert_ksi;
-    const bool usa_cache =
-        n_ksi > 0 && static_cast<std::uint64_t>(n_ksi) * 2 * largura_par <= limite_cache_contorno;
-    std::vector<char> linhas_cache;
-    std::int64_t primeira_linha_cache = 0;  // eta index of the first cached vertex row (0: none)
-    if (usa_cache) linhas_cache.resize(static_cast<std::size_t>(n_ksi) * 2 * largura_par);
+// Every vertex appears in up to four outlines. Within a block, the texts of
+// the two vertex rows that the current volume row touches (the columns the
+// block's volumes of that row reach) are formatted once and kept; the second
+// row becomes the first one of the next volume row.
+struct cache_contorno {
+    std::vector<char> texto;
+    std::int64_t linha = 0;  // eta index of the first cached vertex row (0: none)
+    std::int64_t coluna_inicial = 0, coluna_final = 0;
+};
 
-    auto formata_linha = [&](std::int64_t j, char* destino) {
-        for (std::int64_t i = 1; i <= n_ksi; ++i)
-            destino = par_xy(destino, (j - 1) * n_ksi + i);
-    };
-    auto prepara_cache = [&](std::int64_t j) {
-        // Rows j and j + 1 of the vertices, reusing row j when it was the
-        // second row of the previous volume row.
-        const std::size_t bytes_linha = static_cast<std::size_t>(n_ksi) * largura_par;
-        if (primeira_linha_cache == j - 1 && j > 1) {
-            std::memcpy(linhas_cache.data(), linhas_cache.data() + bytes_linha, bytes_linha);
-        } else if (j <= nvert_eta) {
-            formata_linha(j, linhas_cache.data());
+void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q) {
+    const std::int64_t n_ksi = nvert_ksi, n_vol_ksi = nvol_ksi;
+    cache_contorno c;
+    for (std::int64_t t = primeiro; t < ultimo;) {
+        // The volumes of this block in volume row j: columns i0 .. i1.
+        const std::int64_t j = t / n_vol_ksi + 1, i0 = t % n_vol_ksi + 1;
+        const std::int64_t i1 = std::min(n_vol_ksi, i0 + (ultimo - t) - 1);
+        const std::int64_t c0 = i0, c1 = i1 + 1, largura = c1 - c0 + 1;
+        const std::size_t bytes_linha = static_cast<std::size_t>(largura) * largura_par;
+        auto formata_linha = [&](std::int64_t jv, char* destino) {
+            for (std::int64_t i = c0; i <= c1; ++i)
+                destino = par_xy(destino, (jv - 1) * n_ksi + i);
+        };
+        const bool continua = c.linha == j - 1 && c.coluna_inicial == c0 && c.coluna_final == c1;
+        c.texto.resize(2 * bytes_linha);
+        if (continua) {
+            std::memcpy(c.texto.data(), c.texto.data() + bytes_linha, bytes_linha);
+        } else {
+            formata_linha(j, c.texto.data());
         }
-        if (j + 1 <= nvert_eta) formata_linha(j + 1, linhas_cache.data() + bytes_linha);
-        primeira_linha_cache = j;
-    };
+        if (j + 1 <= nvert_eta) formata_linha(j + 1, c.texto.data() + bytes_linha);
+        c.linha = j;
+        c.coluna_inicial = c0;
+        c.coluna_final = c1;
 
-    for (std::int64_t j = 1; j <= nvol_eta; ++j) {
-        if (usa_cache) prepara_cache(j);
-        for (std::int64_t i = 1; i <= nvol_ksi; ++i) {
-            const std::int64_t p = (j - 1) * static_cast<std::int64_t>(nvol_ksi) + i;
+        for (std::int64_t i = i0; i <= i1; ++i, ++t) {
+            const std::int64_t p = t + 1;
             static constexpr int ordem_cantos[5] = {0, 1, 2, 3, 0};
             for (int canto : ordem_cantos) {
                 const std::int64_t v = vert_vol[p][canto];
-                char* destino = reserva(arq, linha_contorno);
-                char* q = destino;
-                const std::int64_t linha = n_ksi > 0 ? (v - 1) / n_ksi + 1 : 0;
-                if (usa_cache && v >= 1 && (linha == j || linha == j + 1)) {
-                    const std::int64_t i_v = v - (linha - 1) * n_ksi;
-                    const char* origem =
-                        linhas_cache.data() +
-                        static_cast<std::size_t>((linha - j) * n_ksi + (i_v - 1)) * largura_par;
+                const std::int64_t linha = (v - 1) / n_ksi + 1;
+                const std::int64_t i_v = v - (linha - 1) * n_ksi;
+                if (v >= 1 && (linha == j || linha == j + 1) && i_v >= c0 && i_v <= c1) {
+                    const char* origem = c.texto.data() + static_cast<std::size_t>(linha - j) * bytes_linha +
+                                         static_cast<std::size_t>(i_v - c0) * largura_par;
                     std::memcpy(q, origem, largura_par);
                     q += largura_par;
                 } else {
                     q = par_xy(q, v);
                 }
                 q = fim_de_linha(q);
-                confirma(arq, static_cast<std::size_t>(q - destino));
             }
-            escreve_linha_branca(arq);
+            std::memcpy(q, " \r\n", 3);  // the separator line
+            q += 3;
         }
     }
 }
 
-void escreve_volumes(arquivo_saida& arq) {
+void escreve_contornos(arquivo_saida& arq, int linhas_execucao) {
+    escreve_itens(arq, itens(nvol_eta, nvol_ksi), 5 * linha_contorno + 3, formata_contornos, linhas_execucao);
+}
+
+void escreve_volumes(arquivo_saida& arq, int linhas_execucao) {
     escreve_formatado(arq, formato_cabecalho_volumes(), {});
-    for (std::int64_t j = 1; j <= nvol_eta; ++j) {
-        for (std::int64_t i = 1; i <= nvol_ksi; ++i) {
-            const std::int64_t p = (j - 1) * static_cast<std::int64_t>(nvol_ksi) + i;
-            char* destino = reserva(arq, linha_volume);
-            char* q = campo_i10(destino, static_cast<std::int32_t>(p));
-            for (int canto = 0; canto < 4; ++canto)
-                q = campo_i10(q, vert_vol[p][canto]);
-            q = fim_de_linha(q);
-            confirma(arq, static_cast<std::size_t>(q - destino));
-        }
-    }
+    escreve_itens(
+        arq, itens(nvol_eta, nvol_ksi), linha_volume,
+        [](std::int64_t primeiro, std::int64_t ultimo, char* q) {
+            for (std::int64_t p = primeiro + 1; p <= ultimo; ++p) {
+                q = campo_i10(q, static_cast<std::int32_t>(p));
+                for (int canto = 0; canto < 4; ++canto)
+                    q = campo_i10(q, vert_vol[p][canto]);
+                q = fim_de_linha(q);
+            }
+        },
+        linhas_execucao);
 }
 
 void executa_visualizador(const std::string& programa, const std::string& nome_preenchido) {
@@ -194,11 +205,12 @@ void escreve_resultados() {
     // Each file is complete on disk before the next is touched: a full disk
     // then stops the run in the file it happens in, and the files after it
     // keep what they held.
-    escreve_arquivo_relatorio(arquivo_relatorio);
+    const int linhas = tempo_execucao::linhas_de_execucao();
+    escreve_arquivo_relatorio(arquivo_relatorio, linhas);
     descarrega_saida(arquivo_relatorio);
-    escreve_contornos(contorno);
+    escreve_contornos(contorno, linhas);
     descarrega_saida(contorno);
-    escreve_volumes(volumes);
+    escreve_volumes(volumes, linhas);
 
     fecha_saida(arquivo_relatorio);
     fecha_saida(contorno);

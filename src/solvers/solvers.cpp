@@ -118,7 +118,9 @@ void gauss_seidel(double* phi, const double* ap, const double* ae, const double*
     const std::int64_t bytes_pacote =
         m * linhas * coeficientes_por_vertice * static_cast<std::int64_t>(sizeof(double));
     const bool empacotar = niter_solver >= 4 && bytes_pacote <= limite_pacote;
-    static std::vector<double> pacote;  // scratch only, kept to spare the allocation at every call
+    // Scratch only, kept to spare the allocation at every call; one per
+    // thread, since the sweeps of x and y may run at once.
+    thread_local std::vector<double> pacote;
     if (empacotar) {
         pacote.resize(static_cast<std::size_t>(m * linhas * coeficientes_por_vertice));
         double* destino = pacote.data();

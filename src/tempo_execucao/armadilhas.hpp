@@ -30,6 +30,31 @@ auto sem_armadilhas(F&& f) -> decltype(f()) {
     return f();
 }
 
+// The floating-point environment of a thread: its trap masks and rounding.
+// A new thread does not start with the caller's on every platform (on
+// Windows its traps are masked), so a thread that computes part of a run is
+// given the environment of the thread that started it. Each platform uses
+// the member that holds its environment.
+struct ambiente_fp {
+    unsigned int controle = 0;  // the C runtime's control word (Windows)
+    std::fenv_t ambiente{};     // <fenv.h> (POSIX)
+};
+
+// The calling thread's environment.
+ambiente_fp ambiente_fp_atual();
+
+// Clears the flags and masks the invalid, divide-by-zero and overflow traps
+// of the calling thread: work run this way raises flags instead of ending the
+// run, and falha_fp_sinalizada tells whether it would have ended it.
+void mascara_armadilhas_fp();
+
+// Whether the invalid, divide-by-zero or overflow flag of the calling thread
+// is set.
+bool falha_fp_sinalizada();
+
+// Clears the flags of the calling thread and gives it the environment a.
+void adota_ambiente_fp(const ambiente_fp& a);
+
 // The fault kinds, and the handler's last step: writes the fixed MATH report
 // of the kind and ends the process with status 1. Safe in a signal handler.
 enum class falha_fp { invalida, divisao_zero, overflow };

@@ -31,6 +31,8 @@ long long le(int fd, char* destino, std::size_t n);
 long long escreve(int fd, const char* origem, std::size_t n);
 // Cuts the file to nothing.
 int corta(int fd);
+// Whether the open file is empty.
+bool vazio(int fd);
 // An interrupted close has released the descriptor all the same, so it counts
 // as done.
 int fecha(int fd);
@@ -59,6 +61,10 @@ tipo_nome tipo_do_nome(const std::string& nome);
 // (NUL, CON, PRN, AUX, COM1 to COM9, LPT1 to LPT9 on Windows, in any case,
 // with any extension and trailing blanks or dots); never on POSIX.
 bool nome_de_dispositivo(const std::string& nome);
+
+// The processors this process may run on (a run confined by taskset or a
+// container's CPU set gets no more threads than it has processors).
+int processadores_disponiveis();
 
 // Sets the process up for a run: on POSIX a closed pipe or a file-size limit
 // must give a failed write, which the run reports, not a death by signal.

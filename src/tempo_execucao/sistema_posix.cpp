@@ -1,5 +1,8 @@
 // The operating system's calls on POSIX systems.
 #include <fcntl.h>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -11,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "tempo_execucao/sistema.hpp"
 
@@ -76,6 +80,11 @@ int corta(int fd) {
     return repete_se_interrompido([&] { return ::ftruncate(fd, 0); });
 }
 
+bool vazio(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
 int fecha(int fd) {
     return ::close(fd) != 0 && errno != EINTR ? -1 : 0;
 }
@@ -106,6 +115,15 @@ tipo_nome tipo_do_nome(const std::string& nome) {
 
 bool nome_de_dispositivo(const std::string&) {
     return false;
+}
+
+int processadores_disponiveis() {
+#if defined(__linux__)
+    cpu_set_t conjunto;
+    if (sched_getaffinity(0, sizeof conjunto, &conjunto) == 0 && CPU_COUNT(&conjunto) > 0)
+        return CPU_COUNT(&conjunto);
+#endif
+    return static_cast<int>(std::thread::hardware_concurrency());
 }
 
 void prepara_processo() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "tempo_execucao/sistema.hpp"
@@ -89,6 +90,10 @@ int corta(int fd) {
     return ::_chsize_s(fd, 0) == 0 ? 0 : -1;
 }
 
+bool vazio(int fd) {
+    return ::_filelengthi64(fd) == 0;
+}
+
 int fecha(int fd) {
     return ::_close(fd);
 }
@@ -129,6 +134,10 @@ bool nome_de_dispositivo(const std::string& nome) {
     if (parte == "CON" || parte == "PRN" || parte == "AUX" || parte == "NUL") return true;
     return parte.size() == 4 && (parte.compare(0, 3, "COM") == 0 || parte.compare(0, 3, "LPT") == 0) &&
            parte[3] >= '1' && parte[3] <= '9';
+}
+
+int processadores_disponiveis() {
+    return static_cast<int>(std::thread::hardware_concurrency());
 }
 
 void prepara_processo() {}
