@@ -105,8 +105,9 @@ TEST(Editores, NomesComCaracteresDoInterpretadorNaoRodamOutroComando) {
 // The shipped stand-in editor, on a terminal (script gives it one): a case
 // name that looks like an editor option reaches the editor as a file name.
 TEST(Editores, OEditorSubstitutoNaoTomaNomesPorOpcoes) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "script (util-linux) not installed";
+    // script needs a pseudo-terminal (/dev/pts), which a bare chroot lacks.
+    if (std::system("script -qec true /dev/null </dev/null >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script (util-linux) cannot make a terminal here";
     pasta_temporaria p;
     const auto editor = p / "editor";
     apoio::grava_arquivo(editor, "#!/bin/sh\nprintf '%s|' \"$@\" > \"" + (p / "log").string() + "\"\n");
