@@ -97,12 +97,26 @@ TEST(Varredura, NaoTocaFronteiraNemAlemDoArray) {
 }
 
 // x and y swept together, on one thread and on two, against the plain loop
-// run on each in turn; the in-order sweep of the fault path as well.
+// run on each in turn; the in-order sweep of the fault path as well. Besides
+// the small meshes (one group of sweeps, or several with 37 sweeps), rows so
+// long that each group is one sweep, so that the threads hand the mesh to
+// each other at every sweep, with fewer and more rows than the threads keep
+// between them.
 TEST(Varredura, XeYJuntasMesmosBitsQueOLacoSimples) {
     std::mt19937_64 gerador(13);
-    for (std::int32_t nk : {3, 4, 7, 12, 41}) {
-        for (std::int32_t ne : {3, 5, 8, 13}) {
-            for (std::int32_t n : {0, 1, 3, 6}) {
+    struct tamanho {
+        std::int32_t nk, ne;
+        std::vector<std::int32_t> n;
+    };
+    std::vector<tamanho> tamanhos;
+    for (std::int32_t nk : {3, 4, 7, 12, 41})
+        for (std::int32_t ne : {3, 5, 8, 13})
+            tamanhos.push_back({nk, ne, {0, 1, 3, 6, 37}});
+    tamanhos.push_back({6001, 4, {2, 5}});
+    tamanhos.push_back({6001, 31, {3}});
+    for (const auto& [nk, ne, ns] : tamanhos) {
+        {
+            for (std::int32_t n : ns) {
                 const sistema s = aleatorio(nk, ne, gerador);
                 std::vector<double> y0 = aleatorio(nk, ne, gerador).phi;
                 std::vector<double> xa = s.phi, ya = y0;
@@ -113,7 +127,7 @@ TEST(Varredura, XeYJuntasMesmosBitsQueOLacoSimples) {
                                                s.c[3].data(), s.c[4].data(), s.c[5].data(), s.c[6].data(),
                                                s.c[7].data(), s.c[8].data(), nk, ne, n);
                 ASSERT_EQ(std::memcmp(xa.data(), xo.data(), xa.size() * sizeof(double)), 0);
-                for (int linhas : {1, 2}) {
+                for (int linhas : {1, 2, 3}) {
                     std::vector<double> xb = s.phi, yb = y0;
                     solvers::gauss_seidel_x_y(xb.data(), yb.data(), s.c[0].data(), s.c[1].data(),
                                               s.c[2].data(), s.c[3].data(), s.c[4].data(), s.c[5].data(),

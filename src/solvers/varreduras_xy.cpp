@@ -1,24 +1,32 @@
-// The sweeps of x and y at once, with the fault report of the sweeps in order.
+// The sweeps of x and y, with the fault report of the sweeps in order.
 //
-// The sweep itself (gauss_seidel) updates the vertices along a wavefront, so
-// even on one thread its operations do not come in the order of the plain
-// loop: an overflow early in a row can execute before a division by zero late
-// in the row below it. With the traps live, that would change the report.
-// Both paths therefore run with the traps masked and test the fault flags
-// afterwards; faults are rare, and only then is the iteration redone from a
-// copy of x and y, in order, with the traps live, so that the trap fires at
-// the very operation that faults first in the order of the description of a
-// sweep.
+// x and y take the same coefficients and neither reads the other, so they
+// are swept side by side, the two lanes of one vector operation, on a copy
+// of the two arrays. The sweeps of a call are cut into groups; with two
+// threads, group k + 1 runs on the other thread a few rows behind group k,
+// so that every vertex still sees the values the sweeps in order give it.
+//
+// Neither the wavefront nor the threads take the operations in the order of
+// the plain loop: an overflow early in a row can execute before a division
+// by zero late in the row below it, or one of y before one of x. With the
+// traps live, that would change the report. The sweeps therefore run with
+// the traps masked and test the fault flags afterwards; faults are rare, and
+// only then are the sweeps done again on x and y, which are as the call
+// found them, in the order of the plain loop with the traps live, so that
+// the trap fires at the very operation that faults first in that order.
 #include "solvers/varreduras_xy.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "solvers/frente_onda.hpp"
 #include "solvers/solvers.hpp"
 #include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/linhas_execucao.hpp"
@@ -31,6 +39,16 @@ namespace {
 // Below this many vertex updates per sweep call, starting a thread costs
 // more than it saves.
 constexpr std::int64_t minimo_para_duas_linhas = std::int64_t{1} << 16;
+
+// Rows between a group and the one before it, beyond what the order needs.
+constexpr std::int64_t folga_linhas = 8;
+
+// A short wait in a spin loop.
+inline void pausa() {
+#if defined(MALHAS_PAR_SSE2)
+    _mm_pause();
+#endif
+}
 
 // The second thread of the sweeps: started at the first iteration that
 // wants it and kept for the run, since a thread of its own for every outer
@@ -108,28 +126,88 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                       const double* an, const double* as, const double* ane, const double* anw,
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
                       std::int32_t niter_solver, int linhas_execucao) {
-    const std::int64_t colunas = static_cast<std::int64_t>(nvert_ksi) - 2;
+    using namespace frente;
+    const std::int64_t n_ksi = nvert_ksi;
+    const std::int64_t m = n_ksi - 2;
     const std::int64_t linhas = static_cast<std::int64_t>(nvert_eta) - 2;
-    if (niter_solver <= 0 || colunas <= 0 || linhas <= 0) return;
-    auto varre = [&](double* phi) {
-        gauss_seidel(phi, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver);
+    if (niter_solver <= 0 || m <= 0 || linhas <= 0) return;
+
+    // x and y side by side, vertex v at xy[2v]: the sweeps work on this
+    // copy, so x and y stay as the iteration found them until the sweeps are
+    // known to be sound. Kept from call to call, as the driver's arrays are.
+    // Left uninitialised: every element is written here before it is read.
+    static std::unique_ptr<double[]> xy;
+    static std::int64_t capacidade = 0;
+    const std::int64_t nvert = n_ksi * nvert_eta;
+    if (capacidade < 2 * (nvert + 1)) {
+        xy.reset();
+        xy.reset(new double[static_cast<std::size_t>(2 * (nvert + 1))]);
+        capacidade = 2 * (nvert + 1);
+    }
+    for (std::int64_t v = 1; v <= nvert; ++v) {
+        xy[2 * v] = x[v];
+        xy[2 * v + 1] = y[v];
+    }
+    malha_varrida mv{xy.get(), {ap, ae, aw, an, as, ane, anw, ase, asw}, nullptr, n_ksi, m, linhas};
+
+    // Repacking reads and writes every coefficient once; it pays when the
+    // sweeps are several, and it is done only while the copy stays small.
+    // One copy, which both threads read.
+    constexpr std::int64_t limite_pacote = std::int64_t{8} << 20;
+    const std::int64_t bytes_pacote =
+        m * linhas * coeficientes_por_vertice * static_cast<std::int64_t>(sizeof(double));
+    static std::vector<double> pacote;
+    if (niter_solver >= 4 && bytes_pacote <= limite_pacote) {
+        pacote.resize(static_cast<std::size_t>(m * linhas * coeficientes_por_vertice));
+        empacota(mv.c, n_ksi, m, linhas, pacote.data());
+        mv.pacote = pacote.data();
+    }
+
+    // The sweeps in groups (frente_onda.hpp), dealt out in turn to the
+    // threads, as evenly as the count allows: group k + 1 follows group k
+    // through the mesh a few rows behind it, each on its own thread.
+    const int n_linhas = linhas_execucao >= 2 && niter_solver >= 2 ? 2 : 1;
+    std::int64_t grupos = (niter_solver + varreduras_por_grupo<par>(n_ksi, niter_solver) - 1) /
+                          varreduras_por_grupo<par>(n_ksi, niter_solver);
+    if (n_linhas == 2 && grupos % 2 != 0) ++grupos;
+    const std::int64_t base = niter_solver / grupos, resto = niter_solver % grupos;
+    // Progress of each thread: k * passo_grupo + j once group k has passed
+    // row j in its last sweep. One cache line each, as each is written by
+    // one thread and read by the other.
+    const std::int64_t passo_grupo = linhas + 2;
+    struct alignas(64) contador {
+        std::atomic<std::int64_t> valor{-1};
+    };
+    contador avanco[2];
+    auto trabalha = [&](int t) {
+        for (std::int64_t k = t; k < grupos; k += n_linhas) {
+            const std::int64_t g = base + (k < resto ? 1 : 0);
+            const std::atomic<std::int64_t>& anterior = avanco[(k + 1) % n_linhas].valor;
+            std::atomic<std::int64_t>& proprio = avanco[t].valor;
+            auto espera = [&](std::int64_t j) {
+                if (n_linhas == 1 || k == 0) return;
+                // A few rows more than the group needs, so that the rows it
+                // reads are no longer being written by the other thread.
+                const std::int64_t alvo = (k - 1) * passo_grupo + std::min(j + 1 + folga_linhas, linhas + 1);
+                for (int tentativas = 0; anterior.load(std::memory_order_acquire) < alvo; ++tentativas) {
+                    if (tentativas < 20000)
+                        pausa();
+                    else
+                        std::this_thread::yield();  // the other thread is not running: let it
+                }
+            };
+            auto avancou = [&](std::int64_t j) {
+                if (n_linhas != 1) proprio.store(k * passo_grupo + j, std::memory_order_release);
+            };
+            varre_grupo<par>(mv, g, espera, avancou);
+        }
     };
 
-    // The rows the sweeps can change, boundary columns included: vertices
-    // nvert_ksi + 1 to (nvert_eta - 1) * nvert_ksi. Kept from call to call,
-    // as the driver's arrays are.
-    static std::vector<double> copia_x, copia_y;
-    const std::int64_t primeiro = static_cast<std::int64_t>(nvert_ksi) + 1;
-    const auto quantos = static_cast<std::size_t>(linhas * nvert_ksi);
-    copia_x.assign(x + primeiro, x + primeiro + quantos);
-    copia_y.assign(y + primeiro, y + primeiro + quantos);
-
     const tempo_execucao::ambiente_fp ambiente = tempo_execucao::ambiente_fp_atual();
-    const bool duas_linhas = linhas_execucao >= 2;
     bool falhou = false;
     tempo_execucao::mascara_armadilhas_fp();
-    if (duas_linhas) {
-        bool falhou_y = false;
+    if (n_linhas == 2) {
+        bool falhou_auxiliar = false;
         linha_auxiliar* const a = auxiliar();
         if (a != nullptr) {
             {
@@ -137,32 +215,39 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                 a->tarefa = [&] {
                     tempo_execucao::adota_ambiente_fp(ambiente);
                     tempo_execucao::mascara_armadilhas_fp();
-                    varre(y);
-                    falhou_y = tempo_execucao::falha_fp_sinalizada();
+                    trabalha(1);
+                    falhou_auxiliar = tempo_execucao::falha_fp_sinalizada();
                 };
                 a->pendente = true;
             }
             a->mudou.notify_all();
-        }
-        varre(x);
-        if (a != nullptr) {
+            trabalha(0);
             std::unique_lock<std::mutex> l(a->trava);
             a->mudou.wait(l, [a] { return !a->pendente; });
         } else {
-            varre(y);
-            falhou_y = tempo_execucao::falha_fp_sinalizada();
+            // No second thread to be had: the groups of both, in order, here.
+            for (std::int64_t k = 0; k < grupos; ++k) {
+                const std::int64_t g = base + (k < resto ? 1 : 0);
+                varre_grupo<par>(
+                    mv, g, [](std::int64_t) {}, [](std::int64_t) {});
+            }
         }
-        falhou = tempo_execucao::falha_fp_sinalizada() || falhou_y;
+        falhou = tempo_execucao::falha_fp_sinalizada() || falhou_auxiliar;
     } else {
-        varre(x);
-        varre(y);
+        trabalha(0);
         falhou = tempo_execucao::falha_fp_sinalizada();
     }
     tempo_execucao::adota_ambiente_fp(ambiente);
-    if (!falhou) return;
 
-    std::copy(copia_x.begin(), copia_x.end(), x + primeiro);
-    std::copy(copia_y.begin(), copia_y.end(), y + primeiro);
+    if (!falhou) {
+        for (std::int64_t v = 1; v <= nvert; ++v) {
+            x[v] = xy[2 * v];
+            y[v] = xy[2 * v + 1];
+        }
+        return;
+    }
+    // x and y are as the iteration found them: the sweeps again, in order,
+    // with the traps live.
     gauss_seidel_em_ordem(x, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver);
     gauss_seidel_em_ordem(y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver);
 }

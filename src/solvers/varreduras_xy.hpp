@@ -6,14 +6,16 @@
 namespace solvers {
 
 // gauss_seidel on x, then on y, with the same coefficients. Neither sweep
-// reads the other's array, so when the run may use two threads or more and
-// the mesh is large enough to repay a thread, they run at once;
-// the results are those of the two calls in order, to the bit. A
-// floating-point fault ends the run with the report of the operation that
-// faults first in that order (every vertex of the x sweep before any of y,
-// row by row, ksi fastest): the sweeps run with the traps masked and, if one
-// of them raised a fault flag, the iteration is undone and done again in
-// exactly that order with the traps live.
+// reads the other's array, so they are swept side by side on one copy of the
+// two; when the run may use two threads or more and the mesh is large enough
+// to repay a thread, successive groups of sweeps run on two threads, one
+// following the other through the mesh. The results are those of the two
+// calls in order, to the bit. A floating-point fault ends the run with the
+// report of the operation that faults first in that order (every vertex of
+// the x sweep before any of y, row by row, ksi fastest): the sweeps run with
+// the traps masked and, if one of them raised a fault flag, they are done
+// again on x and y as the call found them, in exactly that order with the
+// traps live.
 void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, const double* aw,
                       const double* an, const double* as, const double* ane, const double* anw,
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
