@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "apoio.hpp"
@@ -10,6 +11,7 @@
 #include "malhas_segmentos/malha_inicial.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/solvers.hpp"
+#include "tempo_execucao/armadilhas.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace {
@@ -254,6 +256,61 @@ TEST(Eliptico, UmaIteracaoExternaNaMalha4por2) {
         if (v >= 7 && v <= 9) continue;
         EXPECT_EQ(x[v], x0[v]);
         EXPECT_EQ(y[v], y0[v]);
+    }
+}
+
+// Faults in the metric terms and in the coefficients of a mesh large enough
+// for its rows to be split between two threads, with the traps live as in a
+// run: with one thread or two, the report is that of the first faulting
+// operation in row order. Each case has a division by zero in row 3 and an
+// overflow in the last interior row, which the second thread meets on its
+// own.
+std::int32_t w(std::int32_t i, std::int32_t j) {
+    return (j - 1) * nvert_ksi + i;
+}
+
+TEST(ElipticoFalhas, RelatorioDaPrimeiraFalhaEmOrdemDeLinhas) {
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    struct caso {
+        const char* nome;
+        void (*prepara_e_calcula)();
+    };
+    const caso casos[] = {
+        {"metric terms",
+         [] {
+             // (10, 3): its neighbours east and west meet, and so do north
+             // and south; the jacobian is 1/0.
+             x[w(11, 3)] = x[w(9, 3)];
+             y[w(11, 3)] = y[w(9, 3)];
+             x[w(10, 4)] = x[w(10, 2)];
+             y[w(10, 4)] = y[w(10, 2)];
+             x[w(10, nvert_eta)] = 1e300;  // alfa of (10, nvert_eta - 1) overflows
+             metricas::calcula_metricas();
+         }},
+        {"coefficients",
+         [] {
+             metricas::calcula_metricas();
+             jac[w(10, 3)] = 0.0;  // f = 1/0
+             jac[w(10, nvert_eta - 1)] = 1.0;
+             alfa[w(10, nvert_eta - 1)] = 1.7e308;
+             p_fonte[w(10, nvert_eta - 1)] = 1e308;  // ae overflows
+             coef::calcula_coef();
+         }},
+    };
+    for (const char* linhas : {"1", "2"}) {
+        apoio::variavel_ambiente ambiente("MALHAS_LINHAS_EXECUCAO", std::string(linhas));
+        for (const caso& c : casos) {
+            SCOPED_TRACE(testing::Message() << c.nome << ", " << linhas << " threads");
+            EXPECT_EXIT(
+                {
+                    prepara(400, 200);
+                    malhas_segmentos::gera_malha_inicial();
+                    tempo_execucao::ativa_armadilhas_fp();
+                    c.prepara_e_calcula();
+                    std::exit(0);
+                },
+                testing::ExitedWithCode(1), "run-time error M6103: MATH");
+        }
     }
 }
 

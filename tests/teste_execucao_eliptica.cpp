@@ -169,14 +169,15 @@ TEST(ExecucaoEliptica, ArquivoDeParametrosCurtoTerminaNoTipoQ) {
 namespace {
 
 // Whole runs with one thread and with two give the same bytes in the three
-// files; the mesh is large enough for the sweeps to take two threads and
-// for the result files to be formatted in several blocks.
+// files; the mesh is large enough for the metric terms, the coefficients and
+// the sweeps to take two threads and for the result files to be formatted in
+// several blocks.
 TEST(ExecucaoEliptica, UmaEDuasLinhasDeExecucaoDaoOsMesmosBytes) {
     std::string arquivos[2];
     int k = 0;
     for (const char* linhas : {"1", "2"}) {
         pasta_temporaria p;
-        grava_caso(p, 157, 93, 2, texto_parametros(9, 3, "1.0", "0.7"));
+        grava_caso(p, 300, 220, 2, texto_parametros(9, 3, "1.0", "0.7"));
         const auto r = apoio::executa_malhas(p.caminho(), {{"MALHAS_LINHAS_EXECUCAO", linhas}});
         EXPECT_EQ(r.status, 0) << r.erro;
         arquivos[k++] = le_arquivo(p / "eliptico.txt") + le_arquivo(p / "malha.txt") +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "tempo_execucao/linhas_execucao.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace coef {
@@ -10,19 +11,21 @@ namespace coef {
 using namespace variaveis;
 
 namespace {
+
+// The whole array, boundary included, in rows that two threads may share:
+// on the first outer iteration this is where its pages are first touched.
 void zera(double* a) {
-    if (nvert > 0) std::fill(a + 1, a + 1 + static_cast<std::int64_t>(nvert), 0.0);
-}
-}  // namespace
-
-void zera_fontes() {
-    if (tipo_p != 2) zera(p_fonte);
-    if (tipo_q != 2) zera(q_fonte);
-}
-
-void calcula_coef() {
+    if (nvert <= 0) return;
     const std::int64_t n_ksi = nvert_ksi;
-    for (std::int64_t j = 2; j <= static_cast<std::int64_t>(nvert_eta) - 1; ++j) {
+    tempo_execucao::linhas_independentes(1, nvert_eta, n_ksi, [a, n_ksi](std::int64_t de, std::int64_t ate) {
+        std::fill(a + 1 + (de - 1) * n_ksi, a + 1 + ate * n_ksi, 0.0);
+    });
+}
+
+// The rows de to ate (eta indices) of the interior.
+void calcula_linhas(std::int64_t de, std::int64_t ate) {
+    const std::int64_t n_ksi = nvert_ksi;
+    for (std::int64_t j = de; j <= ate; ++j) {
         for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
             const std::int64_t v = (j - 1) * n_ksi + i;
             const double f = 1.0 / (jac[v] * jac[v]);
@@ -37,6 +40,20 @@ void calcula_coef() {
             ap[v] = ((aw[v] + an[v]) + ae[v]) + as[v];
         }
     }
+}
+
+}  // namespace
+
+void zera_fontes() {
+    if (tipo_p != 2) zera(p_fonte);
+    if (tipo_q != 2) zera(q_fonte);
+}
+
+void calcula_coef() {
+    // Each vertex reads the metric terms and the control functions, which the
+    // rows do not write: the rows may be split between threads.
+    tempo_execucao::linhas_independentes(2, static_cast<std::int64_t>(nvert_eta) - 1, nvert_ksi,
+                                         calcula_linhas);
 }
 
 }  // namespace coef

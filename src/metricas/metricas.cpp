@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "tempo_execucao/linhas_execucao.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace metricas {
@@ -11,14 +12,12 @@ using namespace variaveis;
 double fator_ksi = 0.0;
 double fator_eta = 0.0;
 
-void calcula_metricas() {
-    // The differences are multiplied by 0.5/spacing, never divided by twice
-    // the spacing: the two round differently.
-    fator_ksi = 0.5 / dksi;
-    fator_eta = 0.5 / deta;
+namespace {
 
+// The rows de to ate (eta indices) of the interior.
+void calcula_linhas(std::int64_t de, std::int64_t ate) {
     const std::int64_t n_ksi = nvert_ksi;
-    for (std::int64_t j = 2; j <= static_cast<std::int64_t>(nvert_eta) - 1; ++j) {
+    for (std::int64_t j = de; j <= ate; ++j) {
         for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
             const std::int64_t v = (j - 1) * n_ksi + i;
             const std::int64_t e = v + 1, w = v - 1, n = v + n_ksi, s = v - n_ksi;
@@ -32,6 +31,20 @@ void calcula_metricas() {
             jac[v] = 1.0 / (x_ksi[v] * y_eta[v] - x_eta[v] * y_ksi[v]);
         }
     }
+}
+
+}  // namespace
+
+void calcula_metricas() {
+    // The differences are multiplied by 0.5/spacing, never divided by twice
+    // the spacing: the two round differently.
+    fator_ksi = 0.5 / dksi;
+    fator_eta = 0.5 / deta;
+
+    // Each vertex reads only x and y, which the rows do not write: the rows
+    // may be split between threads.
+    tempo_execucao::linhas_independentes(2, static_cast<std::int64_t>(nvert_eta) - 1, nvert_ksi,
+                                         calcula_linhas);
 }
 
 }  // namespace metricas

@@ -18,11 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -48,47 +44,6 @@ inline void pausa() {
 #if defined(MALHAS_PAR_SSE2)
     _mm_pause();
 #endif
-}
-
-// The second thread of the sweeps: started at the first iteration that
-// wants it and kept for the run, since a thread of its own for every outer
-// iteration would start each time with empty scratch (the packed
-// coefficients of the sweep) and fault its pages in again. It waits for a
-// task until the process ends, so it and its state are never destroyed.
-struct linha_auxiliar {
-    std::mutex trava;
-    std::condition_variable mudou;
-    std::function<void()> tarefa;
-    bool pendente = false;
-};
-
-linha_auxiliar* auxiliar() {
-    static linha_auxiliar* const a = []() -> linha_auxiliar* {
-        auto* p = new linha_auxiliar;
-        try {
-            std::thread([p] {
-                for (;;) {
-                    std::function<void()> t;
-                    {
-                        std::unique_lock<std::mutex> l(p->trava);
-                        p->mudou.wait(l, [p] { return p->pendente; });
-                        t = std::move(p->tarefa);
-                    }
-                    t();
-                    {
-                        std::lock_guard<std::mutex> l(p->trava);
-                        p->pendente = false;
-                    }
-                    p->mudou.notify_all();
-                }
-            }).detach();
-        } catch (const std::system_error&) {
-            delete p;
-            return nullptr;  // no thread to be had: the sweeps run one after the other
-        }
-        return p;
-    }();
-    return a;
 }
 
 }  // namespace
@@ -166,7 +121,7 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     // The sweeps in groups (frente_onda.hpp), dealt out in turn to the
     // threads, as evenly as the count allows: group k + 1 follows group k
     // through the mesh a few rows behind it, each on its own thread.
-    const int n_linhas = linhas_execucao >= 2 && niter_solver >= 2 ? 2 : 1;
+    int n_linhas = linhas_execucao >= 2 && niter_solver >= 2 ? 2 : 1;
     std::int64_t grupos = (niter_solver + varreduras_por_grupo<par>(n_ksi, niter_solver) - 1) /
                           varreduras_por_grupo<par>(n_ksi, niter_solver);
     if (n_linhas == 2 && grupos % 2 != 0) ++grupos;
@@ -203,42 +158,20 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
         }
     };
 
-    const tempo_execucao::ambiente_fp ambiente = tempo_execucao::ambiente_fp_atual();
-    bool falhou = false;
-    tempo_execucao::mascara_armadilhas_fp();
-    if (n_linhas == 2) {
-        bool falhou_auxiliar = false;
-        linha_auxiliar* const a = auxiliar();
-        if (a != nullptr) {
-            {
-                std::lock_guard<std::mutex> l(a->trava);
-                a->tarefa = [&] {
-                    tempo_execucao::adota_ambiente_fp(ambiente);
-                    tempo_execucao::mascara_armadilhas_fp();
-                    trabalha(1);
-                    falhou_auxiliar = tempo_execucao::falha_fp_sinalizada();
-                };
-                a->pendente = true;
-            }
-            a->mudou.notify_all();
-            trabalha(0);
-            std::unique_lock<std::mutex> l(a->trava);
-            a->mudou.wait(l, [a] { return !a->pendente; });
-        } else {
-            // No second thread to be had: the groups of both, in order, here.
-            for (std::int64_t k = 0; k < grupos; ++k) {
-                const std::int64_t g = base + (k < resto ? 1 : 0);
-                varre_grupo<par>(
-                    mv, g, [](std::int64_t) {}, [](std::int64_t) {});
-            }
-        }
-        falhou = tempo_execucao::falha_fp_sinalizada() || falhou_auxiliar;
-    } else {
+    using tempo_execucao::resultado_duas_linhas;
+    resultado_duas_linhas r = resultado_duas_linhas::sem_segunda_linha;
+    if (n_linhas == 2) r = tempo_execucao::em_duas_linhas_mascaradas(trabalha);
+    if (r == resultado_duas_linhas::sem_segunda_linha) {
+        // One thread: its groups are all of them, in order.
+        n_linhas = 1;
+        const tempo_execucao::ambiente_fp ambiente = tempo_execucao::ambiente_fp_atual();
+        tempo_execucao::mascara_armadilhas_fp();
         trabalha(0);
-        falhou = tempo_execucao::falha_fp_sinalizada();
+        r = tempo_execucao::falha_fp_sinalizada() ? resultado_duas_linhas::falhou
+                                                  : resultado_duas_linhas::sem_falha;
+        tempo_execucao::adota_ambiente_fp(ambiente);
     }
-    tempo_execucao::adota_ambiente_fp(ambiente);
-
+    const bool falhou = r == resultado_duas_linhas::falhou;
     if (!falhou) {
         for (std::int64_t v = 1; v <= nvert; ++v) {
             x[v] = xy[2 * v];
