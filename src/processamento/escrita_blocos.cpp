@@ -46,17 +46,20 @@ void escreve_itens(arquivo_saida& arq, std::int64_t n_itens, std::size_t bytes_p
         for (std::int64_t k = 0; k < n_blocos; ++k)
             escreve_direto(arq, dados.get(), formata_bloco(k, dados.get()));
     };
+    // This thread formats too whenever the block it is to write next is not
+    // ready, so it and linhas_execucao - 1 others keep as many cores busy.
     const int trabalhadores =
-        static_cast<int>(std::min<std::int64_t>({linhas_execucao, maximo_trabalhadores, n_blocos}));
-    if (trabalhadores < 2) {
+        static_cast<int>(std::min<std::int64_t>({linhas_execucao - 1, maximo_trabalhadores, n_blocos - 1}));
+    if (trabalhadores < 1) {
         sozinho();
         return;
     }
 
     // Block k goes to slot k % n_slots, which is free again once block
     // k - n_slots has been written. The blocks are taken in order, so the one
-    // the writer waits for is always being formatted.
-    const int n_slots = 2 * trabalhadores + 2;
+    // the writer waits for is always being formatted, by a worker or by the
+    // writer itself.
+    const int n_slots = 2 * (trabalhadores + 1) + 2;
     std::vector<bloco_em_voo> slots(static_cast<std::size_t>(n_slots));
     for (auto& s : slots)
         s.dados = std::make_unique<char[]>(maior_bloco);
@@ -121,10 +124,20 @@ void escreve_itens(arquivo_saida& arq, std::int64_t n_itens, std::size_t bytes_p
     try {
         for (std::int64_t k = 0; k < n_blocos; ++k) {
             bloco_em_voo& s = slots[static_cast<std::size_t>(k % n_slots)];
-            {
-                std::unique_lock<std::mutex> l(trava);
-                mudou.wait(l, [&] { return s.pronto || erro; });
-                if (erro) std::rethrow_exception(erro);
+            for (;;) {
+                std::int64_t meu;
+                {
+                    std::unique_lock<std::mutex> l(trava);
+                    auto ha_bloco_livre = [&] { return proximo < n_blocos && proximo < escritos + n_slots; };
+                    mudou.wait(l, [&] { return s.pronto || erro || ha_bloco_livre(); });
+                    if (erro) std::rethrow_exception(erro);
+                    if (s.pronto) break;
+                    meu = proximo++;
+                }
+                bloco_em_voo& t = slots[static_cast<std::size_t>(meu % n_slots)];
+                t.bytes = formata_bloco(meu, t.dados.get());
+                std::lock_guard<std::mutex> l(trava);
+                t.pronto = true;
             }
             escreve_direto(arq, s.dados.get(), s.bytes);
             std::lock_guard<std::mutex> l(trava);
