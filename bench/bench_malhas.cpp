@@ -11,6 +11,7 @@
 #include "processamento/campos.hpp"
 #include "processamento/formato.hpp"
 #include "solvers/solvers.hpp"
+#include "solvers/varreduras_xy.hpp"
 #include "varredura_simples.hpp"
 
 namespace {
@@ -107,6 +108,30 @@ BENCHMARK(BM_varredura<false>)
     ->Args({401, 201, 50})
     ->Args({2001, 1001, 10})
     ->Unit(benchmark::kMillisecond);
+
+// x and y swept as the driver sweeps them (side by side, in groups), on the
+// given number of threads; items are vertex updates of both coordinates.
+void BM_varredura_xy(benchmark::State& estado) {
+    sistema s(static_cast<std::int32_t>(estado.range(0)), static_cast<std::int32_t>(estado.range(1)));
+    std::vector<double> y = s.phi;
+    const auto sweeps = static_cast<std::int32_t>(estado.range(2));
+    const auto linhas = static_cast<int>(estado.range(3));
+    for (auto _ : estado) {
+        solvers::gauss_seidel_x_y(s.phi.data(), y.data(), s.c[0].data(), s.c[1].data(), s.c[2].data(),
+                                  s.c[3].data(), s.c[4].data(), s.c[5].data(), s.c[6].data(), s.c[7].data(),
+                                  s.c[8].data(), s.nk, s.ne, sweeps, linhas);
+        benchmark::ClobberMemory();
+    }
+    estado.SetItemsProcessed(static_cast<std::int64_t>(estado.iterations()) * 2 * (s.nk - 2) * (s.ne - 2) *
+                             sweeps);
+}
+BENCHMARK(BM_varredura_xy)
+    ->Args({401, 201, 50, 1})
+    ->Args({401, 201, 50, 2})
+    ->Args({2001, 1001, 10, 1})
+    ->Args({2001, 1001, 10, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The floor for a sweep out of cache: reading the ten arrays it streams
 // (nine coefficients and phi) of a 2001 x 1001 mesh once, at the machine's

@@ -99,11 +99,14 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
         xy.reset(new double[static_cast<std::size_t>(2 * (nvert + 1))]);
         capacidade = 2 * (nvert + 1);
     }
-    for (std::int64_t v = 1; v <= nvert; ++v) {
-        xy[2 * v] = x[v];
-        xy[2 * v + 1] = y[v];
-    }
-    malha_varrida mv{xy.get(), {ap, ae, aw, an, as, ane, anw, ase, asw}, nullptr, n_ksi, m, linhas};
+    double* const par_xy = xy.get();
+    tempo_execucao::linhas_independentes(1, nvert_eta, n_ksi, [=](std::int64_t de, std::int64_t ate) {
+        for (std::int64_t v = (de - 1) * n_ksi + 1; v <= ate * n_ksi; ++v) {
+            par_xy[2 * v] = x[v];
+            par_xy[2 * v + 1] = y[v];
+        }
+    });
+    malha_varrida mv{par_xy, {ap, ae, aw, an, as, ane, anw, ase, asw}, nullptr, n_ksi, m, linhas};
 
     // Repacking reads and writes every coefficient once; it pays when the
     // sweeps are several, and it is done only while the copy stays small.
@@ -144,11 +147,13 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                 // A few rows more than the group needs, so that the rows it
                 // reads are no longer being written by the other thread.
                 const std::int64_t alvo = (k - 1) * passo_grupo + std::min(j + 1 + folga_linhas, linhas + 1);
-                for (int tentativas = 0; anterior.load(std::memory_order_acquire) < alvo; ++tentativas) {
-                    if (tentativas < 20000)
+                for (int tentativas = 0; anterior.load(std::memory_order_acquire) < alvo;) {
+                    if (tentativas < 20000) {
+                        ++tentativas;
                         pausa();
-                    else
+                    } else {
                         std::this_thread::yield();  // the other thread is not running: let it
+                    }
                 }
             };
             auto avancou = [&](std::int64_t j) {
@@ -173,10 +178,12 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     }
     const bool falhou = r == resultado_duas_linhas::falhou;
     if (!falhou) {
-        for (std::int64_t v = 1; v <= nvert; ++v) {
-            x[v] = xy[2 * v];
-            y[v] = xy[2 * v + 1];
-        }
+        tempo_execucao::linhas_independentes(1, nvert_eta, n_ksi, [=](std::int64_t de, std::int64_t ate) {
+            for (std::int64_t v = (de - 1) * n_ksi + 1; v <= ate * n_ksi; ++v) {
+                x[v] = par_xy[2 * v];
+                y[v] = par_xy[2 * v + 1];
+            }
+        });
         return;
     }
     // x and y are as the iteration found them: the sweeps again, in order,
