@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -244,6 +245,18 @@ inline void empacota(const coeficientes& c, std::int64_t n_ksi, std::int64_t m, 
             destino += coeficientes_por_vertice;
         }
     }
+}
+
+// Repacking reads and writes every coefficient once; it pays when the
+// sweeps are several, and it is done only while the copy stays small. When
+// it pays, the coefficients of mv go to pacote and mv reads them from there.
+inline void empacota_se_compensa(malha_varrida& mv, std::int64_t niter_solver, std::vector<double>& pacote) {
+    constexpr std::int64_t limite_pacote = std::int64_t{8} << 20;
+    const std::int64_t n = mv.m * mv.linhas * coeficientes_por_vertice;
+    if (niter_solver < 4 || n * static_cast<std::int64_t>(sizeof(double)) > limite_pacote) return;
+    pacote.resize(static_cast<std::size_t>(n));
+    empacota(mv.c, mv.n_ksi, mv.m, mv.linhas, pacote.data());
+    mv.pacote = pacote.data();
 }
 
 // How many successive sweeps advance together through the mesh. Sweep s + 1

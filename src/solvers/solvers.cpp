@@ -19,18 +19,9 @@ void gauss_seidel(double* phi, const double* ap, const double* ae, const double*
     if (niter_solver <= 0 || m <= 0 || linhas <= 0) return;
     malha_varrida mv{phi, {ap, ae, aw, an, as, ane, anw, ase, asw}, nullptr, n_ksi, m, linhas};
 
-    // Repacking reads and writes every coefficient once; it pays when the
-    // sweeps are several, and it is done only while the copy stays small.
-    constexpr std::int64_t limite_pacote = std::int64_t{8} << 20;
-    const std::int64_t bytes_pacote =
-        m * linhas * coeficientes_por_vertice * static_cast<std::int64_t>(sizeof(double));
     // Scratch only, kept to spare the allocation at every call.
     thread_local std::vector<double> pacote;
-    if (niter_solver >= 4 && bytes_pacote <= limite_pacote) {
-        pacote.resize(static_cast<std::size_t>(m * linhas * coeficientes_por_vertice));
-        empacota(mv.c, n_ksi, m, linhas, pacote.data());
-        mv.pacote = pacote.data();
-    }
+    empacota_se_compensa(mv, niter_solver, pacote);
 
     const std::int64_t grupo = varreduras_por_grupo<escalar>(n_ksi, niter_solver);
     for (std::int64_t feitas = 0; feitas < niter_solver; feitas += grupo) {

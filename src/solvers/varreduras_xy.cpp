@@ -108,18 +108,9 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     });
     malha_varrida mv{par_xy, {ap, ae, aw, an, as, ane, anw, ase, asw}, nullptr, n_ksi, m, linhas};
 
-    // Repacking reads and writes every coefficient once; it pays when the
-    // sweeps are several, and it is done only while the copy stays small.
-    // One copy, which both threads read.
-    constexpr std::int64_t limite_pacote = std::int64_t{8} << 20;
-    const std::int64_t bytes_pacote =
-        m * linhas * coeficientes_por_vertice * static_cast<std::int64_t>(sizeof(double));
+    // One packed copy of the coefficients, which both threads read.
     static std::vector<double> pacote;
-    if (niter_solver >= 4 && bytes_pacote <= limite_pacote) {
-        pacote.resize(static_cast<std::size_t>(m * linhas * coeficientes_por_vertice));
-        empacota(mv.c, n_ksi, m, linhas, pacote.data());
-        mv.pacote = pacote.data();
-    }
+    empacota_se_compensa(mv, niter_solver, pacote);
 
     // The sweeps in groups (frente_onda.hpp), dealt out in turn to the
     // threads, as evenly as the count allows: group k + 1 follows group k
