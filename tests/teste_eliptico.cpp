@@ -261,10 +261,9 @@ TEST(Eliptico, UmaIteracaoExternaNaMalha4por2) {
 
 // Faults in the metric terms and in the coefficients of a mesh large enough
 // for its rows to be split between two threads, with the traps live as in a
-// run: with one thread or two, the report is that of the first faulting
+// run: with one thread or more, the report is that of the first faulting
 // operation in row order. Each case has a division by zero in row 3 and an
-// overflow in the last interior row, which the second thread meets on its
-// own.
+// overflow in the last interior row, which another thread meets on its own.
 std::int32_t w(std::int32_t i, std::int32_t j) {
     return (j - 1) * nvert_ksi + i;
 }
@@ -297,13 +296,13 @@ TEST(ElipticoFalhas, RelatorioDaPrimeiraFalhaEmOrdemDeLinhas) {
              coef::calcula_coef();
          }},
     };
-    for (const char* linhas : {"1", "2"}) {
+    for (const char* linhas : {"1", "2", "3"}) {
         apoio::variavel_ambiente ambiente("MALHAS_LINHAS_EXECUCAO", std::string(linhas));
         for (const caso& c : casos) {
             SCOPED_TRACE(testing::Message() << c.nome << ", " << linhas << " threads");
             EXPECT_EXIT(
                 {
-                    prepara(400, 200);
+                    prepara(500, 300);  // rows enough for three threads
                     malhas_segmentos::gera_malha_inicial();
                     tempo_execucao::ativa_armadilhas_fp();
                     c.prepara_e_calcula();

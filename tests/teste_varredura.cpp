@@ -127,7 +127,7 @@ TEST(Varredura, XeYJuntasMesmosBitsQueOLacoSimples) {
                                                s.c[3].data(), s.c[4].data(), s.c[5].data(), s.c[6].data(),
                                                s.c[7].data(), s.c[8].data(), nk, ne, n);
                 ASSERT_EQ(std::memcmp(xa.data(), xo.data(), xa.size() * sizeof(double)), 0);
-                for (int linhas : {1, 2, 3}) {
+                for (int linhas : {1, 2, 3, 4}) {
                     std::vector<double> xb = s.phi, yb = y0;
                     solvers::gauss_seidel_x_y(xb.data(), yb.data(), s.c[0].data(), s.c[1].data(),
                                               s.c[2].data(), s.c[3].data(), s.c[4].data(), s.c[5].data(),
@@ -186,7 +186,7 @@ TEST(VarreduraFalhas, RelatorioDaPrimeiraFalhaNaOrdemDoLacoSimples) {
     xy.c[8][xy.v(2, 2)] = 1e300;  // asw
     xy.y[xy.v(1, 1)] = 1e300;
     const char* const divisao = "run-time error M6103: MATH";
-    for (int linhas : {1, 2}) {
+    for (int linhas : {1, 2, 3}) {
         SCOPED_TRACE(testing::Message() << linhas << " threads");
         EXPECT_EXIT(linha.varre_e_sai(linhas), testing::ExitedWithCode(1), divisao);
         EXPECT_EXIT(xy.varre_e_sai(linhas), testing::ExitedWithCode(1), divisao);

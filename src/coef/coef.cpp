@@ -12,7 +12,7 @@ using namespace variaveis;
 
 namespace {
 
-// The whole array, boundary included, in rows that two threads may share:
+// The whole array, boundary included, in rows that threads may share:
 // on the first outer iteration this is where its pages are first touched.
 void zera(double* a) {
     if (nvert <= 0) return;

@@ -114,25 +114,26 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
 
     // The sweeps in groups (frente_onda.hpp), dealt out in turn to the
     // threads, as evenly as the count allows: group k + 1 follows group k
-    // through the mesh a few rows behind it, each on its own thread.
-    int n_linhas = linhas_execucao >= 2 && niter_solver >= 2 ? 2 : 1;
+    // through the mesh a few rows behind it, each on the next thread.
+    const int n_linhas = tempo_execucao::reserva_linhas(std::min(linhas_execucao, niter_solver));
     std::int64_t grupos = (niter_solver + varreduras_por_grupo<par>(n_ksi, niter_solver) - 1) /
                           varreduras_por_grupo<par>(n_ksi, niter_solver);
-    if (n_linhas == 2 && grupos % 2 != 0) ++grupos;
+    grupos = std::min<std::int64_t>(niter_solver, (grupos + n_linhas - 1) / n_linhas * n_linhas);
     const std::int64_t base = niter_solver / grupos, resto = niter_solver % grupos;
     // Progress of each thread: k * passo_grupo + j once group k has passed
     // row j in its last sweep. One cache line each, as each is written by
-    // one thread and read by the other.
+    // one thread and read by another.
     const std::int64_t passo_grupo = linhas + 2;
     struct alignas(64) contador {
         std::atomic<std::int64_t> valor{-1};
     };
-    contador avanco[2];
+    std::vector<contador> avanco(static_cast<std::size_t>(n_linhas));
     auto trabalha = [&](int t) {
         for (std::int64_t k = t; k < grupos; k += n_linhas) {
             const std::int64_t g = base + (k < resto ? 1 : 0);
-            const std::atomic<std::int64_t>& anterior = avanco[(k + 1) % n_linhas].valor;
-            std::atomic<std::int64_t>& proprio = avanco[t].valor;
+            const std::atomic<std::int64_t>& anterior =
+                avanco[static_cast<std::size_t>((k + n_linhas - 1) % n_linhas)].valor;
+            std::atomic<std::int64_t>& proprio = avanco[static_cast<std::size_t>(t)].valor;
             auto espera = [&](std::int64_t j) {
                 if (n_linhas == 1 || k == 0) return;
                 // A few rows more than the group needs, so that the rows it
@@ -153,21 +154,7 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
             varre_grupo<par>(mv, g, espera, avancou);
         }
     };
-
-    using tempo_execucao::resultado_duas_linhas;
-    resultado_duas_linhas r = resultado_duas_linhas::sem_segunda_linha;
-    if (n_linhas == 2) r = tempo_execucao::em_duas_linhas_mascaradas(trabalha);
-    if (r == resultado_duas_linhas::sem_segunda_linha) {
-        // One thread: its groups are all of them, in order.
-        n_linhas = 1;
-        const tempo_execucao::ambiente_fp ambiente = tempo_execucao::ambiente_fp_atual();
-        tempo_execucao::mascara_armadilhas_fp();
-        trabalha(0);
-        r = tempo_execucao::falha_fp_sinalizada() ? resultado_duas_linhas::falhou
-                                                  : resultado_duas_linhas::sem_falha;
-        tempo_execucao::adota_ambiente_fp(ambiente);
-    }
-    const bool falhou = r == resultado_duas_linhas::falhou;
+    const bool falhou = tempo_execucao::em_linhas_mascaradas(n_linhas, trabalha);
     if (!falhou) {
         tempo_execucao::linhas_independentes(1, nvert_eta, n_ksi, [=](std::int64_t de, std::int64_t ate) {
             for (std::int64_t v = (de - 1) * n_ksi + 1; v <= ate * n_ksi; ++v) {

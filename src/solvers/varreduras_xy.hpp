@@ -7,9 +7,9 @@ namespace solvers {
 
 // gauss_seidel on x, then on y, with the same coefficients. Neither sweep
 // reads the other's array, so they are swept side by side on one copy of the
-// two; when the run may use two threads or more and the mesh is large enough
-// to repay a thread, successive groups of sweeps run on two threads, one
-// following the other through the mesh. The results are those of the two
+// two; when the run may use several threads and the mesh is large enough to
+// repay them, successive groups of sweeps run on as many threads, each
+// following the one before it through the mesh. The results are those of the two
 // calls in order, to the bit. A floating-point fault ends the run with the
 // report of the operation that faults first in that order (every vertex of
 // the x sweep before any of y, row by row, ksi fastest): the sweeps run with

@@ -1,10 +1,12 @@
 #include "tempo_execucao/linhas_execucao.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/sistema.hpp"
@@ -26,9 +28,9 @@ int linhas_de_execucao() {
 
 namespace {
 
-// The second thread: it waits for a task until the process ends, so it and
-// its state are never destroyed (a thread of its own for every task would
-// start each time with empty scratch and fault its pages in again).
+// A helper thread: it waits for a task until the process ends, so it and its
+// state are never destroyed (a thread of its own for every task would start
+// each time with empty scratch and fault its pages in again).
 struct linha_auxiliar {
     std::mutex trava;
     std::condition_variable mudou;
@@ -36,82 +38,95 @@ struct linha_auxiliar {
     bool pendente = false;
 };
 
-linha_auxiliar* auxiliar() {
-    static linha_auxiliar* const a = []() -> linha_auxiliar* {
-        auto* p = new linha_auxiliar;
-        try {
-            std::thread([p] {
-                for (;;) {
-                    std::function<void()> t;
-                    {
-                        std::unique_lock<std::mutex> l(p->trava);
-                        p->mudou.wait(l, [p] { return p->pendente; });
-                        t = std::move(p->tarefa);
-                    }
-                    t();
-                    {
-                        std::lock_guard<std::mutex> l(p->trava);
-                        p->pendente = false;
-                    }
-                    p->mudou.notify_all();
-                }
-            }).detach();
-        } catch (const std::system_error&) {
-            delete p;
-            return nullptr;
+void espera_tarefas(linha_auxiliar* p) {
+    for (;;) {
+        std::function<void()> t;
+        {
+            std::unique_lock<std::mutex> l(p->trava);
+            p->mudou.wait(l, [p] { return p->pendente; });
+            t = std::move(p->tarefa);
         }
-        return p;
-    }();
-    return a;
+        t();
+        {
+            std::lock_guard<std::mutex> l(p->trava);
+            p->pendente = false;
+        }
+        p->mudou.notify_all();
+    }
+}
+
+// The helpers started so far; only ever grows, from one thread at a time.
+std::vector<linha_auxiliar*>& auxiliares() {
+    static auto* const a = new std::vector<linha_auxiliar*>;
+    return *a;
 }
 
 }  // namespace
 
-resultado_duas_linhas em_duas_linhas_mascaradas(const std::function<void(int)>& parte) {
-    linha_auxiliar* const a = auxiliar();
-    if (a == nullptr) return resultado_duas_linhas::sem_segunda_linha;
-    const ambiente_fp ambiente = ambiente_fp_atual();
-    bool falhou_auxiliar = false;
-    {
-        std::lock_guard<std::mutex> l(a->trava);
-        a->tarefa = [&] {
-            adota_ambiente_fp(ambiente);
-            mascara_armadilhas_fp();
-            parte(1);
-            falhou_auxiliar = falha_fp_sinalizada();
-        };
-        a->pendente = true;
+int reserva_linhas(int desejadas) {
+    auto& a = auxiliares();
+    while (static_cast<int>(a.size()) < desejadas - 1) {
+        auto* p = new linha_auxiliar;
+        try {
+            std::thread(espera_tarefas, p).detach();
+        } catch (const std::system_error&) {
+            delete p;
+            break;  // the threads the system gives are enough
+        }
+        a.push_back(p);
     }
-    a->mudou.notify_all();
+    return std::max(1, std::min(desejadas, static_cast<int>(a.size()) + 1));
+}
+
+bool em_linhas_mascaradas(int n, const std::function<void(int)>& parte) {
+    auto& a = auxiliares();
+    const ambiente_fp ambiente = ambiente_fp_atual();
+    std::vector<char> falhou(static_cast<std::size_t>(n), 0);
+    for (int k = 1; k < n; ++k) {
+        linha_auxiliar* const p = a[static_cast<std::size_t>(k - 1)];
+        {
+            std::lock_guard<std::mutex> l(p->trava);
+            p->tarefa = [&, k] {
+                adota_ambiente_fp(ambiente);
+                mascara_armadilhas_fp();
+                parte(k);
+                falhou[static_cast<std::size_t>(k)] = falha_fp_sinalizada();
+            };
+            p->pendente = true;
+        }
+        p->mudou.notify_all();
+    }
     mascara_armadilhas_fp();
     parte(0);
-    const bool falhou = falha_fp_sinalizada();
-    {
-        std::unique_lock<std::mutex> l(a->trava);
-        a->mudou.wait(l, [a] { return !a->pendente; });
+    falhou[0] = falha_fp_sinalizada();
+    for (int k = 1; k < n; ++k) {
+        linha_auxiliar* const p = a[static_cast<std::size_t>(k - 1)];
+        std::unique_lock<std::mutex> l(p->trava);
+        p->mudou.wait(l, [p] { return !p->pendente; });
     }
     adota_ambiente_fp(ambiente);
-    return falhou || falhou_auxiliar ? resultado_duas_linhas::falhou : resultado_duas_linhas::sem_falha;
+    return std::find(falhou.begin(), falhou.end(), 1) != falhou.end();
 }
 
 void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
                           const std::function<void(std::int64_t, std::int64_t)>& faixa) {
-    // Below this many items, waking the second thread costs more than it saves.
-    constexpr std::int64_t minimo_para_duas_linhas = std::int64_t{1} << 16;
+    // Each thread beyond the first wants this many items, or waking it costs
+    // more than it saves.
+    constexpr std::int64_t minimo_por_linha_execucao = std::int64_t{1} << 16;
     if (ate < de) return;
     const std::int64_t linhas = ate - de + 1;
-    if (linhas < 2 || linhas * n_por_linha < minimo_para_duas_linhas || linhas_de_execucao() < 2) {
+    const std::int64_t repagam = std::min(linhas, 1 + linhas * n_por_linha / minimo_por_linha_execucao);
+    const int n =
+        repagam >= 2 ? reserva_linhas(static_cast<int>(std::min<std::int64_t>(linhas_de_execucao(), repagam)))
+                     : 1;
+    if (n < 2) {
         faixa(de, ate);
         return;
     }
-    const std::int64_t meio = de + linhas / 2;
-    const resultado_duas_linhas r = em_duas_linhas_mascaradas([&](int parte) {
-        if (parte == 0)
-            faixa(de, meio - 1);
-        else
-            faixa(meio, ate);
-    });
-    if (r != resultado_duas_linhas::sem_falha) faixa(de, ate);
+    // Part k takes the rows from de + k * linhas / n up to the next part's first.
+    const bool falhou =
+        em_linhas_mascaradas(n, [&](int k) { faixa(de + k * linhas / n, de + (k + 1) * linhas / n - 1); });
+    if (falhou) faixa(de, ate);
 }
 
 }  // namespace tempo_execucao

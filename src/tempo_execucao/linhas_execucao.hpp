@@ -1,4 +1,4 @@
-// How many threads a run may use, and the run's second thread.
+// How many threads a run may use, and the run's helper threads.
 #pragma once
 
 #include <cstdint>
@@ -11,29 +11,29 @@ namespace tempo_execucao {
 // processors this process may run on. At most 64. Read once.
 int linhas_de_execucao();
 
-enum class resultado_duas_linhas {
-    sem_falha,          // both parts ran and raised no fault flag
-    falhou,             // both parts ran, and one raised the invalid, divide-by-zero or overflow flag
-    sem_segunda_linha,  // no second thread to be had: nothing ran
-};
+// Makes ready up to desejadas - 1 helper threads besides the calling one and
+// returns how many threads, the calling one included, em_linhas_mascaradas
+// may then use: desejadas, or fewer if the system gives no more threads (1
+// at least). The helpers are started when first wanted and kept for the
+// run, so that their scratch memory stays with them.
+int reserva_linhas(int desejadas);
 
-// Runs parte(0) on the calling thread and parte(1) on the run's second
-// thread at once, both with the calling thread's floating-point environment
-// and the traps masked, and tells whether either raised a fault flag; the
-// caller then has its own environment back, flags cleared. A part must not
-// throw. The second thread is started at the first call and kept for the
-// run, so that its scratch memory stays with it; calls come from one thread
-// at a time.
-resultado_duas_linhas em_duas_linhas_mascaradas(const std::function<void(int)>& parte);
+// Runs parte(0) on the calling thread and parte(1) to parte(n - 1) on n - 1
+// helper threads at once (n no more than reserva_linhas gave), all with the
+// calling thread's floating-point environment and the traps masked, and
+// tells whether any of them raised the invalid, divide-by-zero or overflow
+// flag; the caller then has its own environment back, flags cleared. A part
+// must not throw. Calls come from one thread at a time.
+bool em_linhas_mascaradas(int n, const std::function<void(int)>& parte);
 
 // faixa(de, ate) over the rows de to ate, of n_por_linha items each, whose
-// results do not depend on one another: in two calls at once when the run
-// may use two threads and the rows are enough to repay the second, else in
-// one. If the two calls raised a fault flag, faixa(de, ate) runs again on
-// this thread in the caller's environment, so that a live trap fires at the
-// first faulting operation in row order; faixa must therefore give the same
-// results when run again, as a computation from inputs it does not write
-// does.
+// results do not depend on one another: in as many calls at once, on
+// consecutive runs of rows, as the run may use threads and the rows repay
+// them, else in one call. If the calls at once raised a fault flag,
+// faixa(de, ate) runs again on this thread in the caller's environment, so
+// that a live trap fires at the first faulting operation in row order; faixa
+// must therefore give the same results when run again, as a computation from
+// inputs it does not write does.
 void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
                           const std::function<void(std::int64_t, std::int64_t)>& faixa);
 
