@@ -260,7 +260,7 @@ TEST(Eliptico, UmaIteracaoExternaNaMalha4por2) {
 }
 
 // Faults in the metric terms and in the coefficients of a mesh large enough
-// for its rows to be split between two threads, with the traps live as in a
+// for its rows to be split between three threads, with the traps live as in a
 // run: with one thread or more, the report is that of the first faulting
 // operation in row order. Each case has a division by zero in row 3 and an
 // overflow in the last interior row, which another thread meets on its own.

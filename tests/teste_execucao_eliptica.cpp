@@ -170,8 +170,8 @@ namespace {
 
 // Whole runs with one thread, two and three give the same bytes in the three
 // files; the mesh is large enough for the metric terms, the coefficients and
-// the sweeps to take two threads and for the result files to be formatted in
-// several blocks.
+// the sweeps to take more than one thread and for the result files to be
+// formatted in several blocks.
 TEST(ExecucaoEliptica, UmaOuMaisLinhasDeExecucaoDaoOsMesmosBytes) {
     std::string arquivos[3];
     int k = 0;
