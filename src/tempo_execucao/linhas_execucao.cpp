@@ -82,23 +82,28 @@ bool em_linhas_mascaradas(int n, const std::function<void(int)>& parte) {
     auto& a = auxiliares();
     const ambiente_fp ambiente = ambiente_fp_atual();
     std::vector<char> falhou(static_cast<std::size_t>(n), 0);
+    // Every task is made before any is handed out: once a helper runs one,
+    // nothing here may throw and leave it with the locals it refers to.
+    std::vector<std::function<void()>> tarefas;
+    tarefas.reserve(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        tarefas.emplace_back([&, k] {
+            adota_ambiente_fp(ambiente);
+            mascara_armadilhas_fp();
+            parte(k);
+            falhou[static_cast<std::size_t>(k)] = falha_fp_sinalizada();
+        });
+    }
     for (int k = 1; k < n; ++k) {
         linha_auxiliar* const p = a[static_cast<std::size_t>(k - 1)];
         {
             std::lock_guard<std::mutex> l(p->trava);
-            p->tarefa = [&, k] {
-                adota_ambiente_fp(ambiente);
-                mascara_armadilhas_fp();
-                parte(k);
-                falhou[static_cast<std::size_t>(k)] = falha_fp_sinalizada();
-            };
+            p->tarefa = std::move(tarefas[static_cast<std::size_t>(k)]);
             p->pendente = true;
         }
         p->mudou.notify_all();
     }
-    mascara_armadilhas_fp();
-    parte(0);
-    falhou[0] = falha_fp_sinalizada();
+    tarefas[0]();
     for (int k = 1; k < n; ++k) {
         linha_auxiliar* const p = a[static_cast<std::size_t>(k - 1)];
         std::unique_lock<std::mutex> l(p->trava);
