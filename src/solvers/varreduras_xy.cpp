@@ -2,9 +2,9 @@
 //
 // x and y take the same coefficients and neither reads the other, so they
 // are swept side by side, the two lanes of one vector operation, on a copy
-// of the two arrays. The sweeps of a call are cut into groups; with two
-// threads, group k + 1 runs on the other thread a few rows behind group k,
-// so that every vertex still sees the values the sweeps in order give it.
+// of the two arrays. The sweeps of a call are cut into groups; with several
+// threads, group k + 1 runs on the next thread a few rows behind group k, so
+// that every vertex still sees the values the sweeps in order give it.
 //
 // Neither the wavefront nor the threads take the operations in the order of
 // the plain loop: an overflow early in a row can execute before a division
@@ -24,9 +24,7 @@
 
 #include "solvers/frente_onda.hpp"
 #include "solvers/solvers.hpp"
-#include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/linhas_execucao.hpp"
-#include "tempo_execucao/relatorio_erro.hpp"
 
 namespace solvers {
 
@@ -95,7 +93,7 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     static std::int64_t capacidade = 0;
     const std::int64_t nvert = n_ksi * nvert_eta;
     if (capacidade < 2 * (nvert + 1)) {
-        xy.reset();
+        xy.reset();  // the old one goes first, so the two are never held at once
         xy.reset(new double[static_cast<std::size_t>(2 * (nvert + 1))]);
         capacidade = 2 * (nvert + 1);
     }
@@ -116,9 +114,10 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     // threads, as evenly as the count allows: group k + 1 follows group k
     // through the mesh a few rows behind it, each on the next thread.
     const int n_linhas = tempo_execucao::reserva_linhas(std::min(linhas_execucao, niter_solver));
-    std::int64_t grupos = (niter_solver + varreduras_por_grupo<par>(n_ksi, niter_solver) - 1) /
-                          varreduras_por_grupo<par>(n_ksi, niter_solver);
-    grupos = std::min<std::int64_t>(niter_solver, (grupos + n_linhas - 1) / n_linhas * n_linhas);
+    const std::int64_t por_grupo = varreduras_por_grupo<par>(n_ksi, niter_solver);
+    const std::int64_t cabem = (niter_solver + por_grupo - 1) / por_grupo;
+    const std::int64_t grupos =
+        std::min<std::int64_t>(niter_solver, (cabem + n_linhas - 1) / n_linhas * n_linhas);
     const std::int64_t base = niter_solver / grupos, resto = niter_solver % grupos;
     // Progress of each thread: k * passo_grupo + j once group k has passed
     // row j in its last sweep. One cache line each, as each is written by
