@@ -3,11 +3,9 @@
 #include "malhas_qualidade/arquivos_caso.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "dados/leitura.hpp"
+#include "malhas_qualidade/arquivo_lido.hpp"
 #include "malhas_qualidade/erros.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 
@@ -19,28 +17,20 @@ namespace {
 // whole would only waste memory.
 constexpr std::size_t tamanho_maximo = std::size_t{1} << 20;
 
-std::string le_bytes(const std::string& caminho) {
-    // The reading rule's own open would create a missing file: a checker
-    // must leave the folder as it found it.
-    std::FILE* f = std::fopen(caminho.c_str(), "rb");
-    if (f == nullptr) {
-        const int numero = errno;
-        falha(caminho, 0, std::string("cannot open: ") + std::strerror(numero));
-    }
+std::string le_arquivo(const std::string& caminho) {
+    // The reading rule's own open would create a missing file, and would
+    // wait for the writer of a FIFO: a checker must leave the folder as it
+    // found it and never hang.
+    arquivo_lido a;
+    abre_lido(a, caminho, false);
     std::string bytes;
     char bloco[8192];
     for (;;) {
-        const std::size_t n = std::fread(bloco, 1, sizeof bloco, f);
+        const std::size_t n = le_bytes(a, bloco, sizeof bloco);
+        if (n == 0) break;
         bytes.append(bloco, n);
-        if (bytes.size() > tamanho_maximo) {
-            std::fclose(f);
-            falha(caminho, 0, "more than 1 MiB: not a case file");
-        }
-        if (n < sizeof bloco) break;
+        if (bytes.size() > tamanho_maximo) falha(caminho, 0, "more than 1 MiB: not a case file");
     }
-    const bool erro = std::ferror(f) != 0;
-    std::fclose(f);
-    if (erro) falha(caminho, 0, "the system refused the read");
     return bytes;
 }
 
@@ -95,11 +85,11 @@ parametros le_parametros_memoria(const std::string& nome, std::string bytes) {
 }
 
 caso le_caso(const std::string& caminho) {
-    return le_caso_memoria(caminho, le_bytes(caminho));
+    return le_caso_memoria(caminho, le_arquivo(caminho));
 }
 
 parametros le_parametros(const std::string& caminho) {
-    return le_parametros_memoria(caminho, le_bytes(caminho));
+    return le_parametros_memoria(caminho, le_arquivo(caminho));
 }
 
 }  // namespace malhas_qualidade

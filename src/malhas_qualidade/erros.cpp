@@ -22,15 +22,4 @@ void falha_uso(const std::string& mensagem) {
     throw e;
 }
 
-std::string citacao(const char* inicio, std::size_t n) {
-    constexpr std::size_t limite = 40;
-    std::string s = "'";
-    for (std::size_t k = 0; k < n && k < limite; ++k) {
-        const auto c = static_cast<unsigned char>(inicio[k]);
-        s += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
-    }
-    if (n > limite) s += "...";
-    return s + "'";
-}
-
 }  // namespace malhas_qualidade

@@ -8,6 +8,8 @@
 #include <exception>
 #include <string>
 
+#include "tempo_execucao/relatorio_erro.hpp"
+
 namespace malhas_qualidade {
 
 struct falha_qualidade : std::exception {
@@ -26,8 +28,8 @@ struct erro_uso : std::exception {
 [[noreturn]] void falha(const std::string& arquivo, std::int64_t linha, const std::string& mensagem);
 [[noreturn]] void falha_uso(const std::string& mensagem);
 
-// A piece of file content as a message may quote it: cut short, with every
-// byte that is not printable ASCII shown as '?'.
-std::string citacao(const char* inicio, std::size_t n);
+// A piece of file content as a message quotes it: the run-time error
+// report's own rule (cut short, printable ASCII only).
+using tempo_execucao::citacao;
 
 }  // namespace malhas_qualidade

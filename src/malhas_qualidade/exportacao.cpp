@@ -34,7 +34,7 @@ double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, 
 }  // namespace
 
 void escreve_csv(const std::string& nome, const malha_lida& m, const medidas_malha& med) {
-    arquivo_saida s;
+    saida_atomica s;
     abre_saida(s, nome);
     escreve(s,
             "volume,i,j,area,razao_aspecto,assimetria,jacobiano_escalado,angulo_minimo,angulo_maximo,"
@@ -90,11 +90,11 @@ struct bloco_vtk {
 };
 
 template <class T>
-void escreve_valor(arquivo_saida& s, T v) {
+void escreve_valor(saida_atomica& s, T v) {
     escreve(s, &v, sizeof v);
 }
 
-void escreve_cabecalho_bloco(arquivo_saida& s, std::uint64_t& deslocamento, const bloco_vtk& b) {
+void escreve_cabecalho_bloco(saida_atomica& s, std::uint64_t& deslocamento, const bloco_vtk& b) {
     std::string linha = std::string("<DataArray type=\"") + b.tipo + "\" Name=\"" + b.nome + "\"";
     if (b.componentes != 1) linha += " NumberOfComponents=\"" + std::to_string(b.componentes) + "\"";
     linha += " format=\"appended\" offset=\"" + std::to_string(deslocamento) + "\"/>\n";
@@ -102,7 +102,7 @@ void escreve_cabecalho_bloco(arquivo_saida& s, std::uint64_t& deslocamento, cons
     deslocamento += 8 + b.bytes;
 }
 
-void escreve_reais(arquivo_saida& s, const std::vector<double>& v) {
+void escreve_reais(saida_atomica& s, const std::vector<double>& v) {
     escreve_valor<std::uint64_t>(s, (v.size() - 1) * sizeof(double));
     escreve(s, v.data() + 1, (v.size() - 1) * sizeof(double));
 }
@@ -132,7 +132,7 @@ void escreve_vtk(const std::string& nome, const malha_lida& m, const medidas_mal
     const bloco_vtk pontos = {"Points", "Float64", 3, 24 * nvert};
     const int n_pontos_dados = r != nullptr ? 4 : 2;
 
-    arquivo_saida s;
+    saida_atomica s;
     abre_saida(s, nome);
     const std::string extensao =
         "0 " + std::to_string(m.nvert_ksi - 1) + " 0 " + std::to_string(m.nvert_eta - 1) + " 0 0";
@@ -208,7 +208,7 @@ struct curva {
     int ponto_inicial, ponto_final;
 };
 
-void escreve_linha(arquivo_saida& s, std::initializer_list<std::int64_t> valores) {
+void escreve_linha(saida_atomica& s, std::initializer_list<std::int64_t> valores) {
     char* const inicio = reserva(s, 32 * valores.size() + 2);
     char* q = inicio;
     bool primeiro = true;
@@ -221,7 +221,7 @@ void escreve_linha(arquivo_saida& s, std::initializer_list<std::int64_t> valores
     confirma(s, static_cast<std::size_t>(q - inicio));
 }
 
-void escreve_coordenadas(arquivo_saida& s, double x, double y) {
+void escreve_coordenadas(saida_atomica& s, double x, double y) {
     char* const inicio = reserva(s, 80);
     char* q = escreve_real(inicio, x);
     *q++ = ' ';
@@ -246,7 +246,7 @@ void escreve_msh(const std::string& nome, const malha_lida& m) {
     auto x = [&](std::int64_t v) { return m.x[static_cast<std::size_t>(v)]; };
     auto y = [&](std::int64_t v) { return m.y[static_cast<std::size_t>(v)]; };
 
-    arquivo_saida s;
+    saida_atomica s;
     abre_saida(s, nome);
     escreve(s, "$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$PhysicalNames\n5\n");
     for (int g = 0; g < 5; ++g)

@@ -1,16 +1,18 @@
 #include "malhas_qualidade/malha_lida.hpp"
 
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
+#include "malhas_qualidade/arquivo_lido.hpp"
 #include "malhas_qualidade/erros.hpp"
+#include "processamento/processamento.hpp"
 
 namespace malhas_qualidade {
 
@@ -25,33 +27,21 @@ constexpr std::size_t tamanho_bloco = std::size_t{1} << 22;
 constexpr std::size_t linha_maxima = std::size_t{1} << 16;
 
 // The lines of one file, from an open file a block at a time or from memory.
+// malhas_segmentos ends every line with CR LF, the last one included, so a
+// line without it is a file that was cut or changed.
 struct leitor_linhas {
+    arquivo_lido arquivo;  // not open when the bytes are in memory
     std::string nome;
-    std::FILE* f = nullptr;
     std::vector<char> bloco;
     const char* inicio = nullptr;  // unconsumed bytes: inicio .. fim
     const char* fim = nullptr;
     bool esgotado = false;
     std::int64_t linha = 0;  // number of the line last returned
-    bool sem_fim = false;    // the line last returned is the file's last and has no line end
-
-    leitor_linhas() = default;
-    leitor_linhas(const leitor_linhas&) = delete;
-    leitor_linhas& operator=(const leitor_linhas&) = delete;
-    ~leitor_linhas() {
-        if (f != nullptr) std::fclose(f);
-    }
 };
 
 void abre_arquivo(leitor_linhas& l, const std::string& caminho) {
     l.nome = caminho;
-    std::error_code ec;
-    if (std::filesystem::is_directory(caminho, ec)) falha(caminho, 0, "cannot open: it is a folder");
-    l.f = std::fopen(caminho.c_str(), "rb");
-    if (l.f == nullptr) {
-        const int numero = errno;
-        falha(caminho, 0, std::string("cannot open: ") + std::strerror(numero));
-    }
+    abre_lido(l.arquivo, caminho, true);
     l.bloco.resize(tamanho_bloco);
     l.inicio = l.fim = l.bloco.data();
 }
@@ -68,17 +58,25 @@ void recarrega(leitor_linhas& l) {
     const std::size_t resto = static_cast<std::size_t>(l.fim - l.inicio);
     if (resto > linha_maxima) falha(l.nome, l.linha + 1, "line longer than 65536 bytes: not a result file");
     std::memmove(l.bloco.data(), l.inicio, resto);
-    const std::size_t lidos = std::fread(l.bloco.data() + resto, 1, l.bloco.size() - resto, l.f);
-    if (lidos < l.bloco.size() - resto) {
-        if (std::ferror(l.f)) falha(l.nome, l.linha + 1, "the system refused the read");
-        l.esgotado = true;
+    std::size_t cheio = resto;
+    while (cheio < l.bloco.size()) {
+        const std::size_t lidos = le_bytes(l.arquivo, l.bloco.data() + cheio, l.bloco.size() - cheio);
+        if (lidos == 0) {
+            l.esgotado = true;
+            break;
+        }
+        cheio += lidos;
     }
     l.inicio = l.bloco.data();
-    l.fim = l.bloco.data() + resto + lidos;
+    l.fim = l.bloco.data() + cheio;
 }
 
-// The next line without its line end; false at the end of the file.
-bool proxima_linha(leitor_linhas& l, std::string_view& linha) {
+enum class fim_linha { cr_lf, cortada };
+
+// The next line without its CR LF; false at the end of the file. A line the
+// file ends in, without its line end, comes back as cortada, for the caller
+// to say what it was cut in; a line ended by LF alone fails here.
+bool proxima_linha(leitor_linhas& l, std::string_view& linha, fim_linha& como) {
     for (;;) {
         const auto n = static_cast<std::size_t>(l.fim - l.inicio);
         const char* quebra = n > 0 ? static_cast<const char*>(std::memchr(l.inicio, '\n', n)) : nullptr;
@@ -89,36 +87,21 @@ bool proxima_linha(leitor_linhas& l, std::string_view& linha) {
         if (quebra == nullptr && n == 0) return false;
         const char* fim_linha = quebra != nullptr ? quebra : l.fim;
         linha = std::string_view(l.inicio, static_cast<std::size_t>(fim_linha - l.inicio));
-        if (linha.size() > linha_maxima)
-            falha(l.nome, l.linha + 1, "line longer than 65536 bytes: not a result file");
-        if (!linha.empty() && linha.back() == '\r') linha.remove_suffix(1);
-        l.inicio = quebra != nullptr ? quebra + 1 : l.fim;
-        l.sem_fim = quebra == nullptr;
         ++l.linha;
+        if (linha.size() > linha_maxima)
+            falha(l.nome, l.linha, "line longer than 65536 bytes: not a result file");
+        l.inicio = quebra != nullptr ? quebra + 1 : l.fim;
+        como = quebra != nullptr ? fim_linha::cr_lf : fim_linha::cortada;
+        if (quebra != nullptr) {
+            if (linha.empty() || linha.back() != '\r')
+                falha(
+                    l.nome, l.linha,
+                    "the line ends with LF alone: malhas_segmentos ends every line with CR LF (was the file "
+                    "converted or edited?)");
+            linha.remove_suffix(1);
+        }
         return true;
     }
-}
-
-inline bool branco(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// The next blank-separated field; empty when the line has no more.
-inline std::string_view campo(std::string_view& resto) {
-    const char* p = resto.data();
-    const char* const fim = p + resto.size();
-    while (p != fim && branco(*p))
-        ++p;
-    const char* const inicio = p;
-    while (p != fim && !branco(*p))
-        ++p;
-    resto = std::string_view(p, static_cast<std::size_t>(fim - p));
-    return std::string_view(inicio, static_cast<std::size_t>(p - inicio));
-}
-
-bool linha_em_branco(std::string_view linha) {
-    std::string_view resto = linha;
-    return campo(resto).empty();
 }
 
 bool inteiro(std::string_view c, std::int64_t& valor) {
@@ -170,22 +153,50 @@ bool real(std::string_view c, double& valor) {
 }
 
 std::string texto_campo(std::string_view c) {
-    return citacao(c.data(), c.size());
+    return citacao(c);
+}
+
+// The value of the field in the columns de + 1 .. de + largura, which a
+// Fortran-style field right-justifies: the blanks before it dropped. A value
+// with a blank inside, or one not right-justified, keeps that blank and
+// fails the conversion.
+std::string_view campo_fixo(std::string_view linha, std::size_t de, std::size_t largura) {
+    const std::string_view c = linha.substr(std::min(de, linha.size()), largura);
+    const auto k = c.find_first_not_of(' ');
+    return k == std::string_view::npos ? std::string_view() : c.substr(k);
 }
 
 const char* const nomes_tamanhos[4] = {"nvol_ksi", "nvol_eta", "nvert_ksi", "nvert_eta"};
 
+// The first line in which the text read differs from the text expected, and
+// the expected line, for the message.
+std::pair<std::int64_t, std::string> primeira_diferenca(std::string_view lido, std::string_view esperado) {
+    std::size_t k = 0;
+    while (k < lido.size() && k < esperado.size() && lido[k] == esperado[k])
+        ++k;
+    const std::size_t inicio = esperado.rfind('\n', k == 0 ? 0 : k - 1);
+    const std::size_t de = (inicio == std::string_view::npos || k == 0) ? 0 : inicio + 1;
+    const std::size_t ate = esperado.find("\r\n", de);
+    const auto linha = 1 + static_cast<std::int64_t>(std::count(lido.begin(), lido.begin() + de, '\n'));
+    return {linha, std::string(esperado.substr(de, ate - de))};
+}
+
 void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arquivo) {
     std::string_view linha;
+    fim_linha como;
+    std::string iniciais;  // lines 1 to 6 as read, their CR LF put back
     std::int64_t tamanhos[4];
     for (int k = 0; k < 4; ++k) {
-        if (!proxima_linha(l, linha))
+        if (!proxima_linha(l, linha, como))
             falha(l.nome, l.linha, std::string("the file ends before the size line of ") + nomes_tamanhos[k]);
-        std::string_view resto = linha;
-        const std::string_view c = campo(resto);
+        if (como == fim_linha::cortada)
+            falha(l.nome, l.linha, std::string("the file ends inside the size line of ") + nomes_tamanhos[k]);
+        const std::string_view c = campo_fixo(linha, 0, 10);
         if (!inteiro(c, tamanhos[k]))
             falha(l.nome, l.linha,
-                  std::string("expected ") + nomes_tamanhos[k] + " (an integer), found " + texto_campo(c));
+                  std::string("expected ") + nomes_tamanhos[k] + " (an integer in columns 1 to 10), found " +
+                      texto_campo(linha.substr(0, 10)));
+        iniciais.append(linha).append("\r\n");
     }
     m.nvol_ksi = static_cast<std::int32_t>(tamanhos[0]);
     m.nvol_eta = static_cast<std::int32_t>(tamanhos[1]);
@@ -210,15 +221,23 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
         falha(l.nome, 4,
               "nvert_ksi x nvert_eta = " + std::to_string(m.nvert) + " is beyond the 32-bit range");
 
-    if (!proxima_linha(l, linha)) falha(l.nome, l.linha, "the file ends before the heading");
-    if (!linha_em_branco(linha)) falha(l.nome, l.linha, "expected the empty line before the heading");
-    if (!proxima_linha(l, linha)) falha(l.nome, l.linha, "the file ends before the heading");
-    if (linha_em_branco(linha)) falha(l.nome, l.linha, "expected the heading line, found an empty line");
+    for (int k = 0; k < 2; ++k) {
+        if (!proxima_linha(l, linha, como)) falha(l.nome, l.linha, "the file ends before the heading");
+        if (como == fim_linha::cortada) falha(l.nome, l.linha, "the file ends inside the heading");
+        iniciais.append(linha).append("\r\n");
+    }
+    const std::string esperado =
+        processamento::linhas_iniciais_relatorio(m.nvol_ksi, m.nvol_eta, m.nvert_ksi, m.nvert_eta);
+    if (iniciais != esperado) {
+        const auto [numero, texto] = primeira_diferenca(iniciais, esperado);
+        falha(l.nome, numero,
+              "the line is not as malhas_segmentos writes it; it would be " + texto_campo(texto));
+    }
 
-    // The shortest vertex line ("1 0 0") has five bytes and its line end:
-    // no more vertices than that can be in the file, whatever its sizes say,
-    // so a size line that lies cannot make the program take memory for them.
-    const std::uint64_t possiveis = tamanho_arquivo / 6 + 1;
+    // A vertex line has a fixed length: no more vertices than that can be in
+    // the file, whatever its sizes say, so a size line that lies cannot make
+    // the program take memory for them.
+    const std::uint64_t possiveis = tamanho_arquivo / (processamento::largura_linha_vertice + 2) + 1;
     const auto reserva = static_cast<std::size_t>(std::min<std::uint64_t>(possiveis, m.nvert)) + 1;
     m.x.clear();
     m.y.clear();
@@ -228,24 +247,27 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
     m.y.push_back(0.0);
 
     for (std::int64_t k = 1; k <= m.nvert; ++k) {
-        if (!proxima_linha(l, linha))
+        if (!proxima_linha(l, linha, como))
             falha(l.nome, l.linha,
                   "the file ends after " + std::to_string(k - 1) + " of the " + std::to_string(m.nvert) +
                       " vertex lines that the sizes give");
-        std::string_view resto = linha;
-        const std::string_view cv = campo(resto);
-        const std::string_view cx = campo(resto);
-        const std::string_view cy = campo(resto);
+        if (como == fim_linha::cortada)
+            falha(l.nome, l.linha, "the file ends inside the line of vertex " + std::to_string(k));
+        if (linha.empty())
+            falha(l.nome, l.linha,
+                  "expected the line of vertex " + std::to_string(k) + ", found an empty line");
+        if (linha.size() != processamento::largura_linha_vertice)
+            falha(l.nome, l.linha,
+                  "the line of vertex " + std::to_string(k) + " has " + std::to_string(linha.size()) +
+                      " characters; malhas_segmentos writes 60 (I10 and two E25.15 fields)");
+        const std::string_view cv = campo_fixo(linha, 0, 10);
+        const std::string_view cx = campo_fixo(linha, 10, 25);
+        const std::string_view cy = campo_fixo(linha, 35, 25);
         std::int64_t numero = 0;
         double vx = 0.0, vy = 0.0;
-        if (l.sem_fim && cy.empty() && !cv.empty())
-            falha(l.nome, l.linha, "the file ends inside the line of vertex " + std::to_string(k));
-        if (!inteiro(cv, numero)) {
-            if (cv.empty())
-                falha(l.nome, l.linha,
-                      "expected the line of vertex " + std::to_string(k) + ", found an empty line");
-            falha(l.nome, l.linha, "the vertex number is not an integer: " + texto_campo(cv));
-        }
+        if (!inteiro(cv, numero))
+            falha(l.nome, l.linha,
+                  "the vertex number is not an integer: " + texto_campo(linha.substr(0, 10)));
         if (numero != k)
             falha(l.nome, l.linha,
                   "vertex number " + std::to_string(numero) + " where vertex " + std::to_string(k) +
@@ -254,46 +276,45 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
             falha(l.nome, l.linha, "the x coordinate is not a finite number: " + texto_campo(cx));
         if (!real(cy, vy))
             falha(l.nome, l.linha, "the y coordinate is not a finite number: " + texto_campo(cy));
-        if (!campo(resto).empty()) falha(l.nome, l.linha, "more than three fields on a vertex line");
         m.x.push_back(vx);
         m.y.push_back(vy);
     }
-    while (proxima_linha(l, linha)) {
-        if (!linha_em_branco(linha))
-            falha(l.nome, l.linha,
-                  "more lines than the " + std::to_string(m.nvert) + " vertex lines that the sizes give");
-    }
+    if (proxima_linha(l, linha, como))
+        falha(l.nome, l.linha,
+              "more lines than the " + std::to_string(m.nvert) + " vertex lines that the sizes give");
 }
 
 void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
     std::string_view linha;
-    if (!proxima_linha(l, linha) || linha_em_branco(linha))
-        falha(l.nome, l.linha == 0 ? 1 : l.linha, "expected the heading line");
+    fim_linha como;
+    const std::string cabecalho = processamento::linha_cabecalho_volumes();
+    if (!proxima_linha(l, linha, como)) falha(l.nome, 1, "the file is empty: expected the heading line");
+    if (como == fim_linha::cortada || linha != std::string_view(cabecalho).substr(0, cabecalho.size() - 2))
+        falha(l.nome, 1,
+              "expected the heading line as malhas_segmentos writes it, " +
+                  texto_campo(std::string_view(cabecalho).substr(0, cabecalho.size() - 2)));
     const std::int64_t nk = m.nvert_ksi;
     for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
         for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
             const std::int64_t p = (j - 1) * m.nvol_ksi + i;
-            if (!proxima_linha(l, linha))
+            if (!proxima_linha(l, linha, como))
                 falha(l.nome, l.linha,
                       "the file ends after " + std::to_string(p - 1) + " of the " + std::to_string(m.nvol) +
                           " volume lines that the report's sizes give (" + std::to_string(m.nvol_ksi) +
                           " x " + std::to_string(m.nvol_eta) + ")");
-            std::string_view resto = linha;
-            std::int64_t valores[5];
-            if (l.sem_fim && linha.size() < 50 && !linha_em_branco(linha))
+            if (como == fim_linha::cortada)
                 falha(l.nome, l.linha, "the file ends inside the line of volume " + std::to_string(p));
+            if (linha.size() != processamento::largura_linha_volume)
+                falha(l.nome, l.linha,
+                      "the line of volume " + std::to_string(p) + " has " + std::to_string(linha.size()) +
+                          " characters; malhas_segmentos writes 50 (five I10 fields)");
+            std::int64_t valores[5];
             for (int k = 0; k < 5; ++k) {
-                const std::string_view c = campo(resto);
-                if (!inteiro(c, valores[k])) {
-                    if (c.empty())
-                        falha(l.nome, l.linha,
-                              "expected five integers (the volume and its four corners), found " +
-                                  std::to_string(k));
+                const std::string_view c = campo_fixo(linha, 10 * static_cast<std::size_t>(k), 10);
+                if (!inteiro(c, valores[k]))
                     falha(l.nome, l.linha,
                           "field " + std::to_string(k + 1) + " is not an integer: " + texto_campo(c));
-                }
             }
-            if (!campo(resto).empty()) falha(l.nome, l.linha, "more than five fields on a volume line");
             if (valores[0] != p)
                 falha(l.nome, l.linha,
                       "volume number " + std::to_string(valores[0]) + " where volume " + std::to_string(p) +
@@ -313,13 +334,11 @@ void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
             }
         }
     }
-    while (proxima_linha(l, linha)) {
-        if (!linha_em_branco(linha))
-            falha(l.nome, l.linha,
-                  "more lines than the " + std::to_string(m.nvol) +
-                      " volume lines that the report's sizes give (" + std::to_string(m.nvol_ksi) + " x " +
-                      std::to_string(m.nvol_eta) + ")");
-    }
+    if (proxima_linha(l, linha, como))
+        falha(l.nome, l.linha,
+              "more lines than the " + std::to_string(m.nvol) +
+                  " volume lines that the report's sizes give (" + std::to_string(m.nvol_ksi) + " x " +
+                  std::to_string(m.nvol_eta) + ")");
 }
 
 }  // namespace

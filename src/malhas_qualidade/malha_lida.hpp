@@ -5,7 +5,10 @@
 // the two agree with each other and with the structured numbering (vertex
 // lines in order 1 .. nvert, volume lines in order 1 .. nvol, each volume's
 // corners those of its (i, j)), so that every later step may rely on it.
-// Fields are separated by blanks; lines end with CR LF or LF.
+// The files must be as malhas_segmentos writes them: every line of its fixed
+// length, in its fixed columns, ended by CR LF, the last one included, so
+// that a file cut short or changed by hand is named as such and never read
+// as a mesh it does not hold.
 #pragma once
 
 #include <cstdint>

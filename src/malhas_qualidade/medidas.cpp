@@ -28,9 +28,19 @@ medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]) {
         l[k] = std::sqrt(ex[k] * ex[k] + ey[k] * ey[k]);
     }
     q.menor_aresta = std::min(std::min(l[0], l[1]), std::min(l[2], l[3]));
+    bool finito = true;
     for (int k = 0; k < 4; ++k) {
         const int a = (k + 3) % 4;  // the edge that arrives at corner k
         q.c[k] = ex[a] * ey[k] - ey[a] * ex[k];
+        finito = finito && std::isfinite(l[k]) && std::isfinite(q.c[k]);
+    }
+    // Coordinates whose differences, squares or products leave the double
+    // range give no measure at all: a value made of infinities would be
+    // a number the quadrilateral does not have.
+    if (!finito) {
+        q.area = q.razao_aspecto = q.assimetria = q.jacobiano_escalado = nao_numero;
+        q.angulo_minimo = q.angulo_maximo = q.menor_aresta = nao_numero;
+        return q;
     }
 
     // The quadrilateral's own normal is that of its two principal axes,
@@ -100,10 +110,13 @@ double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn,
     const double bx = xn - xs, by = yn - ys;
     const double vetorial = ax * by - ay * bx;
     const double escalar = ax * bx + ay * by;
+    // Infinite terms would give an angle of the infinities, not of the grid.
+    if (!std::isfinite(vetorial) || !std::isfinite(escalar)) return nao_numero;
     return std::fabs(90.0 - graus(std::atan2(std::fabs(vetorial), escalar)));
 }
 
 double razao_crescimento(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return nao_numero;
     a = std::fabs(a);
     b = std::fabs(b);
     if (a == b) return 1.0;
@@ -145,8 +158,9 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med) {
                 if (q.c[k] > 0.0) sinais |= static_cast<std::uint8_t>(16u << k);
             }
             med.invertido[p] = sinais;
-            area_com_sinal += q.c[0] + q.c[1] + q.c[2] + q.c[3];
-            menor_aresta = std::min(menor_aresta, q.menor_aresta);
+            const double c = q.c[0] + q.c[1] + q.c[2] + q.c[3];
+            if (std::isfinite(c)) area_com_sinal += c;
+            if (q.menor_aresta < menor_aresta) menor_aresta = q.menor_aresta;  // NaN: no edge to measure
         }
     }
     med.orientacao = area_com_sinal < 0.0 ? -1 : 1;
@@ -158,11 +172,15 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med) {
     for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
         for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
             const std::int64_t p = (j - 1) * m.nvol_ksi + i;
-            double gk = 1.0, ge = 1.0;
-            if (i > 1) gk = std::max(gk, razao_crescimento(med.area[p], med.area[p - 1]));
-            if (i < m.nvol_ksi) gk = std::max(gk, razao_crescimento(med.area[p], med.area[p + 1]));
-            if (j > 1) ge = std::max(ge, razao_crescimento(med.area[p], med.area[p - m.nvol_ksi]));
-            if (j < m.nvol_eta) ge = std::max(ge, razao_crescimento(med.area[p], med.area[p + m.nvol_ksi]));
+            // An undefined ratio to any neighbour leaves the largest undefined.
+            auto maior = [](double g, double r) {
+                return std::isnan(g) || std::isnan(r) ? nao_numero : std::max(g, r);
+            };
+            double gk = std::isnan(med.area[p]) ? nao_numero : 1.0, ge = gk;
+            if (i > 1) gk = maior(gk, razao_crescimento(med.area[p], med.area[p - 1]));
+            if (i < m.nvol_ksi) gk = maior(gk, razao_crescimento(med.area[p], med.area[p + 1]));
+            if (j > 1) ge = maior(ge, razao_crescimento(med.area[p], med.area[p - m.nvol_ksi]));
+            if (j < m.nvol_eta) ge = maior(ge, razao_crescimento(med.area[p], med.area[p + m.nvol_ksi]));
             med.crescimento_ksi[p] = gk;
             med.crescimento_eta[p] = ge;
         }

@@ -1,8 +1,10 @@
 #include "malhas_qualidade/principal.hpp"
 
+#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "malhas_qualidade/arquivos_caso.hpp"
 #include "malhas_qualidade/erros.hpp"
@@ -12,6 +14,9 @@
 #include "malhas_qualidade/nomes.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "malhas_qualidade/resumo.hpp"
+#include "malhas_qualidade/saida.hpp"
+#include "processamento/nomes_resultado.hpp"
+#include "tempo_execucao/sistema.hpp"
 
 #ifndef MALHAS_VERSAO
 #define MALHAS_VERSAO "unknown"
@@ -24,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char texto_ajuda[] =
-    "Usage: malhas_qualidade [OPTION]... [FOLDER]\n"
+    "Usage: malhas_qualidade [OPTION]... [--] [FOLDER]\n"
     "Judges the mesh that malhas_segmentos wrote in FOLDER (default: the current folder):\n"
     "the quality of every volume, the non-orthogonality and area growth of the grid, and,\n"
     "for mesh kind 2, the residual of the elliptic equations. Reads <case>.txt and\n"
@@ -38,25 +43,39 @@ const char texto_ajuda[] =
     "  --sem-residuo   do not compute the residual\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
+    "  --              end of the options: what follows is the FOLDER\n"
+    "\n"
+    "An export replaces only a regular file (links are followed to the file they name), and\n"
+    "only once it is complete; it may not be one of the case's files or another export.\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure (the message names the file and line),\n"
-    "2 on a usage error.\n";
+    "2 on a usage error, 4 when some measure or the residual is undefined (the summary\n"
+    "says where and why, and gives no verdict there).\n";
 
 std::string junta(const std::string& pasta, const std::string& nome) {
     return (fs::path(pasta) / fs::path(nome)).string();
 }
 
-bool mesmo_arquivo(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
-    return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
+// Text for the standard output, checked as it goes.
+void escreve_saida(std::FILE* saida, const std::string& texto) {
+    if (!escreve_visivel(saida, texto))
+        falha("", 0, "standard output: cannot write: " + sistema::descricao_erro(errno));
+}
+
+// The exports asked for, with their options, in the order they are written.
+std::vector<std::pair<const char*, const std::string*>> saidas_de(const opcoes& o) {
+    std::vector<std::pair<const char*, const std::string*>> saidas;
+    for (auto [opcao, nome] :
+         {std::pair{"--csv", &o.csv}, std::pair{"--vtk", &o.vtk}, std::pair{"--msh", &o.msh}})
+        if (!nome->empty()) saidas.emplace_back(opcao, nome);
+    return saidas;
 }
 
 }  // namespace
 
 opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
     opcoes o;
-    bool pasta_dada = false;
+    bool pasta_dada = false, fim_das_opcoes = false;
     for (std::size_t k = 0; k < argumentos.size(); ++k) {
         const std::string& a = argumentos[k];
         auto valor = [&](std::string& destino) {
@@ -64,7 +83,13 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
             destino = argumentos[++k];
             if (destino.empty()) falha_uso("option " + a + " needs a non-empty value");
         };
-        if (a == "--help" || a == "-h") {
+        if (fim_das_opcoes || a == "-" || a.empty() || a[0] != '-') {
+            if (pasta_dada) falha_uso("more than one folder given: " + o.pasta + " and " + a);
+            o.pasta = a;
+            pasta_dada = true;
+        } else if (a == "--") {
+            fim_das_opcoes = true;
+        } else if (a == "--help" || a == "-h") {
             o.ajuda = true;
         } else if (a == "--version") {
             o.versao = true;
@@ -78,19 +103,17 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
             valor(o.msh);
         } else if (a == "--sem-residuo") {
             o.sem_residuo = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            falha_uso("unknown option " + a);
         } else {
-            if (pasta_dada) falha_uso("more than one folder given: " + o.pasta + " and " + a);
-            o.pasta = a;
-            pasta_dada = true;
+            falha_uso("unknown option " + a);
         }
     }
-    const std::string* saidas[] = {&o.csv, &o.vtk, &o.msh};
-    for (int a = 0; a < 3; ++a)
-        for (int b = a + 1; b < 3; ++b)
-            if (!saidas[a]->empty() && !saidas[b]->empty() && mesmo_arquivo(*saidas[a], *saidas[b]))
-                falha_uso("two outputs to the same file: " + *saidas[a]);
+    if (o.pasta.empty()) falha_uso("the folder may not be an empty name");
+    const auto saidas = saidas_de(o);
+    for (std::size_t a = 0; a < saidas.size(); ++a)
+        for (std::size_t b = a + 1; b < saidas.size(); ++b)
+            if (processamento::leva_ao_mesmo_arquivo(*saidas[a].second, *saidas[b].second))
+                falha_uso(std::string(saidas[a].first) + " and " + saidas[b].first +
+                          " name the same file: " + *saidas[a].second);
     return o;
 }
 
@@ -114,12 +137,16 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     const std::string relatorio = junta(o.pasta, nome_relatorio(nome_caso));
     const std::string volumes = junta(o.pasta, nome_volumes(nome_caso));
 
-    // An output must not destroy one of the files it is made from.
-    const std::string* entradas[] = {&relatorio, &volumes, &nome_entradas, &nome_parametros};
-    for (const std::string* s : {&o.csv, &o.vtk, &o.msh}) {
-        if (s->empty()) continue;
-        for (const std::string* e : entradas)
-            if (mesmo_arquivo(*s, *e)) falha(*s, 0, "the output would overwrite the input file " + *e);
+    // An export must not destroy one of the case's files, and must replace
+    // nothing but a regular file: both are settled before anything is read
+    // or written.
+    const std::string malha = junta(o.pasta, processamento::nome_malha);
+    const std::string* protegidos[] = {&relatorio, &volumes, &nome_entradas, &nome_parametros, &malha};
+    for (const auto& [opcao, nome] : saidas_de(o)) {
+        for (const std::string* e : protegidos)
+            if (processamento::leva_ao_mesmo_arquivo(*nome, *e))
+                falha_uso(std::string(opcao) + " " + *nome + " would overwrite the case's file " + *e);
+        confere_destino(*nome);
     }
 
     malha_lida m;
@@ -158,40 +185,45 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     d.medidas = &med;
     d.parametros_lidos = com_residuo ? &par : nullptr;
     d.residuo = com_residuo ? &r : nullptr;
-    escreve_resumo(saida, d);
-    std::fflush(saida);
+    bool indefinido = false;
+    escreve_saida(saida, texto_resumo(d, indefinido));
 
     if (!o.csv.empty()) escreve_csv(o.csv, m, med);
     if (!o.vtk.empty()) escreve_vtk(o.vtk, m, med, com_residuo ? &r : nullptr);
     if (!o.msh.empty()) escreve_msh(o.msh, m);
-    return 0;
+    return indefinido ? status_indefinido : 0;
 }
 
 }  // namespace
 
 int executa(const std::vector<std::string>& argumentos, std::FILE* saida, std::FILE* erro) {
+    int status = 0;
     try {
         const opcoes o = analisa_argumentos(argumentos);
         if (o.ajuda) {
-            std::fputs(texto_ajuda, saida);
-            return 0;
+            escreve_saida(saida, texto_ajuda);
+        } else if (o.versao) {
+            escreve_saida(saida, std::string("malhas_qualidade ") + MALHAS_VERSAO + "\n");
+        } else {
+            status = executa_opcoes(o, saida, erro);
         }
-        if (o.versao) {
-            std::fprintf(saida, "malhas_qualidade %s\n", MALHAS_VERSAO);
-            return 0;
-        }
-        return executa_opcoes(o, saida, erro);
+        // What was written to the standard output must have reached it: a
+        // full disk or a closed pipe there is a failure like any other.
+        if (std::fflush(saida) != 0 || std::ferror(saida))
+            falha("", 0, "standard output: cannot write: " + sistema::descricao_erro(errno));
+        return status;
     } catch (const erro_uso& e) {
-        std::fprintf(erro, "malhas_qualidade: %s\nTry 'malhas_qualidade --help'.\n", e.what());
+        escreve_visivel(erro,
+                        std::string("malhas_qualidade: ") + e.what() + "\nTry 'malhas_qualidade --help'.\n");
         return 2;
     } catch (const falha_qualidade& f) {
-        std::fprintf(erro, "malhas_qualidade: %s\n", f.what());
+        escreve_visivel(erro, std::string("malhas_qualidade: ") + f.what() + "\n");
         return 1;
     } catch (const std::bad_alloc&) {
-        std::fprintf(erro, "malhas_qualidade: insufficient memory\n");
+        std::fputs("malhas_qualidade: insufficient memory\n", erro);
         return 1;
     } catch (const std::exception& e) {
-        std::fprintf(erro, "malhas_qualidade: %s\n", e.what());
+        escreve_visivel(erro, std::string("malhas_qualidade: ") + e.what() + "\n");
         return 1;
     }
 }

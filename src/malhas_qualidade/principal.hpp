@@ -18,8 +18,12 @@ struct opcoes {
 // Fails with erro_uso.
 opcoes analisa_argumentos(const std::vector<std::string>& argumentos);
 
+// The exit status of a run whose summary holds an undefined measure or
+// residual somewhere: a script can tell it from a complete one.
+inline constexpr int status_indefinido = 4;
+
 // The whole run; returns the exit status (0, 1 on a failure, 2 on a usage
-// error), having written the failure's message on erro.
+// error, status_indefinido), having written the failure's message on erro.
 int executa(const std::vector<std::string>& argumentos, std::FILE* saida, std::FILE* erro);
 
 }  // namespace malhas_qualidade

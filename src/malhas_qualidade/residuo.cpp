@@ -24,6 +24,7 @@ constexpr std::int64_t linhas_faixa = 64;
 void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& r) {
     namespace v = variaveis;
     const std::size_t nvert = static_cast<std::size_t>(m.nvert) + 1;
+    r = residuo_malha();
     r.x.assign(nvert, 0.0);
     r.y.assign(nvert, 0.0);
     if (m.nvert_ksi < 3 || m.nvert_eta < 3) return;
@@ -72,6 +73,8 @@ void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& 
                 const std::int64_t g = e + deslocamento;   // in the mesh
                 const double* const fases[2] = {v::x, v::y};
                 double* const destinos[2] = {r.x.data(), r.y.data()};
+                const double ap = v::ap[e];
+                bool definido = (ap > 0.0 || ap < 0.0) && std::isfinite(ap);
                 for (int c = 0; c < 2; ++c) {
                     const double* phi = fases[c];
                     const std::int64_t n = e + nk, s = e - nk;
@@ -81,10 +84,20 @@ void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& 
                                         v::anw[e] * phi[n - 1] + v::aw[e] * phi[e - 1] +
                                         v::ae[e] * phi[e + 1] + v::ase[e] * phi[s + 1] +
                                         v::ane[e] * phi[n + 1];
-                    const double ap = v::ap[e];
                     const double valor = std::fabs(soma / ap - phi[e]);
-                    destinos[c][g] = (ap > 0.0 || ap < 0.0) && std::isfinite(valor) ? valor : nao_numero;
+                    definido = definido && std::isfinite(valor);
+                    destinos[c][g] = definido ? valor : nao_numero;
                 }
+                if (definido) continue;
+                destinos[0][g] = destinos[1][g] = nao_numero;
+                const bool ap_infinito = !std::isfinite(ap), ap_zero = ap == 0.0;
+                std::int64_t& n = ap_infinito ? r.ap_nao_finito
+                                  : ap_zero   ? r.ap_nulo
+                                              : r.movimento_nao_finito;
+                std::int64_t& primeiro = ap_infinito ? r.primeiro_ap_nao_finito
+                                         : ap_zero   ? r.primeiro_ap_nulo
+                                                     : r.primeiro_movimento_nao_finito;
+                if (n++ == 0) primeiro = g;
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "malhas_qualidade/resumo.hpp"
 
 #include <cmath>
+#include <cstdarg>
 
 namespace malhas_qualidade {
 
@@ -9,7 +10,10 @@ estatistica estatistica_de(const std::vector<double>& v, bool pior_menor) {
     double soma = 0.0;
     for (std::size_t k = 1; k < v.size(); ++k) {
         const double x = v[k];
-        if (std::isnan(x)) continue;
+        if (!std::isfinite(x)) {
+            if (e.indefinidos++ == 0) e.primeiro_indefinido = static_cast<std::int64_t>(k);
+            continue;
+        }
         if (e.contados == 0) {
             e.minimo = e.maximo = x;
             e.pior = static_cast<std::int64_t>(k);
@@ -32,6 +36,19 @@ estatistica estatistica_de(const std::vector<double>& v, bool pior_menor) {
 
 namespace {
 
+// printf into the text.
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void acrescenta(std::string& s, const char* formato, ...) {
+    char linha[512];
+    std::va_list args;
+    va_start(args, formato);
+    const int n = std::vsnprintf(linha, sizeof linha, formato, args);
+    va_end(args);
+    if (n > 0) s.append(linha, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof linha - 1));
+}
+
 std::string posicao_volume(const malha_lida& m, std::int64_t p) {
     if (p == 0) return "-";
     const std::int64_t i = (p - 1) % m.nvol_ksi + 1, j = (p - 1) / m.nvol_ksi + 1;
@@ -44,8 +61,23 @@ std::string posicao_vertice(const malha_lida& m, std::int64_t v) {
     return "vertex " + std::to_string(v) + " (" + std::to_string(i) + ", " + std::to_string(j) + ")";
 }
 
-void linha_medida(std::FILE* f, const char* nome, const estatistica& e, const std::string& onde) {
-    std::fprintf(f, "  %-26s %13.6g %13.6g %13.6g   %s\n", nome, e.minimo, e.media, e.maximo, onde.c_str());
+// Values of a measure are undefined only where the arithmetic overflowed:
+// coordinates whose squares or products leave the double range.
+constexpr const char* causa_medida = "coordinates too large for double arithmetic";
+
+void linha_medida(std::string& s, const char* nome, const estatistica& e, std::int64_t total,
+                  const char* unidades, const std::string& onde, const std::string& primeiro_indefinido) {
+    if (e.contados == 0) {
+        acrescenta(s, "  %-26s %13s %13s %13s   undefined at all %lld %s (%s)\n", nome, "-", "-", "-",
+                   static_cast<long long>(total), unidades, causa_medida);
+        return;
+    }
+    acrescenta(s, "  %-26s %13.6g %13.6g %13.6g   %s", nome, e.minimo, e.media, e.maximo, onde.c_str());
+    if (e.indefinidos > 0)
+        acrescenta(s, "; undefined at %lld of %lld %s, the first %s (%s)",
+                   static_cast<long long>(e.indefinidos), static_cast<long long>(total), unidades,
+                   primeiro_indefinido.c_str(), causa_medida);
+    s += '\n';
 }
 
 std::int64_t conta(const std::vector<double>& v, bool (*condicao)(double)) {
@@ -57,44 +89,72 @@ std::int64_t conta(const std::vector<double>& v, bool (*condicao)(double)) {
 
 struct resumo_residuo {
     double maximo = 0.0, rms = 0.0;
-    std::int64_t onde = 0, indefinidos = 0, primeiro_indefinido = 0;
+    std::int64_t onde = 0, definidos = 0;
 };
 
 resumo_residuo resume(const malha_lida& m, const std::vector<double>& r) {
     resumo_residuo s;
     double soma = 0.0;
-    std::int64_t n = 0;
     for (std::int64_t j = 2; j < m.nvert_eta; ++j) {
         for (std::int64_t i = 2; i < m.nvert_ksi; ++i) {
             const std::int64_t v = vertice(m, i, j);
             const double x = r[static_cast<std::size_t>(v)];
-            if (std::isnan(x)) {
-                if (s.indefinidos++ == 0) s.primeiro_indefinido = v;
-                continue;
-            }
-            if (n == 0 || x > s.maximo) {
+            if (std::isnan(x)) continue;
+            if (s.definidos == 0 || x > s.maximo) {
                 s.maximo = x;
                 s.onde = v;
             }
             soma += x * x;
-            ++n;
+            ++s.definidos;
         }
     }
-    if (n > 0) s.rms = std::sqrt(soma / static_cast<double>(n));
+    if (s.definidos > 0) s.rms = std::sqrt(soma / static_cast<double>(s.definidos));
     return s;
+}
+
+// Why the residual is undefined at some vertices, most common cause first.
+void causas_residuo(std::string& s, const malha_lida& m, const parametros& par, const residuo_malha& r,
+                    std::int64_t interiores) {
+    if (par.dksi == 0.0 || par.deta == 0.0) {
+        acrescenta(s,
+                   "  undefined at all %lld interior vertices: %s is 0, so the metric terms divide by zero\n",
+                   static_cast<long long>(interiores), par.dksi == 0.0 ? "dksi" : "deta");
+        return;
+    }
+    struct causa {
+        std::int64_t n, primeiro;
+        const char* texto;
+    };
+    const causa causas[] = {
+        {r.ap_nulo, r.primeiro_ap_nulo,
+         "ap is 0: the metric terms underflow to zero (dksi, deta too large for this mesh?)"},
+        {r.ap_nao_finito, r.primeiro_ap_nao_finito,
+         "ap is not finite: the metric terms overflow (dksi, deta too small for this mesh, or coordinates "
+         "too "
+         "large?)"},
+        {r.movimento_nao_finito, r.primeiro_movimento_nao_finito,
+         "the move is not finite: the coefficients or coordinates overflow"}};
+    for (const causa& c : causas) {
+        if (c.n == 0) continue;
+        acrescenta(s, "  undefined at %lld of %lld interior vertices, the first %s: %s\n",
+                   static_cast<long long>(c.n), static_cast<long long>(interiores),
+                   posicao_vertice(m, c.primeiro).c_str(), c.texto);
+    }
 }
 
 }  // namespace
 
-void escreve_resumo(std::FILE* f, const dados_resumo& d) {
+std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
     const malha_lida& m = *d.malha;
     const medidas_malha& med = *d.medidas;
-    std::fprintf(f, "case %s: %s, %s\n", d.nome_caso.c_str(), d.relatorio.c_str(), d.volumes.c_str());
-    std::fprintf(f, "mesh: %d x %d volumes (%lld), %d x %d vertices (%lld)", m.nvol_ksi, m.nvol_eta,
-                 static_cast<long long>(m.nvol), m.nvert_ksi, m.nvert_eta, static_cast<long long>(m.nvert));
-    if (d.tipo_malha != 0) std::fprintf(f, ", mesh kind %d", d.tipo_malha);
-    std::fprintf(f, "; %s\n", med.orientacao > 0 ? "volumes counter-clockwise" : "volumes clockwise");
-    std::fprintf(f, "\n  %-26s %13s %13s %13s   %s\n", "measure", "min", "mean", "max", "worst");
+    std::string s;
+    indefinido = false;
+    s += "case " + d.nome_caso + ": " + d.relatorio + ", " + d.volumes + "\n";
+    acrescenta(s, "mesh: %d x %d volumes (%lld), %d x %d vertices (%lld)", m.nvol_ksi, m.nvol_eta,
+               static_cast<long long>(m.nvol), m.nvert_ksi, m.nvert_eta, static_cast<long long>(m.nvert));
+    if (d.tipo_malha != 0) acrescenta(s, ", mesh kind %d", d.tipo_malha);
+    acrescenta(s, "; %s\n", med.orientacao > 0 ? "volumes counter-clockwise" : "volumes clockwise");
+    acrescenta(s, "\n  %-26s %13s %13s %13s   %s\n", "measure", "min", "mean", "max", "worst");
 
     struct linha {
         const char* nome;
@@ -111,65 +171,99 @@ void escreve_resumo(std::FILE* f, const dados_resumo& d) {
                             {"area growth along eta", &med.crescimento_eta, false}};
     for (const linha& l : linhas) {
         const estatistica e = estatistica_de(*l.valores, l.pior_menor);
-        linha_medida(f, l.nome, e, posicao_volume(m, e.pior));
+        indefinido = indefinido || e.indefinidos > 0;
+        linha_medida(s, l.nome, e, m.nvol, "volumes", posicao_volume(m, e.pior),
+                     posicao_volume(m, e.primeiro_indefinido));
     }
-    const estatistica no = estatistica_de(med.nao_ortogonalidade, false);
-    if (no.contados > 0)
-        linha_medida(f, "non-orthogonality (deg)", no, posicao_vertice(m, no.pior));
-    else
-        std::fprintf(f, "  %-26s %13s %13s %13s   (no interior vertex)\n", "non-orthogonality (deg)", "-",
-                     "-", "-");
+    const std::int64_t interiores =
+        std::max<std::int64_t>(0, (m.nvert_ksi - 2)) * std::max<std::int64_t>(0, (m.nvert_eta - 2));
+    if (interiores == 0) {
+        acrescenta(s, "  %-26s %13s %13s %13s   (no interior vertex)\n", "non-orthogonality (deg)", "-", "-",
+                   "-");
+    } else {
+        // Boundary vertices hold no value by design: only the interior ones count.
+        estatistica no = estatistica_de(med.nao_ortogonalidade, false);
+        const std::int64_t fronteira = m.nvert - interiores;
+        no.indefinidos -= fronteira;
+        if (no.indefinidos == 0) no.primeiro_indefinido = 0;
+        if (no.indefinidos > 0) {
+            for (std::int64_t v = 1; v <= m.nvert && no.primeiro_indefinido == 0; ++v) {
+                const std::int64_t i = (v - 1) % m.nvert_ksi + 1, j = (v - 1) / m.nvert_ksi + 1;
+                const bool interior = i > 1 && i < m.nvert_ksi && j > 1 && j < m.nvert_eta;
+                if (interior && !std::isfinite(med.nao_ortogonalidade[static_cast<std::size_t>(v)]))
+                    no.primeiro_indefinido = v;
+            }
+        }
+        indefinido = indefinido || no.indefinidos > 0;
+        linha_medida(s, "non-orthogonality (deg)", no, interiores, "interior vertices",
+                     posicao_vertice(m, no.pior), posicao_vertice(m, no.primeiro_indefinido));
+    }
 
     std::int64_t invertidos = 0, primeiro = 0;
     for (std::size_t p = 1; p < med.invertido.size(); ++p) {
         if (med.invertido[p] && invertidos++ == 0) primeiro = static_cast<std::int64_t>(p);
     }
-    const std::int64_t interiores =
-        std::max<std::int64_t>(0, (m.nvert_ksi - 2)) * std::max<std::int64_t>(0, (m.nvert_eta - 2));
-    std::fprintf(f, "\n  inverted volumes:             %lld of %lld", static_cast<long long>(invertidos),
-                 static_cast<long long>(m.nvol));
-    if (invertidos > 0) std::fprintf(f, " (first: %s)", posicao_volume(m, primeiro).c_str());
-    std::fprintf(f, "\n  volumes with skew > 0.5:      %lld\n",
-                 static_cast<long long>(conta(med.assimetria, [](double v) { return v > 0.5; })));
-    std::fprintf(f, "  volumes with scaled Jacobian < 0.5: %lld\n",
-                 static_cast<long long>(conta(med.jacobiano_escalado, [](double v) { return v < 0.5; })));
-    std::fprintf(f, "  vertices with non-orthogonality > 45 deg: %lld of %lld interior\n",
-                 static_cast<long long>(conta(med.nao_ortogonalidade, [](double v) { return v > 45.0; })),
-                 static_cast<long long>(interiores));
+    acrescenta(s, "\n  inverted volumes:             %lld of %lld", static_cast<long long>(invertidos),
+               static_cast<long long>(m.nvol));
+    if (invertidos > 0) acrescenta(s, " (first: %s)", posicao_volume(m, primeiro).c_str());
+    // A volume whose corners overflow has no orientation to judge.
+    const std::int64_t sem_orientacao = conta(med.area, [](double v) { return std::isnan(v); });
+    if (sem_orientacao > 0) acrescenta(s, "; undefined at %lld", static_cast<long long>(sem_orientacao));
+    acrescenta(s, "\n  volumes with skew > 0.5:      %lld\n",
+               static_cast<long long>(conta(med.assimetria, [](double v) { return v > 0.5; })));
+    acrescenta(s, "  volumes with scaled Jacobian < 0.5: %lld\n",
+               static_cast<long long>(conta(med.jacobiano_escalado, [](double v) { return v < 0.5; })));
+    acrescenta(s, "  vertices with non-orthogonality > 45 deg: %lld of %lld interior\n",
+               static_cast<long long>(conta(med.nao_ortogonalidade, [](double v) { return v > 45.0; })),
+               static_cast<long long>(interiores));
 
     if (d.residuo == nullptr) {
         if (d.tipo_malha != 2)
-            std::fprintf(f, "\nresidual: not computed (not an elliptic mesh, kind 2)\n");
+            s += "\nresidual: not computed (not an elliptic mesh, kind 2)\n";
         else
-            std::fprintf(f, "\nresidual: not computed\n");
-        return;
+            s += "\nresidual: not computed\n";
+        return s;
     }
     const parametros& par = *d.parametros_lidos;
-    std::fprintf(f,
-                 "\nresidual of the elliptic equations (niter %d, niter_solver %d, dksi %g, deta %g), the "
-                 "move one more point update would make:\n",
-                 par.niter, par.niter_solver, par.dksi, par.deta);
+    acrescenta(s,
+               "\nresidual of the elliptic equations (niter %d, niter_solver %d, dksi %g, deta %g), the "
+               "move one more point update would make:\n",
+               par.niter, par.niter_solver, par.dksi, par.deta);
     if (interiores == 0) {
-        std::fprintf(f, "  no interior vertex: nothing moves\n");
-        return;
+        s += "  no interior vertex: nothing moves\n";
+        return s;
     }
-    const resumo_residuo rx = resume(m, d.residuo->x), ry = resume(m, d.residuo->y);
-    std::fprintf(f, "  x: max %.6g at %s, RMS %.6g\n", rx.maximo, posicao_vertice(m, rx.onde).c_str(),
-                 rx.rms);
-    std::fprintf(f, "  y: max %.6g at %s, RMS %.6g\n", ry.maximo, posicao_vertice(m, ry.onde).c_str(),
-                 ry.rms);
-    if (rx.indefinidos + ry.indefinidos > 0) {
-        std::fprintf(
-            f, "  undefined (ap zero or not finite) at %lld vertices, the first %s\n",
-            static_cast<long long>(std::max(rx.indefinidos, ry.indefinidos)),
-            posicao_vertice(m, rx.indefinidos > 0 ? rx.primeiro_indefinido : ry.primeiro_indefinido).c_str());
+    const residuo_malha& r = *d.residuo;
+    const resumo_residuo rx = resume(m, r.x), ry = resume(m, r.y);
+    if (rx.definidos == 0) {
+        s += "  x, y: undefined at every interior vertex\n";
+    } else {
+        acrescenta(s, "  x: max %.6g at %s, RMS %.6g\n", rx.maximo, posicao_vertice(m, rx.onde).c_str(),
+                   rx.rms);
+        acrescenta(s, "  y: max %.6g at %s, RMS %.6g\n", ry.maximo, posicao_vertice(m, ry.onde).c_str(),
+                   ry.rms);
+    }
+    const std::int64_t indefinidos = interiores - rx.definidos;
+    if (indefinidos > 0) {
+        indefinido = true;
+        causas_residuo(s, m, par, r, interiores);
+        acrescenta(s, "  no verdict: the residual is undefined at %lld of %lld interior vertices\n",
+                   static_cast<long long>(indefinidos), static_cast<long long>(interiores));
+        return s;
     }
     const double maior = std::max(rx.maximo, ry.maximo);
-    const double fracao = med.menor_aresta > 0.0 ? maior / med.menor_aresta : INFINITY;
-    std::fprintf(f, "  largest move %.3g = %.3g of the shortest edge (%.6g): %s\n", maior, fracao,
-                 med.menor_aresta,
-                 fracao >= fracao_visivel ? "more outer iterations would still move the mesh visibly"
-                                          : "settled; more outer iterations would not move the mesh visibly");
+    if (!(med.menor_aresta > 0.0 && std::isfinite(med.menor_aresta))) {
+        // A move is judged against the shortest edge; without one there is no scale.
+        indefinido = true;
+        acrescenta(s, "  largest move %.3g; no verdict: the shortest edge is %g\n", maior, med.menor_aresta);
+        return s;
+    }
+    const double fracao = maior / med.menor_aresta;
+    acrescenta(s, "  largest move %.3g = %.3g of the shortest edge (%.6g): %s\n", maior, fracao,
+               med.menor_aresta,
+               fracao >= fracao_visivel ? "more outer iterations would still move the mesh visibly"
+                                        : "settled; more outer iterations would not move the mesh visibly");
+    return s;
 }
 
 }  // namespace malhas_qualidade

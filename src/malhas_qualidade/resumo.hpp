@@ -13,12 +13,14 @@
 
 namespace malhas_qualidade {
 
-// Smallest, mean and largest of the values 1 .. n that are numbers, and the
-// position of the worst one (the largest, or the smallest when pior_menor).
+// Smallest, mean and largest of the values 1 .. n that are finite, the
+// position of the worst one (the largest, or the smallest when pior_menor),
+// and how many are not finite (undefined: the arithmetic overflowed).
 struct estatistica {
     double minimo = 0.0, media = 0.0, maximo = 0.0;
-    std::int64_t pior = 0;  // 0 when no value is a number
+    std::int64_t pior = 0;  // 0 when no value is finite
     std::int64_t contados = 0;
+    std::int64_t indefinidos = 0, primeiro_indefinido = 0;
 };
 estatistica estatistica_de(const std::vector<double>& v, bool pior_menor);
 
@@ -36,6 +38,8 @@ struct dados_resumo {
     const residuo_malha* residuo = nullptr;
 };
 
-void escreve_resumo(std::FILE* f, const dados_resumo& d);
+// The summary's text. indefinido is set when some measure or the residual is
+// undefined somewhere, so that the summary gives no verdict there.
+std::string texto_resumo(const dados_resumo& d, bool& indefinido);
 
 }  // namespace malhas_qualidade

@@ -1,13 +1,16 @@
 #include "malhas_qualidade/saida.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 
 #include "malhas_qualidade/erros.hpp"
+#include "processamento/nomes_resultado.hpp"
+#include "tempo_execucao/relatorio_erro.hpp"
+#include "tempo_execucao/sistema.hpp"
 
 namespace malhas_qualidade {
 
@@ -15,40 +18,75 @@ namespace {
 
 constexpr std::size_t tamanho_buffer = std::size_t{1} << 20;
 
-void descarrega(arquivo_saida& s) {
-    if (s.usado == 0) return;
-    if (std::fwrite(s.buffer.data(), 1, s.usado, s.f) != s.usado) {
-        const int numero = errno;
-        falha(s.nome, 0, std::string("cannot write: ") + std::strerror(numero));
+[[noreturn]] void falha_escrita(const saida_atomica& s, int numero) {
+    falha(s.nome, 0, "cannot write: " + sistema::descricao_erro(numero));
+}
+
+void escreve_tudo(saida_atomica& s, const char* p, std::size_t n) {
+    while (n > 0) {
+        const long long feitos = sistema::escreve(s.fd, p, n);
+        // A write that takes nothing is a full disk by another name.
+        if (feitos <= 0) falha_escrita(s, feitos < 0 ? errno : ENOSPC);
+        p += feitos;
+        n -= static_cast<std::size_t>(feitos);
     }
+}
+
+void descarrega(saida_atomica& s) {
+    escreve_tudo(s, s.buffer.data(), s.usado);
     s.usado = 0;
+}
+
+// Closes and removes the temporary file, keeping errno for the message.
+void abandona(saida_atomica& s) {
+    const int numero = errno;
+    if (s.fd >= 0) sistema::fecha(s.fd);
+    s.fd = -1;
+    if (!s.temporario.empty()) sistema::remove_arquivo(s.temporario.c_str());
+    sistema::esquece_temporario(s.registro);
+    s.registro = -1;
+    s.temporario.clear();
+    errno = numero;
 }
 
 }  // namespace
 
-arquivo_saida::~arquivo_saida() {
-    if (f != nullptr) {
-        std::fclose(f);
-        std::error_code ec;
-        std::filesystem::remove(temporario, ec);
-    }
+saida_atomica::~saida_atomica() {
+    abandona(*this);
 }
 
-void abre_saida(arquivo_saida& s, const std::string& nome) {
+void confere_destino(const std::string& nome) {
+    const std::string destino = processamento::destino_resolvido(nome);
+    if (sistema::nome_de_dispositivo(destino))
+        falha(nome, 0, "cannot write: the name of a device, not of a file");
+    if (sistema::tipo_do_nome(destino) == sistema::tipo_nome::outro)
+        falha(
+            nome, 0,
+            "cannot write: it is not a regular file (a folder, FIFO, socket or device); only a regular file "
+            "is replaced");
+}
+
+void abre_saida(saida_atomica& s, const std::string& nome) {
+    confere_destino(nome);
     s.nome = nome;
-    s.temporario = nome + ".tmp";
-    std::error_code ec;
-    if (std::filesystem::is_directory(nome, ec)) falha(nome, 0, "cannot write: it is a folder");
-    s.f = std::fopen(s.temporario.c_str(), "wb");
-    if (s.f == nullptr) {
-        const int numero = errno;
-        falha(nome, 0, "cannot write (" + s.temporario + "): " + std::strerror(numero));
-    }
+    s.destino = processamento::destino_resolvido(nome);
     s.buffer.resize(tamanho_buffer);
     s.usado = 0;
+    const std::filesystem::path destino(s.destino);
+    s.fd = sistema::cria_exclusivo(destino.parent_path().string(), destino.filename().string(), s.temporario);
+    if (s.fd < 0) {
+        const int numero = errno;
+        s.temporario.clear();
+        falha(nome, 0, "cannot write a new file beside it: " + sistema::descricao_erro(numero));
+    }
+    s.registro = sistema::registra_temporario(s.temporario.c_str(), false);
+    if (s.registro < 0) {
+        abandona(s);
+        falha(nome, 0, "cannot write: too many outputs at once, or a name too long");
+    }
 }
 
-void escreve(arquivo_saida& s, const void* bytes, std::size_t n) {
+void escreve(saida_atomica& s, const void* bytes, std::size_t n) {
     const char* p = static_cast<const char*>(bytes);
     while (n > 0) {
         if (s.usado == s.buffer.size()) descarrega(s);
@@ -60,31 +98,35 @@ void escreve(arquivo_saida& s, const void* bytes, std::size_t n) {
     }
 }
 
-char* reserva(arquivo_saida& s, std::size_t n) {
+char* reserva(saida_atomica& s, std::size_t n) {
     if (s.buffer.size() - s.usado < n) descarrega(s);
     if (s.buffer.size() < n) s.buffer.resize(n);
     return s.buffer.data() + s.usado;
 }
 
-void conclui_saida(arquivo_saida& s) {
-    descarrega(s);
-    std::FILE* f = s.f;
-    s.f = nullptr;
-    const bool erro = std::fflush(f) != 0 || std::ferror(f) != 0;
-    const int numero = errno;
-    const bool erro_fechar = std::fclose(f) != 0;
-    std::error_code ec;
-    if (erro || erro_fechar) {
-        std::filesystem::remove(s.temporario, ec);
-        falha(s.nome, 0, std::string("cannot write: ") + std::strerror(numero));
+void conclui_saida(saida_atomica& s) {
+    try {
+        descarrega(s);
+    } catch (...) {
+        abandona(s);
+        throw;
     }
-    // Replaces an existing file of that name, on Windows as well.
-    std::filesystem::rename(s.temporario, s.nome, ec);
-    if (ec) {
-        std::error_code ec2;
-        std::filesystem::remove(s.temporario, ec2);
-        falha(s.nome, 0, "cannot give the file its name: " + ec.message());
+    const int fd = s.fd;
+    s.fd = -1;
+    if (sistema::fecha(fd) != 0) {
+        const int numero = errno;
+        abandona(s);
+        falha_escrita(s, numero);
     }
+    // Replaces the destination in one step, on Windows as well.
+    if (sistema::substitui(s.temporario.c_str(), s.destino.c_str()) != 0) {
+        const int numero = errno;
+        abandona(s);
+        falha(s.nome, 0, "cannot give the new file its name: " + sistema::descricao_erro(numero));
+    }
+    sistema::esquece_temporario(s.registro);
+    s.registro = -1;
+    s.temporario.clear();
 }
 
 char* escreve_real(char* p, double v) {
@@ -97,6 +139,19 @@ char* escreve_real(char* p, double v) {
 
 char* escreve_inteiro(char* p, std::int64_t v) {
     return std::to_chars(p, p + 24, v).ptr;
+}
+
+bool escreve_visivel(std::FILE* f, std::string_view texto) {
+    std::string visivel;
+    visivel.reserve(texto.size());
+    for (;;) {
+        const auto quebra = texto.find('\n');
+        tempo_execucao::acrescenta_visivel(visivel, texto.substr(0, quebra));
+        if (quebra == std::string_view::npos) break;
+        visivel += '\n';
+        texto.remove_prefix(quebra + 1);
+    }
+    return std::fwrite(visivel.data(), 1, visivel.size(), f) == visivel.size();
 }
 
 }  // namespace malhas_qualidade

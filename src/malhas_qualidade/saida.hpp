@@ -1,7 +1,15 @@
-// An output file written under a temporary name in the same folder and
-// renamed to its own name only when it is complete, so that a failed or
-// interrupted run never leaves a partial file under that name (and an older
-// file of that name stays as it was).
+// The output rule of malhas_qualidade, for every file it writes.
+//
+// An output is written to a temporary file of a name of its own, created
+// exclusively in the destination's folder (never an existing file, never
+// through a link), and renamed over the destination only when it is
+// complete. The destination is the file its name leads to, links followed,
+// and only a regular file is ever replaced. So a failed, interrupted or
+// concurrent run never leaves a partial file under the destination's name,
+// an older file of that name stays as it was until the new one is whole, two
+// runs exporting to one name leave one run's complete output, and no
+// temporary file stays behind (an interruption by SIGINT, SIGTERM or SIGHUP
+// removes it too).
 #pragma once
 
 #include <cstdint>
@@ -12,36 +20,49 @@
 
 namespace malhas_qualidade {
 
-struct arquivo_saida {
-    std::string nome;        // the final name
+struct saida_atomica {
+    std::string nome;        // as the user gave it, for the messages
+    std::string destino;     // the file it replaces, links followed
     std::string temporario;  // where the bytes go until it is complete
-    std::FILE* f = nullptr;
+    int fd = -1;
+    int registro = -1;  // in the table of temporaries an interruption removes
     std::vector<char> buffer;
     std::size_t usado = 0;
 
-    arquivo_saida() = default;
-    arquivo_saida(const arquivo_saida&) = delete;
-    arquivo_saida& operator=(const arquivo_saida&) = delete;
-    ~arquivo_saida();  // removes the temporary file of an output not completed
+    saida_atomica() = default;
+    saida_atomica(const saida_atomica&) = delete;
+    saida_atomica& operator=(const saida_atomica&) = delete;
+    ~saida_atomica();  // removes the temporary file of an output not completed
 };
 
-void abre_saida(arquivo_saida& s, const std::string& nome);
-void escreve(arquivo_saida& s, const void* bytes, std::size_t n);
-inline void escreve(arquivo_saida& s, std::string_view texto) {
+// Fails, naming the output, when its name leads to something that exists and
+// is not a regular file (a folder, FIFO, socket or device), or to a device
+// name on Windows. Called for every output before anything is written.
+void confere_destino(const std::string& nome);
+
+void abre_saida(saida_atomica& s, const std::string& nome);
+void escreve(saida_atomica& s, const void* bytes, std::size_t n);
+inline void escreve(saida_atomica& s, std::string_view texto) {
     escreve(s, texto.data(), texto.size());
 }
 // Room for at least n bytes at the end of the buffer, written by the caller,
 // who then adds them with confirma: saves a copy for the bulk of the data.
-char* reserva(arquivo_saida& s, std::size_t n);
-inline void confirma(arquivo_saida& s, std::size_t n) {
+char* reserva(saida_atomica& s, std::size_t n);
+inline void confirma(saida_atomica& s, std::size_t n) {
     s.usado += n;
 }
 // Writes what is left, closes, and gives the file its name.
-void conclui_saida(arquivo_saida& s);
+void conclui_saida(saida_atomica& s);
 
 // Number texts: the shortest that reads back as the same double, and
 // decimal integers. They return the end of what they wrote.
 char* escreve_real(char* p, double v);
 char* escreve_inteiro(char* p, std::int64_t v);
+
+// Text for a person (the summary, messages): every control character but
+// the line feed shown as '?', by the rule the run-time error report follows,
+// so that bytes a user typed (a case name, a file name) cannot drive the
+// terminal. False when the stream refused the bytes.
+bool escreve_visivel(std::FILE* f, std::string_view texto);
 
 }  // namespace malhas_qualidade

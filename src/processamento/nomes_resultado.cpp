@@ -25,10 +25,20 @@ bool mesmo_nome(const std::string& a, const std::string& b) {
     return na == nb;
 }
 
-// Where a name leads when it is opened for writing: every symbolic link on
-// the way followed, also a last one whose target does not exist yet (the open
-// would create that target).
-std::filesystem::path resolvido(const std::string& nome) {
+bool mesmo_destino(const std::string& a, const std::string& b) {
+    return mesmo_nome(destino_resolvido(a), destino_resolvido(b));
+}
+
+[[noreturn]] void recusa_colisao(const std::string& resultado, const std::string& outro) {
+    tempo_execucao::falha_es(tempo_execucao::codigo_mesmo_arquivo, "OPEN", resultado,
+                             "the result file would be the same file as " + outro);
+}
+
+}  // namespace
+
+// A dangling last link counts too, since opening for writing creates its
+// target.
+std::string destino_resolvido(const std::string& nome) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path p = fs::absolute(fs::path(nome), ec).lexically_normal();
@@ -40,19 +50,14 @@ std::filesystem::path resolvido(const std::string& nome) {
         if (ec) break;
         p = (alvo.is_absolute() ? alvo : p.parent_path() / alvo).lexically_normal();
     }
-    return p;
+    return p.string();
 }
 
-bool mesmo_destino(const std::string& a, const std::string& b) {
-    return mesmo_nome(resolvido(a).string(), resolvido(b).string());
+bool leva_ao_mesmo_arquivo(const std::string& a, const std::string& b) {
+    if (mesmo_nome(a, b) || mesmo_destino(a, b)) return true;
+    const sistema::identidade_arquivo id_a = sistema::identidade(a);
+    return id_a.valida && id_a == sistema::identidade(b);
 }
-
-[[noreturn]] void recusa_colisao(const std::string& resultado, const std::string& outro) {
-    tempo_execucao::falha_es(tempo_execucao::codigo_mesmo_arquivo, "OPEN", resultado,
-                             "the result file would be the same file as " + outro);
-}
-
-}  // namespace
 
 std::string sem_brancos_finais(const std::string& s) {
     const auto fim = s.find_last_not_of(' ');
@@ -68,18 +73,12 @@ std::string base_do_nome(const std::string& nome_caso) {
 void confere_nomes_distintos(const std::string resultados[3]) {
     const std::string entradas[] = {nome_entradas, nome_eq_elipticas};
     for (int a = 0; a < 3; ++a) {
-        const sistema::identidade_arquivo id_a = sistema::identidade(resultados[a]);
         for (const std::string& entrada : entradas) {
-            if (mesmo_nome(resultados[a], entrada) || mesmo_destino(resultados[a], entrada) ||
-                (id_a.valida && id_a == sistema::identidade(entrada))) {
-                recusa_colisao(resultados[a], entrada);
-            }
+            if (leva_ao_mesmo_arquivo(resultados[a], entrada)) recusa_colisao(resultados[a], entrada);
         }
         for (int b = a + 1; b < 3; ++b) {
-            if (mesmo_nome(resultados[a], resultados[b]) || mesmo_destino(resultados[a], resultados[b]) ||
-                (id_a.valida && id_a == sistema::identidade(resultados[b]))) {
+            if (leva_ao_mesmo_arquivo(resultados[a], resultados[b]))
                 recusa_colisao(resultados[a], resultados[b]);
-            }
         }
     }
 }

@@ -35,6 +35,15 @@ void confere_nomes_distintos(const std::string resultados[3]);
 // or device, through links too), ends the run with the F101 OPEN report, so
 // that nothing is created or changed and no open can block.
 void confere_nomes_abriveis(const std::string resultados[3]);
+
+// Where a name leads when it is opened for writing: every symbolic link on
+// the way followed, a last one whose target does not exist yet included.
+std::string destino_resolvido(const std::string& nome);
+
+// Whether two names lead to one file, by any spelling: as written, by where
+// they resolve, and, for files that exist, by their identity on disk (hard
+// links, case-insensitive file systems).
+bool leva_ao_mesmo_arquivo(const std::string& a, const std::string& b);
 void confere_abertos_distintos(arquivo_saida* arquivos[3]);
 
 }  // namespace processamento

@@ -32,6 +32,7 @@ constexpr std::size_t largura_par = 2 * largura_e25;  // x and y of one vertex
 constexpr std::size_t linha_vertice = largura_i10 + largura_par + 2;
 constexpr std::size_t linha_contorno = largura_par + 2;
 constexpr std::size_t linha_volume = 5 * largura_i10 + 2;
+static_assert(linha_vertice == largura_linha_vertice + 2 && linha_volume == largura_linha_volume + 2);
 
 std::string preenche(std::string s, std::size_t comprimento) {
     if (s.size() < comprimento) s.append(comprimento - s.size(), ' ');
@@ -219,6 +220,21 @@ void escreve_resultados() {
     executa_visualizador("notepad ", nome_arq_txt);
     executa_visualizador("notepad ", nome_arq_vert);
     dados::executa_comando("wgnuplot malha.gnu", 18);
+}
+
+std::string linhas_iniciais_relatorio(std::int32_t nvol_ksi_, std::int32_t nvol_eta_, std::int32_t nvert_ksi_,
+                                      std::int32_t nvert_eta_) {
+    std::string linhas;
+    const valor tamanhos[] = {nvol_ksi_, nvol_eta_, nvert_ksi_, nvert_eta_};
+    formata(linhas, formato_tamanhos(), tamanhos);
+    formata(linhas, formato_cabecalho_vertices(), {});
+    return linhas;
+}
+
+std::string linha_cabecalho_volumes() {
+    std::string linha;
+    formata(linha, formato_cabecalho_volumes(), {});
+    return linha;
 }
 
 }  // namespace processamento

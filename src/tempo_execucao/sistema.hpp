@@ -37,6 +37,48 @@ bool vazio(int fd);
 // as done.
 int fecha(int fd);
 
+// An existing file opened for reading: never created, never waited for. The
+// open does not block (a FIFO without a writer, a device) and refuses what is
+// not a regular file. With partilhada, the file is also held against
+// writers for as long as it is open (a shared advisory lock on POSIX, a
+// share mode that lets others only read on Windows); when a writer holds it,
+// the open fails with ocupado. On failure -1, with the reason in recusa and,
+// for recusa_leitura::sistema, errno.
+enum class recusa_leitura { nenhuma, sistema, nao_regular, ocupado };
+int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& recusa);
+
+// A new file or folder with a name of its own in the folder pasta (empty:
+// the current one), made from base: created exclusively, so never an
+// existing file and never through a link. The file is open for writing,
+// binary, not inherited. On failure -1, errno telling why.
+int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome);
+int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome);
+
+// Gives the file temporario the name destino, replacing a file of that name
+// in one step (on Windows as well). 0 or -1, errno telling why.
+int substitui(const char* temporario, const char* destino);
+// Puts the folder nova in the place of the folder destino. When destino
+// exists, its former contents end up under a name of their own, given in
+// antiga, which the caller removes; antiga is empty when there were none.
+// 0 or -1, errno telling why (and destino as it was).
+int substitui_pasta(const char* nova, const char* destino, std::string& antiga);
+int remove_arquivo(const char* nome);
+int remove_pasta_vazia(const char* nome);
+
+// Temporary files and folders that an interruption must not leave behind.
+// Once limpa_temporarios_ao_interromper has run, SIGINT, SIGTERM and SIGHUP
+// (Ctrl-C, Ctrl-Break and closing the console on Windows) remove every one
+// still registered, files before folders, and end the process with status
+// 128 + the signal's number (130 for Ctrl-C). registra_temporario returns a
+// handle for esquece_temporario, or -1 when the table is full or the name
+// too long; neither call allocates.
+int registra_temporario(const char* nome, bool pasta);
+void esquece_temporario(int registro);
+void limpa_temporarios_ao_interromper();
+// Removes every one registered, now: the handlers' step, safe in a signal
+// handler and on any thread.
+void remove_temporarios_registrados();
+
 // Identity of a file (device and file number), for telling whether two names
 // lead to the same file.
 struct identidade_arquivo {

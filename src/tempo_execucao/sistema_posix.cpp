@@ -10,7 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,6 +91,118 @@ int fecha(int fd) {
     return ::close(fd) != 0 && errno != EINTR ? -1 : 0;
 }
 
+int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& recusa) {
+    recusa = recusa_leitura::sistema;
+    // O_NONBLOCK: opening a FIFO without a writer, or some devices, would
+    // otherwise wait for ever; a regular file reads the same either way.
+    const int fd =
+        repete_se_interrompido([&] { return ::open(nome, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int erro = errno;
+        ::close(fd);
+        if (S_ISREG(st.st_mode)) {
+            errno = erro;
+        } else {
+            recusa = recusa_leitura::nao_regular;
+        }
+        return -1;
+    }
+    if (partilhada && repete_se_interrompido([&] { return ::flock(fd, LOCK_SH | LOCK_NB); }) != 0) {
+        const int erro = errno;
+        ::close(fd);
+        if (erro == EWOULDBLOCK) recusa = recusa_leitura::ocupado;
+        errno = erro;
+        return -1;
+    }
+    recusa = recusa_leitura::nenhuma;
+    return fd;
+}
+
+namespace {
+
+// A name that no other process picks at the same moment: the process number,
+// a count, and bits of the clock. Exclusive creation settles any clash.
+std::string nome_unico(const std::string& pasta, const std::string& base) {
+    static std::atomic<unsigned> contador{0};
+    const auto relogio =
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    char sufixo[64];
+    std::snprintf(sufixo, sizeof sufixo, ".%ld.%u.%06llx.tmp", static_cast<long>(::getpid()),
+                  contador.fetch_add(1), (relogio >> 4) & 0xFFFFFFull);
+    std::string nome = pasta;
+    if (!nome.empty() && nome.back() != '/') nome += '/';
+    return nome + "." + base + sufixo;
+}
+
+}  // namespace
+
+int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome) {
+    for (int tentativa = 0; tentativa < 100; ++tentativa) {
+        nome = nome_unico(pasta, base);
+        // O_EXCL with O_CREAT never opens what is there already, a link
+        // included; O_NOFOLLOW says the same twice.
+        const int fd = repete_se_interrompido(
+            [&] { return ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome) {
+    for (int tentativa = 0; tentativa < 100; ++tentativa) {
+        nome = nome_unico(pasta, base);
+        if (::mkdir(nome.c_str(), 0777) == 0) return 0;
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+int substitui(const char* temporario, const char* destino) {
+    return ::rename(temporario, destino);
+}
+
+int substitui_pasta(const char* nova, const char* destino, std::string& antiga) {
+    antiga.clear();
+    if (::rename(nova, destino) == 0) return 0;  // there was none, or an empty one
+    if (errno != EEXIST && errno != ENOTEMPTY) return -1;
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+    // One step: the new folder takes the place, the old one takes the new
+    // one's name, and at no moment is there no folder of that name.
+    if (::renameat2(AT_FDCWD, nova, AT_FDCWD, destino, RENAME_EXCHANGE) == 0) {
+        antiga = nova;
+        return 0;
+    }
+#endif
+    // Two steps where the system cannot exchange: the old folder moves aside
+    // under a name of its own, and comes back if the new one cannot go in.
+    const std::string texto = destino;
+    const auto barra = texto.find_last_of('/');
+    const std::string pasta = barra == std::string::npos ? std::string() : texto.substr(0, barra);
+    const std::string base = barra == std::string::npos ? texto : texto.substr(barra + 1);
+    std::string lado;
+    if (cria_pasta_exclusiva(pasta, base, lado) != 0) return -1;
+    ::rmdir(lado.c_str());
+    if (::rename(destino, lado.c_str()) != 0) return -1;
+    if (::rename(nova, destino) != 0) {
+        const int erro = errno;
+        ::rename(lado.c_str(), destino);
+        errno = erro;
+        return -1;
+    }
+    antiga = lado;
+    return 0;
+}
+
+int remove_arquivo(const char* nome) {
+    return ::unlink(nome);
+}
+
+int remove_pasta_vazia(const char* nome) {
+    return ::rmdir(nome);
+}
+
 identidade_arquivo identidade(int fd) {
     struct stat st {};
     return ::fstat(fd, &st) == 0 ? de_stat(st) : identidade_arquivo{};
@@ -129,6 +243,31 @@ int processadores_disponiveis() {
 void prepara_processo() {
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGXFSZ, SIG_IGN);
+}
+
+namespace {
+
+void trata_interrupcao(int sinal) {
+    remove_temporarios_registrados();
+    _exit(128 + sinal);
+}
+
+}  // namespace
+
+void limpa_temporarios_ao_interromper() {
+    struct sigaction acao {};
+    acao.sa_handler = trata_interrupcao;
+    sigemptyset(&acao.sa_mask);
+    // Every one of them blocked while one is handled: the removal runs once.
+    for (int sinal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&acao.sa_mask, sinal);
+    for (int sinal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction antes {};
+        // A signal the caller's shell set to be ignored (nohup, a background
+        // job) stays ignored.
+        if (::sigaction(sinal, nullptr, &antes) == 0 && antes.sa_handler == SIG_IGN) continue;
+        ::sigaction(sinal, &acao, nullptr);
+    }
 }
 
 std::string descricao_erro(int numero) {

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +33,30 @@ identidade_arquivo identidade_handle(HANDLE h) {
     return id;
 }
 
+// The errno value closest to a Windows error, for the reports' texts.
+int errno_de(DWORD erro) {
+    switch (erro) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_DIR_NOT_EMPTY:
+            return ENOTEMPTY;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        default:
+            return EINVAL;
+    }
+}
+
 }  // namespace
 
 // Binary, so the reader sees CR LF as the bytes they are and the CR LF
@@ -50,21 +76,7 @@ int abre_escrita(const char* nome, bool& ocupado) {
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD erro = GetLastError();
         ocupado = erro == ERROR_SHARING_VIOLATION || erro == ERROR_LOCK_VIOLATION;
-        switch (erro) {
-            case ERROR_FILE_NOT_FOUND:
-            case ERROR_PATH_NOT_FOUND:
-            case ERROR_INVALID_NAME:
-                errno = ENOENT;
-                break;
-            case ERROR_ACCESS_DENIED:
-            case ERROR_SHARING_VIOLATION:
-            case ERROR_LOCK_VIOLATION:
-                errno = EACCES;
-                break;
-            default:
-                errno = EINVAL;
-                break;
-        }
+        errno = errno_de(erro);
         return -1;
     }
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
@@ -96,6 +108,136 @@ bool vazio(int fd) {
 
 int fecha(int fd) {
     return ::_close(fd);
+}
+
+int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& recusa) {
+    recusa = recusa_leitura::sistema;
+    const DWORD atributos = GetFileAttributesA(nome);
+    if (atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_DIRECTORY)) {
+        recusa = recusa_leitura::nao_regular;
+        return -1;
+    }
+    // Without FILE_SHARE_WRITE the open fails while another process has the
+    // file open for writing, and no one can open it for writing meanwhile.
+    const DWORD partilha =
+        partilhada ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE h =
+        CreateFileA(nome, GENERIC_READ, partilha, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD erro = GetLastError();
+        if (partilhada && erro == ERROR_SHARING_VIOLATION) recusa = recusa_leitura::ocupado;
+        errno = errno_de(erro);
+        return -1;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        recusa = recusa_leitura::nao_regular;
+        return -1;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return -1;
+    }
+    recusa = recusa_leitura::nenhuma;
+    return fd;
+}
+
+namespace {
+
+// A name that no other process picks at the same moment: the process number,
+// a count, and bits of the clock. Exclusive creation settles any clash.
+std::string nome_unico(const std::string& pasta, const std::string& base) {
+    static std::atomic<unsigned> contador{0};
+    const auto relogio =
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    char sufixo[64];
+    std::snprintf(sufixo, sizeof sufixo, ".%lu.%u.%06llx.tmp",
+                  static_cast<unsigned long>(GetCurrentProcessId()), contador.fetch_add(1),
+                  (relogio >> 4) & 0xFFFFFFull);
+    std::string nome = pasta;
+    if (!nome.empty() && nome.back() != '/' && nome.back() != '\\') nome += '\\';
+    return nome + "." + base + sufixo;
+}
+
+}  // namespace
+
+int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome) {
+    for (int tentativa = 0; tentativa < 100; ++tentativa) {
+        nome = nome_unico(pasta, base);
+        // CREATE_NEW never opens what is there already; a reparse point of
+        // that name is there already too.
+        HANDLE h = CreateFileA(nome.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD erro = GetLastError();
+            errno = errno_de(erro);
+            if (erro == ERROR_FILE_EXISTS || erro == ERROR_ALREADY_EXISTS) continue;
+            return -1;
+        }
+        const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(h);
+            DeleteFileA(nome.c_str());
+        }
+        return fd;
+    }
+    return -1;
+}
+
+int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome) {
+    for (int tentativa = 0; tentativa < 100; ++tentativa) {
+        nome = nome_unico(pasta, base);
+        if (CreateDirectoryA(nome.c_str(), nullptr)) return 0;
+        const DWORD erro = GetLastError();
+        errno = errno_de(erro);
+        if (erro != ERROR_ALREADY_EXISTS) return -1;
+    }
+    return -1;
+}
+
+int substitui(const char* temporario, const char* destino) {
+    if (MoveFileExA(temporario, destino, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    errno = errno_de(GetLastError());
+    return -1;
+}
+
+int substitui_pasta(const char* nova, const char* destino, std::string& antiga) {
+    antiga.clear();
+    if (MoveFileExA(nova, destino, 0)) return 0;
+    // Windows moves no folder over another: the old one moves aside under a
+    // name of its own, and comes back if the new one cannot go in.
+    const std::string texto = destino;
+    const auto barra = texto.find_last_of("/\\");
+    const std::string pasta = barra == std::string::npos ? std::string() : texto.substr(0, barra);
+    const std::string base = barra == std::string::npos ? texto : texto.substr(barra + 1);
+    std::string lado;
+    if (cria_pasta_exclusiva(pasta, base, lado) != 0) return -1;
+    RemoveDirectoryA(lado.c_str());
+    if (!MoveFileExA(destino, lado.c_str(), 0)) {
+        errno = errno_de(GetLastError());
+        return -1;
+    }
+    if (!MoveFileExA(nova, destino, 0)) {
+        const DWORD erro = GetLastError();
+        MoveFileExA(lado.c_str(), destino, 0);
+        errno = errno_de(erro);
+        return -1;
+    }
+    antiga = lado;
+    return 0;
+}
+
+int remove_arquivo(const char* nome) {
+    if (DeleteFileA(nome)) return 0;
+    errno = errno_de(GetLastError());
+    return -1;
+}
+
+int remove_pasta_vazia(const char* nome) {
+    if (RemoveDirectoryA(nome)) return 0;
+    errno = errno_de(GetLastError());
+    return -1;
 }
 
 identidade_arquivo identidade(int fd) {
@@ -141,6 +283,29 @@ int processadores_disponiveis() {
 }
 
 void prepara_processo() {}
+
+namespace {
+
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI trata_interrupcao(DWORD evento) {
+    switch (evento) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            remove_temporarios_registrados();
+            ExitProcess(evento == CTRL_C_EVENT ? 130 : 128 + 15);
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+void limpa_temporarios_ao_interromper() {
+    SetConsoleCtrlHandler(trata_interrupcao, TRUE);
+}
 
 std::string descricao_erro(int numero) {
     const char* texto = std::strerror(numero);

@@ -51,19 +51,31 @@ def le_relatorio(caminho):
     return nk, ne, x, y
 
 
+# The fixed texts of the result files, as malhas_segmentos writes them
+# (ISO 8859-1): the reader refuses files that differ from them.
+ROTULOS_TAMANHOS = (
+    b" = n\xfamero de volumes na dire\xe7\xe3o ksi",
+    b" = n\xfamero de volumes na dire\xe7\xe3o eta",
+    b" = n\xfamero de v\xe9rtices na dire\xe7\xe3o ksi",
+    b" = n\xfamero de v\xe9rtices na dire\xe7\xe3o eta",
+)
+CABECALHO_VERTICES = b"   v\xe9rtice    posi\xe7\xe3o x                posi\xe7\xe3o y"
+CABECALHO_VOLUMES = b"    volume     numera\xe7\xe3o dos v\xe9rtices do quadril\xe1tero correspondente ao volume"
+
+
 def grava_malha(pasta, nome, nk, ne, pontos):
     """Report and volume files, in the program's format, of a mesh of
     nk x ne vertices given by its points in vertex order."""
     d = os.path.join(pasta, nome)
     os.makedirs(d, exist_ok=True)
     with open(os.path.join(d, nome + ".txt"), "wb") as f:
-        for valor in (nk - 1, ne - 1, nk, ne):
-            f.write(b"%10d = size\r\n" % valor)
-        f.write(b"\r\n   heading\r\n")
+        for valor, rotulo in zip((nk - 1, ne - 1, nk, ne), ROTULOS_TAMANHOS):
+            f.write(b"%10d%s\r\n" % (valor, rotulo))
+        f.write(b"\r\n" + CABECALHO_VERTICES + b"\r\n")
         for k, (px, py) in enumerate(pontos, 1):
             f.write(b"%10d%25.15E%25.15E\r\n" % (k, px, py))
     with open(os.path.join(d, nome + "_vert.txt"), "wb") as f:
-        f.write(b"    volume     heading\r\n")
+        f.write(CABECALHO_VOLUMES + b"\r\n")
         p = 0
         for j in range(1, ne):
             for i in range(1, nk):

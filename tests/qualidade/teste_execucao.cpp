@@ -11,6 +11,7 @@
 #include "malhas_qualidade/malha_lida.hpp"
 #include "malhas_qualidade/principal.hpp"
 #include "malhas_qualidade/residuo.hpp"
+#include "processamento/processamento.hpp"
 
 namespace {
 
@@ -151,7 +152,11 @@ TEST(QualidadeExecucao, FalhasNomeiamArquivoENaoDeixamSaidaParcial) {
         {"opcao desconhecida", nada, {"--rapido", "@"}, 2, "unknown option --rapido"},
         {"opcao sem valor", nada, {"@", "--vtk"}, 2, "option --vtk needs a value"},
         {"duas pastas", nada, {"@", "@"}, 2, "more than one folder"},
-        {"saidas iguais", nada, {"@", "--vtk", "@/x", "--msh", "@/x"}, 2, "two outputs to the same file"},
+        {"saidas iguais",
+         nada,
+         {"@", "--vtk", "@/x", "--msh", "@/x"},
+         2,
+         "--vtk and --msh name the same file"},
         {"sem entradas.txt",
          [](const pasta_temporaria& p) { std::filesystem::remove(p / "entradas.txt"); },
          {"@", "--vtk", "@/saida.vts"},
@@ -173,7 +178,8 @@ TEST(QualidadeExecucao, FalhasNomeiamArquivoENaoDeixamSaidaParcial) {
         {"volumes de outro caso",
          [](const pasta_temporaria& p) {
              apoio::grava_arquivo(p / "perfil_l_vert.txt",
-                                  "volume\r\n         1         1         2        28        27\r\n");
+                                  processamento::linha_cabecalho_volumes() +
+                                      "         1         1         2        28        27\r\n");
          },
          {"@", "--vtk", "@/saida.vts"},
          1,
@@ -193,8 +199,8 @@ TEST(QualidadeExecucao, FalhasNomeiamArquivoENaoDeixamSaidaParcial) {
         {"saida sobre a entrada",
          nada,
          {"@", "--csv", "@/perfil_l_vert.txt"},
-         1,
-         "would overwrite the input file"},
+         2,
+         "would overwrite the case's file"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -214,7 +220,8 @@ TEST(QualidadeExecucao, FalhasNomeiamArquivoENaoDeixamSaidaParcial) {
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
         EXPECT_EQ(apoio::le_arquivo(p / "saida.vts"), antes);
-        EXPECT_FALSE(apoio::existe(p / "saida.vts.tmp"));
+        for (const auto& e : std::filesystem::directory_iterator(p.caminho()))
+            EXPECT_NE(e.path().extension(), ".tmp") << "temporary file left behind";
         if (std::string(c.nome) == "saida sobre a entrada") {
             EXPECT_EQ(apoio::le_arquivo(p / "perfil_l_vert.txt"), vert);
         }

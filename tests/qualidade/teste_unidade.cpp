@@ -16,6 +16,7 @@
 #include "malhas_qualidade/nomes.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "metricas/metricas.hpp"
+#include "processamento/processamento.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace {
@@ -95,43 +96,31 @@ TEST(QualidadeNomes, BrancosIniciaisEFinaisSaem) {
 
 // The files of the 2 x 1 mesh of the unit rectangle [0, 2] x [0, 1], as the
 // program writes them.
-std::string relatorio_2x1(const std::string& fim = "\r\n") {
-    std::string s;
-    const char* rotulos[] = {" = n\xFAmero de volumes na dire\xE7\xE3o ksi",
-                             " = n\xFAmero de volumes na dire\xE7\xE3o eta",
-                             " = n\xFAmero de v\xE9rtices na dire\xE7\xE3o ksi",
-                             " = n\xFAmero de v\xE9rtices na dire\xE7\xE3o eta"};
-    const int tamanhos[] = {2, 1, 3, 2};
+std::string relatorio_2x1() {
+    std::string s = processamento::linhas_iniciais_relatorio(2, 1, 3, 2);
     char linha[128];
-    for (int k = 0; k < 4; ++k) {
-        std::snprintf(linha, sizeof linha, "%10d%s", tamanhos[k], rotulos[k]);
-        s += linha + fim;
-    }
-    s += fim + "   v\xE9rtice    posi\xE7\xE3o x                posi\xE7\xE3o y" + fim;
     for (int v = 1; v <= 6; ++v) {
-        std::snprintf(linha, sizeof linha, "%10d%25.15E%25.15E", v, static_cast<double>((v - 1) % 3),
+        std::snprintf(linha, sizeof linha, "%10d%25.15E%25.15E\r\n", v, static_cast<double>((v - 1) % 3),
                       static_cast<double>((v - 1) / 3));
-        s += linha + fim;
+        s += linha;
     }
     return s;
 }
 
 std::string volumes_2x1() {
-    return "    volume     numera\xE7\xE3o dos v\xE9rtices\r\n"
+    return processamento::linha_cabecalho_volumes() +
            "         1         1         2         5         4\r\n"
            "         2         2         3         6         5\r\n";
 }
 
-TEST(QualidadeLeitura, ArquivosDoProgramaCrLfOuLf) {
-    for (const char* fim : {"\r\n", "\n"}) {
-        malha_lida m;
-        le_relatorio_memoria("r.txt", relatorio_2x1(fim), m);
-        le_volumes_memoria("v.txt", volumes_2x1(), m);
-        EXPECT_EQ(m.nvert, 6);
-        EXPECT_EQ(m.nvol, 2);
-        EXPECT_EQ(m.x[6], 2.0);
-        EXPECT_EQ(m.y[6], 1.0);
-    }
+TEST(QualidadeLeitura, ArquivosDoPrograma) {
+    malha_lida m;
+    le_relatorio_memoria("r.txt", relatorio_2x1(), m);
+    le_volumes_memoria("v.txt", volumes_2x1(), m);
+    EXPECT_EQ(m.nvert, 6);
+    EXPECT_EQ(m.nvol, 2);
+    EXPECT_EQ(m.x[6], 2.0);
+    EXPECT_EQ(m.y[6], 1.0);
 }
 
 TEST(QualidadeLeitura, ExpoenteDeTresAlgarismosSemALetraE) {
@@ -165,8 +154,18 @@ TEST(QualidadeLeitura, EntradasRuinsNomeiamArquivoELinha) {
         {"vazio", "", v, "r.txt", 0, "ends before the size line of nvol_ksi"},
         {"campo nao numerico", troca(r, "1.000000000000000E+00\r\n", "1.0000000000000x0E+00\r\n"), v, "r.txt",
          10, "y coordinate is not a finite number"},
-        {"nao finito", troca(r, "1.000000000000000E+00\r\n", "nan\r\n"), v, "r.txt", 10,
+        {"nao finito", troca(r, "1.000000000000000E+00\r\n", "                  nan\r\n"), v, "r.txt", 10,
          "y coordinate is not a finite number"},
+        // Cut inside the last number: "5.000000000000000E-0" must not read as 5.
+        {"cortado no ultimo numero", r.substr(0, r.size() - 3), v, "r.txt", 12,
+         "the file ends inside the line of vertex 6"},
+        {"sem o ultimo CR LF", r.substr(0, r.size() - 2), v, "r.txt", 12,
+         "the file ends inside the line of vertex 6"},
+        {"LF sozinho", troca(r, "E+00\r\n         6", "E+00\n         6"), v, "r.txt", 11, "LF alone"},
+        {"linha curta", troca(r, "         6", "        6"), v, "r.txt", 12, "has 59 characters"},
+        {"rotulo mudado", troca(r, "ksi", "KSI"), v, "r.txt", 1, "not as malhas_segmentos writes it"},
+        {"cabecalho mudado", r, troca(v, "volume ", "Volume "), "v.txt", 1, "expected the heading line"},
+        {"volume cortado", r, v.substr(0, v.size() - 1), "v.txt", 3, "ends inside the line of volume 2"},
         {"tamanhos incoerentes", troca(r, "         3 =", "         4 ="), v, "r.txt", 3,
          "is not nvol_ksi + 1"},
         {"sem volumes",
