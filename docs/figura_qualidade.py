@@ -6,7 +6,7 @@ import sys
 
 import vtk
 
-medida, titulo = "assimetria", "skew"
+medida, titulo = "skew", "skew"
 grades = []
 for nome in sys.argv[1:3]:
     r = vtk.vtkXMLStructuredGridReader()

@@ -36,9 +36,10 @@ double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, 
 void escreve_csv(const std::string& nome, const malha_lida& m, const medidas_malha& med) {
     saida_atomica s;
     abre_saida(s, nome);
-    escreve(s,
-            "volume,i,j,area,razao_aspecto,assimetria,jacobiano_escalado,angulo_minimo,angulo_maximo,"
-            "invertido,crescimento_ksi,crescimento_eta,nao_ortogonalidade_max\r\n");
+    escreve(s, std::string("volume,i,j,") + nome::area + "," + nome::razao_aspecto + "," + nome::assimetria +
+                   "," + nome::jacobiano_escalado + "," + nome::angulo_minimo + "," + nome::angulo_maximo +
+                   "," + nome::invertido + "," + nome::crescimento_ksi + "," + nome::crescimento_eta + "," +
+                   nome::nao_ortogonalidade_max + "\r\n");
     const std::vector<double>* const colunas[] = {&med.area,          &med.razao_aspecto,
                                                   &med.assimetria,    &med.jacobiano_escalado,
                                                   &med.angulo_minimo, &med.angulo_maximo};
@@ -113,22 +114,22 @@ void escreve_vtk(const std::string& nome, const malha_lida& m, const medidas_mal
                  const residuo_malha* r) {
     const auto nvert = static_cast<std::uint64_t>(m.nvert);
     const auto nvol = static_cast<std::uint64_t>(m.nvol);
-    const bloco_vtk pontos_dados[] = {{"vertice", "Int32", 1, 4 * nvert},
-                                      {"nao_ortogonalidade", "Float64", 1, 8 * nvert},
-                                      {"residuo_x", "Float64", 1, 8 * nvert},
-                                      {"residuo_y", "Float64", 1, 8 * nvert}};
+    const bloco_vtk pontos_dados[] = {{"vertex", "Int32", 1, 4 * nvert},
+                                      {nome::nao_ortogonalidade, "Float64", 1, 8 * nvert},
+                                      {nome::residuo_x, "Float64", 1, 8 * nvert},
+                                      {nome::residuo_y, "Float64", 1, 8 * nvert}};
     const bloco_vtk celulas[] = {{"volume", "Int32", 1, 4 * nvol},
                                  {"i", "Int32", 1, 4 * nvol},
                                  {"j", "Int32", 1, 4 * nvol},
-                                 {"area", "Float64", 1, 8 * nvol},
-                                 {"razao_aspecto", "Float64", 1, 8 * nvol},
-                                 {"assimetria", "Float64", 1, 8 * nvol},
-                                 {"jacobiano_escalado", "Float64", 1, 8 * nvol},
-                                 {"angulo_minimo", "Float64", 1, 8 * nvol},
-                                 {"angulo_maximo", "Float64", 1, 8 * nvol},
-                                 {"invertido", "UInt8", 1, nvol},
-                                 {"crescimento_ksi", "Float64", 1, 8 * nvol},
-                                 {"crescimento_eta", "Float64", 1, 8 * nvol}};
+                                 {nome::area, "Float64", 1, 8 * nvol},
+                                 {nome::razao_aspecto, "Float64", 1, 8 * nvol},
+                                 {nome::assimetria, "Float64", 1, 8 * nvol},
+                                 {nome::jacobiano_escalado, "Float64", 1, 8 * nvol},
+                                 {nome::angulo_minimo, "Float64", 1, 8 * nvol},
+                                 {nome::angulo_maximo, "Float64", 1, 8 * nvol},
+                                 {nome::invertido, "UInt8", 1, nvol},
+                                 {nome::crescimento_ksi, "Float64", 1, 8 * nvol},
+                                 {nome::crescimento_eta, "Float64", 1, 8 * nvol}};
     const bloco_vtk pontos = {"Points", "Float64", 3, 24 * nvert};
     const int n_pontos_dados = r != nullptr ? 4 : 2;
 

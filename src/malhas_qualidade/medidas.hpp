@@ -14,6 +14,24 @@
 
 namespace malhas_qualidade {
 
+// The name of each measure: one name for a measure in the summary, the CSV
+// header, the VTK arrays (what ParaView shows) and the manual page.
+namespace nome {
+inline constexpr char area[] = "area";
+inline constexpr char razao_aspecto[] = "aspect_ratio";
+inline constexpr char assimetria[] = "skew";
+inline constexpr char jacobiano_escalado[] = "scaled_jacobian";
+inline constexpr char angulo_minimo[] = "min_angle";
+inline constexpr char angulo_maximo[] = "max_angle";
+inline constexpr char invertido[] = "inverted";
+inline constexpr char crescimento_ksi[] = "area_growth_ksi";
+inline constexpr char crescimento_eta[] = "area_growth_eta";
+inline constexpr char nao_ortogonalidade[] = "non_orthogonality";
+inline constexpr char nao_ortogonalidade_max[] = "non_orthogonality_max";  // of a volume's corners
+inline constexpr char residuo_x[] = "residual_x";
+inline constexpr char residuo_y[] = "residual_y";
+}  // namespace nome
+
 // Verdict's stand-in for an unbounded value (a zero area's aspect ratio).
 inline constexpr double valor_enorme = 1.0e30;
 

@@ -154,21 +154,22 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
                static_cast<long long>(m.nvol), m.nvert_ksi, m.nvert_eta, static_cast<long long>(m.nvert));
     if (d.tipo_malha != 0) acrescenta(s, ", mesh kind %d", d.tipo_malha);
     acrescenta(s, "; %s\n", med.orientacao > 0 ? "volumes counter-clockwise" : "volumes clockwise");
-    acrescenta(s, "\n  %-26s %13s %13s %13s   %s\n", "measure", "min", "mean", "max", "worst");
+    acrescenta(s, "\n  %-26s %13s %13s %13s   %s\n", "measure (angles in degrees)", "min", "mean", "max",
+               "worst");
 
     struct linha {
         const char* nome;
         const std::vector<double>* valores;
         bool pior_menor;
     };
-    const linha linhas[] = {{"area", &med.area, true},
-                            {"aspect ratio", &med.razao_aspecto, false},
-                            {"skew", &med.assimetria, false},
-                            {"scaled Jacobian", &med.jacobiano_escalado, true},
-                            {"minimum angle (deg)", &med.angulo_minimo, true},
-                            {"maximum angle (deg)", &med.angulo_maximo, false},
-                            {"area growth along ksi", &med.crescimento_ksi, false},
-                            {"area growth along eta", &med.crescimento_eta, false}};
+    const linha linhas[] = {{nome::area, &med.area, true},
+                            {nome::razao_aspecto, &med.razao_aspecto, false},
+                            {nome::assimetria, &med.assimetria, false},
+                            {nome::jacobiano_escalado, &med.jacobiano_escalado, true},
+                            {nome::angulo_minimo, &med.angulo_minimo, true},
+                            {nome::angulo_maximo, &med.angulo_maximo, false},
+                            {nome::crescimento_ksi, &med.crescimento_ksi, false},
+                            {nome::crescimento_eta, &med.crescimento_eta, false}};
     for (const linha& l : linhas) {
         const estatistica e = estatistica_de(*l.valores, l.pior_menor);
         indefinido = indefinido || e.indefinidos > 0;
@@ -178,7 +179,7 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
     const std::int64_t interiores =
         std::max<std::int64_t>(0, (m.nvert_ksi - 2)) * std::max<std::int64_t>(0, (m.nvert_eta - 2));
     if (interiores == 0) {
-        acrescenta(s, "  %-26s %13s %13s %13s   (no interior vertex)\n", "non-orthogonality (deg)", "-", "-",
+        acrescenta(s, "  %-26s %13s %13s %13s   (no interior vertex)\n", nome::nao_ortogonalidade, "-", "-",
                    "-");
     } else {
         // Boundary vertices hold no value by design: only the interior ones count.
@@ -195,7 +196,7 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
             }
         }
         indefinido = indefinido || no.indefinidos > 0;
-        linha_medida(s, "non-orthogonality (deg)", no, interiores, "interior vertices",
+        linha_medida(s, nome::nao_ortogonalidade, no, interiores, "interior vertices",
                      posicao_vertice(m, no.pior), posicao_vertice(m, no.primeiro_indefinido));
     }
 
@@ -203,17 +204,17 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
     for (std::size_t p = 1; p < med.invertido.size(); ++p) {
         if (med.invertido[p] && invertidos++ == 0) primeiro = static_cast<std::int64_t>(p);
     }
-    acrescenta(s, "\n  inverted volumes:             %lld of %lld", static_cast<long long>(invertidos),
-               static_cast<long long>(m.nvol));
+    acrescenta(s, "\n  %s volumes:             %lld of %lld", nome::invertido,
+               static_cast<long long>(invertidos), static_cast<long long>(m.nvol));
     if (invertidos > 0) acrescenta(s, " (first: %s)", posicao_volume(m, primeiro).c_str());
     // A volume whose corners overflow has no orientation to judge.
     const std::int64_t sem_orientacao = conta(med.area, [](double v) { return std::isnan(v); });
     if (sem_orientacao > 0) acrescenta(s, "; undefined at %lld", static_cast<long long>(sem_orientacao));
-    acrescenta(s, "\n  volumes with skew > 0.5:      %lld\n",
+    acrescenta(s, "\n  volumes with %s > 0.5:      %lld\n", nome::assimetria,
                static_cast<long long>(conta(med.assimetria, [](double v) { return v > 0.5; })));
-    acrescenta(s, "  volumes with scaled Jacobian < 0.5: %lld\n",
+    acrescenta(s, "  volumes with %s < 0.5: %lld\n", nome::jacobiano_escalado,
                static_cast<long long>(conta(med.jacobiano_escalado, [](double v) { return v < 0.5; })));
-    acrescenta(s, "  vertices with non-orthogonality > 45 deg: %lld of %lld interior\n",
+    acrescenta(s, "  vertices with %s > 45: %lld of %lld interior\n", nome::nao_ortogonalidade,
                static_cast<long long>(conta(med.nao_ortogonalidade, [](double v) { return v > 45.0; })),
                static_cast<long long>(interiores));
 
@@ -236,12 +237,12 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
     const residuo_malha& r = *d.residuo;
     const resumo_residuo rx = resume(m, r.x), ry = resume(m, r.y);
     if (rx.definidos == 0) {
-        s += "  x, y: undefined at every interior vertex\n";
+        acrescenta(s, "  %s, %s: undefined at every interior vertex\n", nome::residuo_x, nome::residuo_y);
     } else {
-        acrescenta(s, "  x: max %.6g at %s, RMS %.6g\n", rx.maximo, posicao_vertice(m, rx.onde).c_str(),
-                   rx.rms);
-        acrescenta(s, "  y: max %.6g at %s, RMS %.6g\n", ry.maximo, posicao_vertice(m, ry.onde).c_str(),
-                   ry.rms);
+        acrescenta(s, "  %s: max %.6g at %s, RMS %.6g\n", nome::residuo_x, rx.maximo,
+                   posicao_vertice(m, rx.onde).c_str(), rx.rms);
+        acrescenta(s, "  %s: max %.6g at %s, RMS %.6g\n", nome::residuo_y, ry.maximo,
+                   posicao_vertice(m, ry.onde).c_str(), ry.rms);
     }
     const std::int64_t indefinidos = interiores - rx.definidos;
     if (indefinidos > 0) {

@@ -53,8 +53,8 @@ def verifica_vtk(rotulo, arquivo, nk, ne, x, y, csv, residuo):
             break
     cd = g.GetCellData()
     confere(g.GetNumberOfCells() == (nk - 1) * (ne - 1), f"{rotulo} vts: {g.GetNumberOfCells()} cells")
-    for nome in ("volume", "i", "j", "area", "razao_aspecto", "assimetria", "jacobiano_escalado", "angulo_minimo",
-                 "angulo_maximo", "invertido", "crescimento_ksi", "crescimento_eta"):
+    for nome in ("volume", "i", "j", "area", "aspect_ratio", "skew", "scaled_jacobian", "min_angle",
+                 "max_angle", "inverted", "area_growth_ksi", "area_growth_eta"):
         a = cd.GetArray(nome)
         if a is None:
             falhas.append(f"{rotulo} vts: no cell array {nome}")
@@ -67,9 +67,9 @@ def verifica_vtk(rotulo, arquivo, nk, ne, x, y, csv, residuo):
     ids = [celula.GetPointId(s) for s in range(4)]
     confere(sorted(ids) == sorted([nk + 1, nk + 2, 2 * nk + 1, 2 * nk + 2]), f"{rotulo} vts: cell corners {ids}")
     pd = g.GetPointData()
-    for nome in ("nao_ortogonalidade",) + (("residuo_x", "residuo_y") if residuo else ()):
+    for nome in ("non_orthogonality",) + (("residual_x", "residual_y") if residuo else ()):
         confere(pd.GetArray(nome) is not None, f"{rotulo} vts: no point array {nome}")
-    confere((pd.GetArray("residuo_x") is not None) == residuo, f"{rotulo} vts: residual present {not residuo}")
+    confere((pd.GetArray("residual_x") is not None) == residuo, f"{rotulo} vts: residual present {not residuo}")
 
 
 def verifica_meshio(rotulo, arquivo, nk, ne, x, y):

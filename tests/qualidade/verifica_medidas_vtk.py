@@ -18,11 +18,11 @@ segmentos, qualidade, exemplo = (os.path.abspath(a) for a in sys.argv[1:4])
 
 MEDIDAS = [
     ("area", "SetQuadQualityMeasureToArea"),
-    ("razao_aspecto", "SetQuadQualityMeasureToAspectRatio"),
-    ("assimetria", "SetQuadQualityMeasureToSkew"),
-    ("jacobiano_escalado", "SetQuadQualityMeasureToScaledJacobian"),
-    ("angulo_minimo", "SetQuadQualityMeasureToMinAngle"),
-    ("angulo_maximo", "SetQuadQualityMeasureToMaxAngle"),
+    ("aspect_ratio", "SetQuadQualityMeasureToAspectRatio"),
+    ("skew", "SetQuadQualityMeasureToSkew"),
+    ("scaled_jacobian", "SetQuadQualityMeasureToScaledJacobian"),
+    ("min_angle", "SetQuadQualityMeasureToMinAngle"),
+    ("max_angle", "SetQuadQualityMeasureToMaxAngle"),
 ]
 falhas = []
 
@@ -115,7 +115,7 @@ with comum.pasta_temporaria() as pasta:
     pontos = [(0, 0), (1, 0), (0.4, 0), (0, 1), (1, 1), (0.4, 1)]
     d = comum.grava_malha(pasta, "dobra", 3, 2, pontos)
     nos = compara("hand-made folded volume", d, "dobra")
-    if nos["invertido"] != ["0", "1"]:
+    if nos["inverted"] != ["0", "1"]:
         falhas.append(f"folded volume: inverted flags {nos['invertido']}, expected ['0', '1']")
 
 if falhas:
