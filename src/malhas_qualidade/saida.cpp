@@ -73,16 +73,12 @@ void abre_saida(saida_atomica& s, const std::string& nome) {
     s.buffer.resize(tamanho_buffer);
     s.usado = 0;
     const std::filesystem::path destino(s.destino);
-    s.fd = sistema::cria_exclusivo(destino.parent_path().string(), destino.filename().string(), s.temporario);
+    s.fd = sistema::cria_exclusivo(destino.parent_path().string(), destino.filename().string(), s.temporario,
+                                   s.registro);
     if (s.fd < 0) {
         const int numero = errno;
         s.temporario.clear();
         falha(nome, 0, "cannot write a new file beside it: " + sistema::descricao_erro(numero));
-    }
-    s.registro = sistema::registra_temporario(s.temporario.c_str(), false);
-    if (s.registro < 0) {
-        abandona(s);
-        falha(nome, 0, "cannot write: too many outputs at once, or a name too long");
     }
 }
 

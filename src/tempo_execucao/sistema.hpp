@@ -50,9 +50,12 @@ int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& re
 // A new file or folder with a name of its own in the folder pasta (empty:
 // the current one), made from base: created exclusively, so never an
 // existing file and never through a link. The file is open for writing,
-// binary, not inherited. On failure -1, errno telling why.
-int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome);
-int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome);
+// binary, not inherited. It is in the table of temporaries an interruption
+// removes (below) from before it exists, under registro, which the caller
+// forgets once the file is renamed or removed. On failure -1, errno telling
+// why, and nothing registered.
+int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro);
+int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome, int& registro);
 
 // Gives the file temporario the name destino, replacing a file of that name
 // in one step (on Windows as well). 0 or -1, errno telling why.

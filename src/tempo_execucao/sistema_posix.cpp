@@ -138,23 +138,45 @@ std::string nome_unico(const std::string& pasta, const std::string& base) {
 
 }  // namespace
 
-int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome) {
+int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro) {
     for (int tentativa = 0; tentativa < 100; ++tentativa) {
         nome = nome_unico(pasta, base);
+        // Registered before it exists, so that no interruption finds it
+        // made and not yet registered.
+        registro = registra_temporario(nome.c_str(), false);
+        if (registro < 0) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         // O_EXCL with O_CREAT never opens what is there already, a link
         // included; O_NOFOLLOW says the same twice.
         const int fd = repete_se_interrompido(
             [&] { return ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (fd >= 0) return fd;
+        const int erro = errno;
+        esquece_temporario(registro);
+        registro = -1;
+        errno = erro;
+        if (erro != EEXIST) return -1;
     }
     return -1;
 }
 
-int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome) {
+int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome,
+                         int& registro) {
     for (int tentativa = 0; tentativa < 100; ++tentativa) {
         nome = nome_unico(pasta, base);
+        registro = registra_temporario(nome.c_str(), true);
+        if (registro < 0) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         if (::mkdir(nome.c_str(), 0777) == 0) return 0;
-        if (errno != EEXIST) return -1;
+        const int erro = errno;
+        esquece_temporario(registro);
+        registro = -1;
+        errno = erro;
+        if (erro != EEXIST) return -1;
     }
     return -1;
 }
@@ -182,8 +204,10 @@ int substitui_pasta(const char* nova, const char* destino, std::string& antiga) 
     const std::string pasta = barra == std::string::npos ? std::string() : texto.substr(0, barra);
     const std::string base = barra == std::string::npos ? texto : texto.substr(barra + 1);
     std::string lado;
-    if (cria_pasta_exclusiva(pasta, base, lado) != 0) return -1;
+    int registro = -1;
+    if (cria_pasta_exclusiva(pasta, base, lado, registro) != 0) return -1;
     ::rmdir(lado.c_str());
+    esquece_temporario(registro);
     if (::rename(destino, lado.c_str()) != 0) return -1;
     if (::rename(nova, destino) != 0) {
         const int erro = errno;

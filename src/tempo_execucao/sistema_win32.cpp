@@ -162,15 +162,24 @@ std::string nome_unico(const std::string& pasta, const std::string& base) {
 
 }  // namespace
 
-int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome) {
+int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro) {
     for (int tentativa = 0; tentativa < 100; ++tentativa) {
         nome = nome_unico(pasta, base);
+        // Registered before it exists, so that no interruption finds it
+        // made and not yet registered.
+        registro = registra_temporario(nome.c_str(), false);
+        if (registro < 0) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         // CREATE_NEW never opens what is there already; a reparse point of
         // that name is there already too.
         HANDLE h = CreateFileA(nome.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD erro = GetLastError();
+            esquece_temporario(registro);
+            registro = -1;
             errno = errno_de(erro);
             if (erro == ERROR_FILE_EXISTS || erro == ERROR_ALREADY_EXISTS) continue;
             return -1;
@@ -179,17 +188,27 @@ int cria_exclusivo(const std::string& pasta, const std::string& base, std::strin
         if (fd < 0) {
             CloseHandle(h);
             DeleteFileA(nome.c_str());
+            esquece_temporario(registro);
+            registro = -1;
         }
         return fd;
     }
     return -1;
 }
 
-int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome) {
+int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome,
+                         int& registro) {
     for (int tentativa = 0; tentativa < 100; ++tentativa) {
         nome = nome_unico(pasta, base);
+        registro = registra_temporario(nome.c_str(), true);
+        if (registro < 0) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         if (CreateDirectoryA(nome.c_str(), nullptr)) return 0;
         const DWORD erro = GetLastError();
+        esquece_temporario(registro);
+        registro = -1;
         errno = errno_de(erro);
         if (erro != ERROR_ALREADY_EXISTS) return -1;
     }
@@ -212,8 +231,10 @@ int substitui_pasta(const char* nova, const char* destino, std::string& antiga) 
     const std::string pasta = barra == std::string::npos ? std::string() : texto.substr(0, barra);
     const std::string base = barra == std::string::npos ? texto : texto.substr(barra + 1);
     std::string lado;
-    if (cria_pasta_exclusiva(pasta, base, lado) != 0) return -1;
+    int registro = -1;
+    if (cria_pasta_exclusiva(pasta, base, lado, registro) != 0) return -1;
     RemoveDirectoryA(lado.c_str());
+    esquece_temporario(registro);
     if (!MoveFileExA(destino, lado.c_str(), 0)) {
         errno = errno_de(GetLastError());
         return -1;
