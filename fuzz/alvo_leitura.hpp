@@ -100,7 +100,8 @@ inline std::string le(const std::uint8_t* dados, std::size_t n) {
         dados::arquivo_entrada arq;
         dados::abre_entrada_memoria(arq, nome_entrada, std::move(bytes));
         if (modo == 0) {
-            dados::le_valores_entradas(arq);
+            if (dados::le_valores_entradas(arq).nome_caso.size() != variaveis::comprimento_nome_caso)
+                falha = "case name of the wrong length";
         } else if (modo == 1) {
             dados::le_valores_eq_elipticas(arq);
         } else {
@@ -115,9 +116,6 @@ inline std::string le(const std::uint8_t* dados, std::size_t n) {
         } else if (!texto_limpo(erro.mensagem())) {
             falha = "control character in the report: " + erro.codigo();
         }
-    }
-    if (falha.empty() && variaveis::nome_caso.size() != variaveis::comprimento_nome_caso) {
-        falha = "case name of the wrong length";
     }
     return falha;
 }

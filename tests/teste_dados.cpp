@@ -80,6 +80,9 @@ TEST_F(DadosLeitores, ArquivoDeCaso) {
     for (const auto& c : casos) {
         SCOPED_TRACE("file: " + c.conteudo);
         EXPECT_EQ(le(dados::le_entradas, "entradas.txt", c.conteudo), c.codigo);
+        // A failed read ends the run: the values are only stored when the
+        // whole file has been read.
+        if (!c.codigo.empty()) continue;
         EXPECT_EQ(nome_caso, nome_preenchido(c.nome_caso));
         EXPECT_EQ(nvol_ksi, c.nvol_ksi);
         EXPECT_EQ(nvol_eta, c.nvol_eta);
@@ -108,6 +111,7 @@ TEST_F(DadosLeitores, ArquivoDeParametros) {
     for (const auto& c : casos) {
         SCOPED_TRACE("file: " + c.conteudo);
         EXPECT_EQ(le(dados::le_entrada_eq_elipticas, "entrada_eq_elipticas.txt", c.conteudo), c.codigo);
+        if (!c.codigo.empty()) continue;
         EXPECT_EQ(niter_solver, c.niter_solver);
         EXPECT_EQ(niter, c.niter);
         EXPECT_EQ(dksi, c.dksi);

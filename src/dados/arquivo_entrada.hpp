@@ -22,6 +22,7 @@ struct arquivo_entrada {
     std::size_t posicao = 0;
     bool esgotado = false;  // true once no byte beyond buffer remains
     bool no_inicio = true;  // nothing read yet: a byte-order mark may stand here
+    const char* item = "";  // the item being read, for a reader that names it in its own messages
 
     arquivo_entrada() = default;
     arquivo_entrada(const arquivo_entrada&) = delete;

@@ -24,47 +24,69 @@ void mostra_no_editor(const char (&comando)[n]) {
 }  // namespace
 
 void le_entradas() {
-    using namespace variaveis;
     mostra_no_editor("notepad entradas.txt");
 
     arquivo_entrada arq;
     abre_entrada(arq, "entradas.txt");
-    le_valores_entradas(arq);
+    const entradas e = le_valores_entradas(arq);
     fecha_entrada(arq);
+    variaveis::nome_caso = e.nome_caso;
+    variaveis::nvol_ksi = e.nvol_ksi;
+    variaveis::nvol_eta = e.nvol_eta;
+    variaveis::tipo_malha = e.tipo_malha;
 }
 
-void le_valores_entradas(arquivo_entrada& arq) {
-    using namespace variaveis;
+entradas le_valores_entradas(arquivo_entrada& arq) {
+    entradas e;
+    arq.item = "the case name";
     // Without a name there is nothing to name the result files after.
-    if (!le_texto(arq, nome_caso, comprimento_nome_caso)) {
+    if (!le_texto(arq, e.nome_caso, variaveis::comprimento_nome_caso)) {
         tempo_execucao::falha_es(tempo_execucao::codigo_nome_nulo, "READ", arq.nome,
                                  "case name given as a null value");
     }
-    le_inteiro(arq, nvol_ksi);
-    le_inteiro(arq, nvol_eta);
-    le_inteiro(arq, tipo_malha);
+    arq.item = "nvol_ksi";
+    le_inteiro(arq, e.nvol_ksi);
+    arq.item = "nvol_eta";
+    le_inteiro(arq, e.nvol_eta);
+    arq.item = "tipo_malha";
+    le_inteiro(arq, e.tipo_malha);
+    arq.item = "";
+    return e;
 }
 
 void le_entrada_eq_elipticas() {
-    using namespace variaveis;
     mostra_no_editor("notepad entrada_eq_elipticas.txt");
 
     arquivo_entrada arq;
     abre_entrada(arq, "entrada_eq_elipticas.txt");
-    le_valores_eq_elipticas(arq);
+    const eq_elipticas p = le_valores_eq_elipticas(arq);
     fecha_entrada(arq);
+    variaveis::niter_solver = p.niter_solver;
+    variaveis::niter = p.niter;
+    variaveis::dksi = p.dksi;
+    variaveis::deta = p.deta;
+    variaveis::tipo_p = p.tipo_p;
+    variaveis::tipo_q = p.tipo_q;
 }
 
-void le_valores_eq_elipticas(arquivo_entrada& arq) {
-    using namespace variaveis;
-    le_inteiro(arq, niter_solver);
-    le_inteiro(arq, niter);
-    double sem_uso = 0.0;  // the file keeps a line for it; it must still be a real
-    le_real(arq, sem_uso);
-    le_real(arq, dksi);
-    le_real(arq, deta);
-    le_inteiro(arq, tipo_p);
-    le_inteiro(arq, tipo_q);
+eq_elipticas le_valores_eq_elipticas(arquivo_entrada& arq) {
+    eq_elipticas p;
+    arq.item = "niter_solver";
+    le_inteiro(arq, p.niter_solver);
+    arq.item = "niter";
+    le_inteiro(arq, p.niter);
+    arq.item = "the third value";
+    le_real(arq, p.sem_uso);
+    arq.item = "dksi";
+    le_real(arq, p.dksi);
+    arq.item = "deta";
+    le_real(arq, p.deta);
+    arq.item = "tipo_p";
+    le_inteiro(arq, p.tipo_p);
+    arq.item = "tipo_q";
+    le_inteiro(arq, p.tipo_q);
+    arq.item = "";
+    return p;
 }
 
 }  // namespace dados

@@ -1,7 +1,11 @@
 // The two input readers of a run.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "dados/leitura.hpp"
+#include "variaveis/variaveis.hpp"
 
 namespace dados {
 
@@ -13,10 +17,31 @@ void le_entradas();
 // niter, an unused real, dksi, deta, tipo_p and tipo_q from it.
 void le_entrada_eq_elipticas();
 
-// The reads of each file alone, from a file already open: what the two
-// readers do between opening and closing. Kept apart so that the reading of
-// whole files can be fuzzed from memory, without an editor or a file.
-void le_valores_entradas(arquivo_entrada& arq);
-void le_valores_eq_elipticas(arquivo_entrada& arq);
+// What each input file holds, read in the file's order: the reads of a file
+// are written once, here, for the run, which stores them in the shared state,
+// and for the companion program, which takes them as they are. A null value
+// leaves an item as it starts, which is what the run's state holds when the
+// file is read: zero, and the blank name.
+struct entradas {
+    std::string nome_caso = std::string(variaveis::comprimento_nome_caso, ' ');
+    std::int32_t nvol_ksi = 0;
+    std::int32_t nvol_eta = 0;
+    std::int32_t tipo_malha = 0;
+};
+
+struct eq_elipticas {
+    std::int32_t niter_solver = 0;
+    std::int32_t niter = 0;
+    double sem_uso = 0.0;  // the file keeps a line for it; it must still be a real
+    double dksi = 0.0;
+    double deta = 0.0;
+    std::int32_t tipo_p = 0;
+    std::int32_t tipo_q = 0;
+};
+
+// The reads of each file, from a file already open: what the two readers do
+// between opening and closing. While an item is read, arq.item names it.
+entradas le_valores_entradas(arquivo_entrada& arq);
+eq_elipticas le_valores_eq_elipticas(arquivo_entrada& arq);
 
 }  // namespace dados

@@ -41,47 +41,27 @@ std::int64_t linha_de(const dados::arquivo_entrada& arq) {
     return 1 + std::count(arq.buffer.begin(), arq.buffer.begin() + static_cast<std::ptrdiff_t>(fim), '\n');
 }
 
+// The reads of malhas_segmentos, their run-time error turned into this
+// program's failure, with the line and the item added.
 template <class F>
-void le_protegido(dados::arquivo_entrada& arq, const char* item, F&& leitura) {
+auto le_protegido(const std::string& nome, std::string bytes, F&& leitura) {
+    dados::arquivo_entrada arq;
+    dados::abre_entrada_memoria(arq, nome, std::move(bytes));
     try {
-        leitura();
+        return leitura(arq);
     } catch (const tempo_execucao::erro_execucao& erro) {
-        falha(arq.nome, linha_de(arq), std::string("reading ") + item + ": " + erro.mensagem());
+        falha(arq.nome, linha_de(arq), std::string("reading ") + arq.item + ": " + erro.mensagem());
     }
 }
 
 }  // namespace
 
 caso le_caso_memoria(const std::string& nome, std::string bytes) {
-    dados::arquivo_entrada arq;
-    dados::abre_entrada_memoria(arq, nome, std::move(bytes));
-    caso c;
-    c.nome_caso.assign(100, ' ');
-    bool nome_lido = true;
-    le_protegido(arq, "the case name", [&] { nome_lido = dados::le_texto(arq, c.nome_caso, 100); });
-    // A null name names no result file at all.
-    if (!nome_lido) falha(arq.nome, linha_de(arq) - 1, "the case name is a null value");
-    le_protegido(arq, "nvol_ksi", [&] { dados::le_inteiro(arq, c.nvol_ksi); });
-    le_protegido(arq, "nvol_eta", [&] { dados::le_inteiro(arq, c.nvol_eta); });
-    le_protegido(arq, "tipo_malha", [&] { dados::le_inteiro(arq, c.tipo_malha); });
-    dados::fecha_entrada(arq);
-    return c;
+    return le_protegido(nome, std::move(bytes), dados::le_valores_entradas);
 }
 
 parametros le_parametros_memoria(const std::string& nome, std::string bytes) {
-    dados::arquivo_entrada arq;
-    dados::abre_entrada_memoria(arq, nome, std::move(bytes));
-    parametros p;
-    double nao_usado = 0.0;
-    le_protegido(arq, "niter_solver", [&] { dados::le_inteiro(arq, p.niter_solver); });
-    le_protegido(arq, "niter", [&] { dados::le_inteiro(arq, p.niter); });
-    le_protegido(arq, "the third value", [&] { dados::le_real(arq, nao_usado); });
-    le_protegido(arq, "dksi", [&] { dados::le_real(arq, p.dksi); });
-    le_protegido(arq, "deta", [&] { dados::le_real(arq, p.deta); });
-    le_protegido(arq, "tipo_p", [&] { dados::le_inteiro(arq, p.tipo_p); });
-    le_protegido(arq, "tipo_q", [&] { dados::le_inteiro(arq, p.tipo_q); });
-    dados::fecha_entrada(arq);
-    return p;
+    return le_protegido(nome, std::move(bytes), dados::le_valores_eq_elipticas);
 }
 
 caso le_caso(const std::string& caminho) {

@@ -11,7 +11,6 @@
 #include "malhas_qualidade/exportacao.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
 #include "malhas_qualidade/medidas.hpp"
-#include "malhas_qualidade/nomes.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "malhas_qualidade/resumo.hpp"
 #include "malhas_qualidade/saida.hpp"
@@ -134,8 +133,8 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         caso_lido = true;
     }
     std::string nome_caso = o.caso.empty() ? c.nome_caso : o.caso;
-    const std::string relatorio = junta(o.pasta, nome_relatorio(nome_caso));
-    const std::string volumes = junta(o.pasta, nome_volumes(nome_caso));
+    const std::string relatorio = junta(o.pasta, processamento::nome_relatorio(nome_caso));
+    const std::string volumes = junta(o.pasta, processamento::nome_volumes(nome_caso));
 
     // An export must not destroy one of the case's files, and must replace
     // nothing but a regular file: both are settled before anything is read
@@ -177,7 +176,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     }
 
     dados_resumo d;
-    d.nome_caso = base_do_nome(nome_caso);
+    d.nome_caso = processamento::base_do_nome(nome_caso);
     d.relatorio = relatorio;
     d.volumes = volumes;
     d.tipo_malha = caso_lido ? c.tipo_malha : 0;

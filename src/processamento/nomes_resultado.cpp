@@ -70,6 +70,14 @@ std::string base_do_nome(const std::string& nome_caso) {
     return sem_brancos_finais(nome_caso.substr(inicio));
 }
 
+std::string nome_relatorio(const std::string& nome_caso) {
+    return base_do_nome(nome_caso) + ".txt";
+}
+
+std::string nome_volumes(const std::string& nome_caso) {
+    return base_do_nome(nome_caso) + "_vert.txt";
+}
+
 void confere_nomes_distintos(const std::string resultados[3]) {
     const std::string entradas[] = {nome_entradas, nome_eq_elipticas};
     for (int a = 0; a < 3; ++a) {

@@ -16,9 +16,13 @@ inline constexpr char nome_eq_elipticas[] = "entrada_eq_elipticas.txt";
 std::string sem_brancos_finais(const std::string& s);
 
 // The base of the result names: the case name shifted left over its leading
-// blanks, its trailing blanks dropped. The report file is base + ".txt", the
-// volume file base + "_vert.txt".
+// blanks, its trailing blanks dropped.
 std::string base_do_nome(const std::string& nome_caso);
+// The names of the report file (base + ".txt") and of the volume file
+// (base + "_vert.txt"), without padding: the one rule by which both programs
+// know which files belong to a case.
+std::string nome_relatorio(const std::string& nome_caso);
+std::string nome_volumes(const std::string& nome_caso);
 
 // A case name such as "malha" or "entradas" would make a result file out of
 // an input or out of another result: the run would destroy the case file or

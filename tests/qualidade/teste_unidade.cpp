@@ -13,9 +13,9 @@
 #include "malhas_qualidade/erros.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
 #include "malhas_qualidade/medidas.hpp"
-#include "malhas_qualidade/nomes.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "metricas/metricas.hpp"
+#include "processamento/nomes_resultado.hpp"
 #include "processamento/processamento.hpp"
 #include "variaveis/variaveis.hpp"
 
@@ -87,9 +87,9 @@ TEST(QualidadeMedidas, NaoOrtogonalidadeECrescimento) {
 
 TEST(QualidadeNomes, BrancosIniciaisEFinaisSaem) {
     const std::string nome = "  caso 1" + std::string(92, ' ');
-    EXPECT_EQ(nome_relatorio(nome), "caso 1.txt");
-    EXPECT_EQ(nome_volumes(nome), "caso 1_vert.txt");
-    EXPECT_EQ(nome_relatorio(std::string(100, ' ')), ".txt");
+    EXPECT_EQ(processamento::nome_relatorio(nome), "caso 1.txt");
+    EXPECT_EQ(processamento::nome_volumes(nome), "caso 1_vert.txt");
+    EXPECT_EQ(processamento::nome_relatorio(std::string(100, ' ')), ".txt");
 }
 
 // --- Result-file parsers ----------------------------------------------------------
@@ -203,7 +203,7 @@ TEST(QualidadeLeitura, EntradasRuinsNomeiamArquivoELinha) {
 
 TEST(QualidadeLeitura, ArquivosDoCasoComLinhaDoErro) {
     const caso c = le_caso_memoria("entradas.txt", "'perfil l' nome\n24\n\n10\n2\n");
-    EXPECT_EQ(base_do_nome(c.nome_caso), "perfil l");
+    EXPECT_EQ(processamento::base_do_nome(c.nome_caso), "perfil l");
     EXPECT_EQ(c.nvol_eta, 10);
     EXPECT_EQ(c.tipo_malha, 2);
     try {
