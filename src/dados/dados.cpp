@@ -9,6 +9,7 @@
 
 #include "dados/executa_comando.hpp"
 #include "dados/leitura.hpp"
+#include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 
@@ -27,6 +28,7 @@ void le_entradas() {
     using namespace variaveis;
     mostra_no_editor("notepad entradas.txt");
 
+    tempo_execucao::alocando nome("read buffer of entradas.txt");
     arquivo_entrada arq;
     abre_entrada(arq, "entradas.txt");
     le_valores_entradas(arq);
@@ -49,6 +51,7 @@ void le_entrada_eq_elipticas() {
     using namespace variaveis;
     mostra_no_editor("notepad entrada_eq_elipticas.txt");
 
+    tempo_execucao::alocando nome("read buffer of entrada_eq_elipticas.txt");
     arquivo_entrada arq;
     abre_entrada(arq, "entrada_eq_elipticas.txt");
     le_valores_eq_elipticas(arq);

@@ -12,6 +12,7 @@
 #include "malhas_qualidade/nomes.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "malhas_qualidade/resumo.hpp"
+#include "tempo_execucao/alocacao.hpp"
 
 #ifndef MALHAS_VERSAO
 #define MALHAS_VERSAO "unknown"
@@ -187,8 +188,10 @@ int executa(const std::vector<std::string>& argumentos, std::FILE* saida, std::F
     } catch (const falha_qualidade& f) {
         std::fprintf(erro, "malhas_qualidade: %s\n", f.what());
         return 1;
-    } catch (const std::bad_alloc&) {
-        std::fprintf(erro, "malhas_qualidade: insufficient memory\n");
+    } catch (const std::bad_alloc& falta) {
+        // The name is a static text: nothing on this path allocates.
+        std::fprintf(erro, "malhas_qualidade: insufficient memory (%s)\n",
+                     tempo_execucao::o_que_faltou(falta));
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(erro, "malhas_qualidade: %s\n", e.what());

@@ -35,6 +35,8 @@ void confere_nomes_distintos(const std::string resultados[3]);
 // or device, through links too), ends the run with the F101 OPEN report, so
 // that nothing is created or changed and no open can block.
 void confere_nomes_abriveis(const std::string resultados[3]);
-void confere_abertos_distintos(arquivo_saida* arquivos[3]);
+// After opening; entradas are the names of the two input files, made before
+// the results were opened, so that the check allocates nothing.
+void confere_abertos_distintos(arquivo_saida* arquivos[3], const std::string entradas[2]);
 
 }  // namespace processamento

@@ -1,5 +1,8 @@
 #include "tempo_execucao/relatorio_erro.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 #include "tempo_execucao/sistema.hpp"
 
 namespace tempo_execucao {
@@ -12,9 +15,31 @@ std::string texto_relatorio_erro(const erro_execucao& erro) {
            "\r\n";
 }
 
+// Made in a fixed buffer, a piece at a time: the report must get out when
+// the failure is that no memory is left.
 void escreve_relatorio_erro(const erro_execucao& erro) {
-    const std::string texto = texto_relatorio_erro(erro);
-    sistema::escreve_erro_padrao(texto.data(), texto.size());
+    char texto[512];
+    std::size_t n = 0;
+    auto acrescenta = [&](std::string_view s) {
+        while (!s.empty()) {
+            if (n == sizeof texto) {
+                sistema::escreve_erro_padrao(texto, n);
+                n = 0;
+            }
+            const std::size_t k = std::min(s.size(), sizeof texto - n);
+            std::memcpy(texto + n, s.data(), k);
+            n += k;
+            s.remove_prefix(k);
+        }
+    };
+    acrescenta("\r\nrun-time error ");
+    acrescenta(erro.codigo());
+    acrescenta(": ");
+    acrescenta(erro.instrucao());
+    acrescenta("\r\n- ");
+    acrescenta(erro.mensagem());
+    acrescenta("\r\n");
+    sistema::escreve_erro_padrao(texto, n);
 }
 
 // A result file is named after the case, so a report can carry bytes that
