@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "apoio.hpp"
@@ -102,23 +103,47 @@ TEST(Editores, NomesComCaracteresDoInterpretadorNaoRodamOutroComando) {
     }
 }
 
-// The shipped stand-in editor, on a terminal (script gives it one): a case
-// name that looks like an editor option reaches the editor as a file name.
+// The shipped stand-in editor, on a terminal (script gives it one). It runs
+// $EDITOR as the shell reads the words of a command: a quoted path with a
+// blank names one program, and no pattern in it is matched against the
+// files of the folder. A case name that looks like an editor option reaches
+// the editor as a file name.
 TEST(Editores, OEditorSubstitutoNaoTomaNomesPorOpcoes) {
     // script needs a pseudo-terminal (/dev/pts), which a bare chroot lacks.
     if (std::system("script -qec true /dev/null </dev/null >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "script (util-linux) cannot make a terminal here";
     pasta_temporaria p;
-    const auto editor = p / "editor";
+    std::filesystem::create_directory(p / "meu editor");
+    const std::string editor = (p / "meu editor" / "ed").string();
     apoio::grava_arquivo(editor, "#!/bin/sh\nprintf '%s|' \"$@\" > \"" + (p / "log").string() + "\"\n");
     std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
-    const std::string comando = "cd '" + p.caminho().string() + "' && VISUAL= EDITOR='" + editor.string() +
-                                "' script -qec \"'" MALHAS_EXEMPLOS
-                                "/bin/notepad' '+!touch canary'\" /dev/null"
-                                " </dev/null >/dev/null 2>&1";
-    ASSERT_EQ(std::system(comando.c_str()), 0);
-    EXPECT_EQ(le_arquivo(p / "log"), "--|+!touch canary|");
-    EXPECT_FALSE(existe(p / "canary"));
+    // Files that a pattern in the variable would match.
+    apoio::grava_arquivo(p / "a.txt", "");
+    apoio::grava_arquivo(p / "b.txt", "");
+    const std::string sem_branco = (p / "meu\\ editor" / "ed").string();  // the blank escaped
+    struct caso {
+        const char* nome;
+        std::string variavel;  // EDITOR
+        std::string esperado;  // the arguments the editor received
+    };
+    const caso casos[] = {
+        {"an option-like case name", sem_branco, "--|+!touch canary|"},
+        {"a path with a blank, in apostrophes", "'" + editor + "' -w", "-w|--|+!touch canary|"},
+        {"a path with a blank, in quotation marks", "\"" + editor + "\"", "--|+!touch canary|"},
+        {"no filename expansion", sem_branco + " * ?.txt [ab].txt", "*|?.txt|[ab].txt|--|+!touch canary|"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        std::filesystem::remove(p / "log");
+        apoio::variavel_ambiente visual("VISUAL", std::nullopt);
+        apoio::variavel_ambiente editor_("EDITOR", c.variavel);
+        const std::string comando = "cd '" + p.caminho().string() +
+                                    "' && script -qec \"'" MALHAS_EXEMPLOS
+                                    "/bin/notepad' '+!touch canary'\" /dev/null </dev/null >/dev/null 2>&1";
+        ASSERT_EQ(std::system(comando.c_str()), 0);
+        EXPECT_EQ(le_arquivo(p / "log"), c.esperado);
+        EXPECT_FALSE(existe(p / "canary"));
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "dados/executa_comando.hpp"
 #include "dados/leitura.hpp"
+#include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 
@@ -26,6 +27,7 @@ void mostra_no_editor(const char (&comando)[n]) {
 void le_entradas() {
     mostra_no_editor("notepad entradas.txt");
 
+    tempo_execucao::alocando nome("read buffer of entradas.txt");
     arquivo_entrada arq;
     abre_entrada(arq, "entradas.txt");
     const entradas e = le_valores_entradas(arq);
@@ -57,6 +59,7 @@ entradas le_valores_entradas(arquivo_entrada& arq) {
 void le_entrada_eq_elipticas() {
     mostra_no_editor("notepad entrada_eq_elipticas.txt");
 
+    tempo_execucao::alocando nome("read buffer of entrada_eq_elipticas.txt");
     arquivo_entrada arq;
     abre_entrada(arq, "entrada_eq_elipticas.txt");
     const eq_elipticas p = le_valores_eq_elipticas(arq);

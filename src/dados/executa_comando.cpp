@@ -4,6 +4,7 @@
 #include "dados/executa_comando.hpp"
 
 #include <cstring>
+#include <new>
 
 #include "tempo_execucao/sistema.hpp"
 
@@ -38,9 +39,15 @@ std::int32_t executa_comando(const char* texto, std::int32_t comprimento) {
     if (n > comprimento_maximo_comando) return -1;
     // A NUL would silently cut the command short.
     if (std::memchr(texto, '\0', static_cast<std::size_t>(n)) != nullptr) return -1;
-    sistema::interpretador interp;
-    if (!sistema::interpretador_comandos(interp)) return -1;
-    return sistema::executa_interpretador(interp, std::string(texto, static_cast<std::size_t>(n)));
+    // Without the memory to start it, the command is one that could not be
+    // started, whose outcome the caller ignores like any other.
+    try {
+        sistema::interpretador interp;
+        if (!sistema::interpretador_comandos(interp)) return -1;
+        return sistema::executa_interpretador(interp, std::string(texto, static_cast<std::size_t>(n)));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
 }
 
 std::string nome_para_comando(std::string_view nome) {

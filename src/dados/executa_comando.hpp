@@ -13,7 +13,7 @@ namespace dados {
 // (when set and not empty) or "cmd.exe"; on POSIX systems without COMSPEC the
 // platform's shell runs the command. Returns the exit code, or -1 when
 // nothing was run (command longer than 1024 characters, COMSPEC longer than
-// 260, or the interpreter could not be started).
+// 260, or the interpreter could not be started, for want of memory too).
 std::int32_t executa_comando(const char* texto, std::int32_t comprimento);
 
 // The file name as it must stand in a command for the interpreter that

@@ -15,6 +15,7 @@
 #include "malhas_qualidade/resumo.hpp"
 #include "malhas_qualidade/saida.hpp"
 #include "processamento/nomes_resultado.hpp"
+#include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/sistema.hpp"
 
 #ifndef MALHAS_VERSAO
@@ -53,6 +54,14 @@ const char texto_ajuda[] =
 
 std::string junta(const std::string& pasta, const std::string& nome) {
     return (fs::path(pasta) / fs::path(nome)).string();
+}
+
+// A message on the error stream, in pieces, so that reporting a failure
+// allocates nothing.
+void relata(std::FILE* erro, const char* mensagem) {
+    escreve_visivel(erro, "malhas_qualidade: ");
+    escreve_visivel(erro, mensagem);
+    escreve_visivel(erro, "\n");
 }
 
 // Text for the standard output, checked as it goes.
@@ -149,8 +158,11 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     }
 
     malha_lida m;
-    le_relatorio(relatorio, m);
-    le_volumes(volumes, m);
+    {
+        tempo_execucao::alocando nome("the mesh read from the result files");
+        le_relatorio(relatorio, m);
+        le_volumes(volumes, m);
+    }
     if (caso_lido && (c.nvol_ksi != m.nvol_ksi || c.nvol_eta != m.nvol_eta))
         std::fprintf(erro,
                      "malhas_qualidade: note: %s now asks for %d x %d volumes; the result files hold %d x %d "
@@ -158,7 +170,10 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
                      nome_entradas.c_str(), c.nvol_ksi, c.nvol_eta, m.nvol_ksi, m.nvol_eta);
 
     medidas_malha med;
-    calcula_medidas(m, med);
+    {
+        tempo_execucao::alocando nome("the quality measures");
+        calcula_medidas(m, med);
+    }
 
     // The residual belongs to the elliptic mesh kind; when the kind is not
     // known (--caso without a case file), the parameter file's presence decides.
@@ -172,6 +187,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
                   "cannot open: no such file; the residual of mesh kind 2 needs it (--sem-residuo goes "
                   "without)");
         par = le_parametros(nome_parametros);
+        tempo_execucao::alocando nome("the residual and its work arrays");
         calcula_residuo(m, par, r);
     }
 
@@ -186,6 +202,8 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     d.residuo = com_residuo ? &r : nullptr;
     bool indefinido = false;
     escreve_saida(saida, texto_resumo(d, indefinido));
+
+    tempo_execucao::alocando nome("the export buffers");
 
     if (!o.csv.empty()) escreve_csv(o.csv, m, med);
     if (!o.vtk.empty()) escreve_vtk(o.vtk, m, med, com_residuo ? &r : nullptr);
@@ -212,17 +230,19 @@ int executa(const std::vector<std::string>& argumentos, std::FILE* saida, std::F
             falha("", 0, "standard output: cannot write: " + sistema::descricao_erro(errno));
         return status;
     } catch (const erro_uso& e) {
-        escreve_visivel(erro,
-                        std::string("malhas_qualidade: ") + e.what() + "\nTry 'malhas_qualidade --help'.\n");
+        relata(erro, e.what());
+        escreve_visivel(erro, "Try 'malhas_qualidade --help'.\n");
         return 2;
     } catch (const falha_qualidade& f) {
-        escreve_visivel(erro, std::string("malhas_qualidade: ") + f.what() + "\n");
+        relata(erro, f.what());
         return 1;
-    } catch (const std::bad_alloc&) {
-        std::fputs("malhas_qualidade: insufficient memory\n", erro);
+    } catch (const std::bad_alloc& falta) {
+        // The name is a static text: nothing on this path allocates.
+        std::fprintf(erro, "malhas_qualidade: insufficient memory (%s)\n",
+                     tempo_execucao::o_que_faltou(falta));
         return 1;
     } catch (const std::exception& e) {
-        escreve_visivel(erro, std::string("malhas_qualidade: ") + e.what() + "\n");
+        relata(erro, e.what());
         return 1;
     }
 }

@@ -138,16 +138,13 @@ char* escreve_inteiro(char* p, std::int64_t v) {
 }
 
 bool escreve_visivel(std::FILE* f, std::string_view texto) {
-    std::string visivel;
-    visivel.reserve(texto.size());
-    for (;;) {
-        const auto quebra = texto.find('\n');
-        tempo_execucao::acrescenta_visivel(visivel, texto.substr(0, quebra));
-        if (quebra == std::string_view::npos) break;
-        visivel += '\n';
-        texto.remove_prefix(quebra + 1);
+    // A byte at a time through the stream's own buffer: nothing here
+    // allocates, so a message still goes out when memory has run out.
+    for (const char c : texto) {
+        if (std::fputc(static_cast<unsigned char>(c == '\n' ? c : tempo_execucao::visivel(c)), f) == EOF)
+            return false;
     }
-    return std::fwrite(visivel.data(), 1, visivel.size(), f) == visivel.size();
+    return true;
 }
 
 }  // namespace malhas_qualidade

@@ -46,8 +46,15 @@ arquivo_saida::~arquivo_saida() {
     if (fd >= 0) sistema::fecha(fd);
 }
 
-void abre_saida(arquivo_saida& arq, const std::string& nome) {
+void prepara_saida(arquivo_saida& arq, const std::string& nome) {
     arq.nome = nome;
+    arq.buffer = std::make_unique<char[]>(tamanho_buffer_saida);
+    arq.cortado = false;
+    arq.usados = 0;
+}
+
+void abre_saida(arquivo_saida& arq) {
+    const std::string& nome = arq.nome;
     auto recusa = [&](const std::string& razao) {
         tempo_execucao::falha_es(tempo_execucao::codigo_abrir, "OPEN", nome,
                                  "cannot open the file: " + razao);
@@ -60,9 +67,11 @@ void abre_saida(arquivo_saida& arq, const std::string& nome) {
     // A FIFO, socket or device put there since the names were checked: no
     // line goes to it.
     if (!sistema::arquivo_regular(fd)) recusa("not a regular file");
-    arq.cortado = false;
-    arq.usados = 0;
-    arq.buffer = std::make_unique<char[]>(tamanho_buffer_saida);
+}
+
+void abre_saida(arquivo_saida& arq, const std::string& nome) {
+    prepara_saida(arq, nome);
+    abre_saida(arq);
 }
 
 char* reserva(arquivo_saida& arq, std::size_t n) {

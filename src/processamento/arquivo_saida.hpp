@@ -27,10 +27,18 @@ struct arquivo_saida {
 
 inline constexpr std::size_t tamanho_buffer_saida = std::size_t{1} << 20;
 
-// Opens (creating a missing file empty, leaving an existing one as it is)
-// and holds the file against other runs until it is closed. Failure, a file
-// that is not a regular one, or one that another run is writing, ends the run
-// with the OPEN report naming the file.
+// Gives the file its name and its buffer, the memory it needs, without
+// touching the disk: a run allocates for every result file before it opens
+// the first.
+void prepara_saida(arquivo_saida& arq, const std::string& nome);
+
+// Opens the prepared file (creating a missing file empty, leaving an existing
+// one as it is) and holds it against other runs until it is closed. Failure,
+// a file that is not a regular one, or one that another run is writing, ends
+// the run with the OPEN report naming the file.
+void abre_saida(arquivo_saida& arq);
+
+// Both, for a file written on its own.
 void abre_saida(arquivo_saida& arq, const std::string& nome);
 
 // Appends bytes that make up whole lines. The first call cuts the file.

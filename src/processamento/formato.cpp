@@ -346,13 +346,15 @@ void formata(std::string& linhas, const formato& fmt, std::span<const valor> val
     }
 }
 
+// The general path, for the tests and the odd line: a run formats its few
+// format lines before it opens the files (processamento.cpp), so that the
+// writing allocates nothing. (No thread_local buffer either: a thread's first
+// use of one registers its destructor, which needs memory, and the C library
+// ends the process when it has none.)
 void escreve_formatado(arquivo_saida& arq, const formato& fmt, std::span<const valor> valores) {
-    // Reused from call to call so that a line costs no allocation.
-    thread_local std::string linhas;
-    linhas.clear();
+    std::string linhas;
     formata(linhas, fmt, valores);
     escreve_bytes(arq, linhas);
-    if (linhas.capacity() > (std::size_t{1} << 16)) std::string().swap(linhas);
 }
 
 void escreve_linha_branca(arquivo_saida& arq) {

@@ -107,13 +107,12 @@ void confere_nomes_abriveis(const std::string resultados[3]) {
     }
 }
 
-void confere_abertos_distintos(arquivo_saida* arquivos[3]) {
-    const std::string entradas[] = {nome_entradas, nome_eq_elipticas};
+void confere_abertos_distintos(arquivo_saida* arquivos[3], const std::string entradas[2]) {
     for (int a = 0; a < 3; ++a) {
         const sistema::identidade_arquivo id_a = identidade(*arquivos[a]);
         if (!id_a.valida) continue;
-        for (const std::string& entrada : entradas) {
-            if (id_a == sistema::identidade(entrada)) recusa_colisao(arquivos[a]->nome, entrada);
+        for (int e = 0; e < 2; ++e) {
+            if (id_a == sistema::identidade(entradas[e])) recusa_colisao(arquivos[a]->nome, entradas[e]);
         }
         for (int b = a + 1; b < 3; ++b) {
             if (id_a == identidade(*arquivos[b])) recusa_colisao(arquivos[a]->nome, arquivos[b]->nome);

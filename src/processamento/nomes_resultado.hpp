@@ -48,6 +48,8 @@ std::string destino_resolvido(const std::string& nome);
 // they resolve, and, for files that exist, by their identity on disk (hard
 // links, case-insensitive file systems).
 bool leva_ao_mesmo_arquivo(const std::string& a, const std::string& b);
-void confere_abertos_distintos(arquivo_saida* arquivos[3]);
+// After opening; entradas are the names of the two input files, made before
+// the results were opened, so that the check allocates nothing.
+void confere_abertos_distintos(arquivo_saida* arquivos[3], const std::string entradas[2]);
 
 }  // namespace processamento

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <new>
+#include <string>
 
 #include "dados/executa_comando.hpp"
 #include "processamento/arquivo_saida.hpp"
@@ -11,6 +12,7 @@
 #include "processamento/escrita_blocos.hpp"
 #include "processamento/formato.hpp"
 #include "processamento/nomes_resultado.hpp"
+#include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/linhas_execucao.hpp"
 #include "variaveis/variaveis.hpp"
 
@@ -81,34 +83,60 @@ std::int64_t itens(std::int32_t a, std::int32_t b) {
     return a > 0 && b > 0 ? static_cast<std::int64_t>(a) * b : 0;
 }
 
-void escreve_arquivo_relatorio(arquivo_saida& arq, int linhas_execucao) {
-    escreve_formatado(arq, formato_tamanhos(), {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta});
-    escreve_formatado(arq, formato_cabecalho_vertices(), {});
+// The lines that the format texts make, formatted before any file is
+// opened (the writing then allocates nothing).
+struct textos_fixos {
+    std::string tamanhos;            // the four size lines of the report file
+    std::string cabecalho_vertices;  // its empty line and heading
+    std::string cabecalho_volumes;   // the heading of the volume file
+};
+
+void formata_textos_fixos(textos_fixos& t) {
+    const valor tamanhos[] = {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta};
+    formata(t.tamanhos, formato_tamanhos(), tamanhos);
+    formata(t.cabecalho_vertices, formato_cabecalho_vertices(), {});
+    formata(t.cabecalho_volumes, formato_cabecalho_volumes(), {});
+}
+
+void escreve_arquivo_relatorio(arquivo_saida& arq, const textos_fixos& t, blocos_escrita& b) {
+    escreve_bytes(arq, t.tamanhos);
+    escreve_bytes(arq, t.cabecalho_vertices);
     // Vertex k = (j - 1) * nvert_ksi + i in the order of j, then i: 1 .. nvert.
     escreve_itens(
         arq, itens(nvert_eta, nvert_ksi), linha_vertice,
-        [](std::int64_t primeiro, std::int64_t ultimo, char* q) {
+        [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
             for (std::int64_t k = primeiro + 1; k <= ultimo; ++k) {
                 q = campo_i10(q, static_cast<std::int32_t>(k));
                 q = fim_de_linha(par_xy(q, k));
             }
         },
-        linhas_execucao);
+        b);
 }
 
 // Every vertex appears in up to four outlines. Within a block, the texts of
 // the two vertex rows that the current volume row touches (the columns the
-// block's volumes of that row reach) are formatted once and kept; the second
-// row becomes the first one of the next volume row.
+// block's volumes of that row reach) are formatted once and kept, in the
+// block's scratch; the second row becomes the first one of the next volume
+// row.
 struct cache_contorno {
-    std::vector<char> texto;
+    char* texto;
     std::int64_t linha = 0;  // eta index of the first cached vertex row (0: none)
     std::int64_t coluna_inicial = 0, coluna_final = 0;
 };
 
-void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q) {
+constexpr std::size_t bytes_item_contorno = 5 * linha_contorno + 3;
+
+// The scratch a block of outlines needs: two vertex rows as wide as the most
+// volumes of one row that a block holds, plus one.
+std::size_t rascunho_contornos() {
+    if (itens(nvol_eta, nvol_ksi) == 0) return 0;
+    const std::int64_t largura = std::min<std::int64_t>(nvol_ksi, itens_por_bloco(bytes_item_contorno)) + 1;
+    return 2 * static_cast<std::size_t>(largura) * largura_par;
+}
+
+void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q, char* rascunho) {
     const std::int64_t n_ksi = nvert_ksi, n_vol_ksi = nvol_ksi;
-    cache_contorno c;
+    cache_contorno c{rascunho};
     for (std::int64_t t = primeiro; t < ultimo;) {
         // The volumes of this block in volume row j: columns i0 .. i1.
         const std::int64_t j = t / n_vol_ksi + 1, i0 = t % n_vol_ksi + 1;
@@ -120,13 +148,12 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q) {
                 destino = par_xy(destino, (jv - 1) * n_ksi + i);
         };
         const bool continua = c.linha == j - 1 && c.coluna_inicial == c0 && c.coluna_final == c1;
-        c.texto.resize(2 * bytes_linha);
         if (continua) {
-            std::memcpy(c.texto.data(), c.texto.data() + bytes_linha, bytes_linha);
+            std::memcpy(c.texto, c.texto + bytes_linha, bytes_linha);
         } else {
-            formata_linha(j, c.texto.data());
+            formata_linha(j, c.texto);
         }
-        if (j + 1 <= nvert_eta) formata_linha(j + 1, c.texto.data() + bytes_linha);
+        if (j + 1 <= nvert_eta) formata_linha(j + 1, c.texto + bytes_linha);
         c.linha = j;
         c.coluna_inicial = c0;
         c.coluna_final = c1;
@@ -139,7 +166,7 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q) {
                 const std::int64_t linha = (v - 1) / n_ksi + 1;
                 const std::int64_t i_v = v - (linha - 1) * n_ksi;
                 if (v >= 1 && (linha == j || linha == j + 1) && i_v >= c0 && i_v <= c1) {
-                    const char* origem = c.texto.data() + static_cast<std::size_t>(linha - j) * bytes_linha +
+                    const char* origem = c.texto + static_cast<std::size_t>(linha - j) * bytes_linha +
                                          static_cast<std::size_t>(i_v - c0) * largura_par;
                     std::memcpy(q, origem, largura_par);
                     q += largura_par;
@@ -154,15 +181,15 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q) {
     }
 }
 
-void escreve_contornos(arquivo_saida& arq, int linhas_execucao) {
-    escreve_itens(arq, itens(nvol_eta, nvol_ksi), 5 * linha_contorno + 3, formata_contornos, linhas_execucao);
+void escreve_contornos(arquivo_saida& arq, blocos_escrita& b) {
+    escreve_itens(arq, itens(nvol_eta, nvol_ksi), bytes_item_contorno, formata_contornos, b);
 }
 
-void escreve_volumes(arquivo_saida& arq, int linhas_execucao) {
-    escreve_formatado(arq, formato_cabecalho_volumes(), {});
+void escreve_volumes(arquivo_saida& arq, const textos_fixos& t, blocos_escrita& b) {
+    escreve_bytes(arq, t.cabecalho_volumes);
     escreve_itens(
         arq, itens(nvol_eta, nvol_ksi), linha_volume,
-        [](std::int64_t primeiro, std::int64_t ultimo, char* q) {
+        [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
             for (std::int64_t p = primeiro + 1; p <= ultimo; ++p) {
                 q = campo_i10(q, static_cast<std::int32_t>(p));
                 for (int canto = 0; canto < 4; ++canto)
@@ -170,48 +197,80 @@ void escreve_volumes(arquivo_saida& arq, int linhas_execucao) {
                 q = fim_de_linha(q);
             }
         },
-        linhas_execucao);
+        b);
 }
 
+// A viewer that cannot be started for want of memory is one that cannot be
+// started: ignored like any other, the results being complete by then.
 void executa_visualizador(const std::string& programa, const std::string& nome_preenchido) {
-    const std::string nome = sem_brancos_finais(nome_preenchido);
-    const std::string citado = dados::nome_para_comando(nome);
-    // An ordinary name goes in with its padding, as the fixed-length command
-    // text it is; executa_comando drops the trailing blanks.
-    const std::string comando = programa + (citado == nome ? nome_preenchido : citado);
-    dados::executa_comando(comando.data(), static_cast<std::int32_t>(comando.size()));
+    try {
+        const std::string nome = sem_brancos_finais(nome_preenchido);
+        const std::string citado = dados::nome_para_comando(nome);
+        // An ordinary name goes in with its padding, as the fixed-length
+        // command text it is; executa_comando drops the trailing blanks.
+        const std::string comando = programa + (citado == nome ? nome_preenchido : citado);
+        dados::executa_comando(comando.data(), static_cast<std::int32_t>(comando.size()));
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 }  // namespace
 
 void escreve_resultados() {
-    const std::string base = base_do_nome(nome_caso);
-    nome_arq_txt = preenche(base + ".txt", comprimento_nome_txt);
-    nome_arq_vert = preenche(base + "_vert.txt", comprimento_nome_vert);
+    std::string nomes[3];
+    std::string entradas[2];
+    {
+        tempo_execucao::alocando nome("result file names");
+        const std::string base = base_do_nome(nome_caso);
+        nome_arq_txt = preenche(base + ".txt", comprimento_nome_txt);
+        nome_arq_vert = preenche(base + "_vert.txt", comprimento_nome_vert);
+        nomes[0] = sem_brancos_finais(nome_arq_txt);
+        nomes[1] = nome_malha;
+        nomes[2] = sem_brancos_finais(nome_arq_vert);
+        entradas[0] = nome_entradas;
+        entradas[1] = nome_eq_elipticas;
+        // Device names first: Windows resolves every spelling of a device to
+        // the device itself, so they would otherwise pass for a collision.
+        confere_nomes_abriveis(nomes);
+        confere_nomes_distintos(nomes);
+    }
 
-    const std::string nomes[3] = {sem_brancos_finais(nome_arq_txt), nome_malha,
-                                  sem_brancos_finais(nome_arq_vert)};
-    // Device names first: Windows resolves every spelling of a device to
-    // the device itself, so they would otherwise pass for a collision.
-    confere_nomes_abriveis(nomes);
-    confere_nomes_distintos(nomes);
-
+    // Everything the writing needs is allocated before the first file is
+    // opened: a run that cannot have it ends with the F501 report, every
+    // result file as it was and none created.
     arquivo_saida arquivo_relatorio, contorno, volumes;
-    abre_saida(arquivo_relatorio, nomes[0]);
-    abre_saida(contorno, nomes[1]);
-    abre_saida(volumes, nomes[2]);
+    textos_fixos textos;
+    blocos_escrita blocos;
+    {
+        tempo_execucao::alocando nome("result file buffers");
+        prepara_saida(arquivo_relatorio, nomes[0]);
+        prepara_saida(contorno, nomes[1]);
+        prepara_saida(volumes, nomes[2]);
+    }
+    {
+        tempo_execucao::alocando nome("result file headings");
+        formata_textos_fixos(textos);
+    }
+    prepara_blocos(blocos,
+                   {{itens(nvert_eta, nvert_ksi), linha_vertice},
+                    {itens(nvol_eta, nvol_ksi), bytes_item_contorno},
+                    {itens(nvol_eta, nvol_ksi), linha_volume}},
+                   rascunho_contornos(), tempo_execucao::linhas_de_execucao());
+
+    abre_saida(arquivo_relatorio);
+    abre_saida(contorno);
+    abre_saida(volumes);
     arquivo_saida* abertos[3] = {&arquivo_relatorio, &contorno, &volumes};
-    confere_abertos_distintos(abertos);
+    confere_abertos_distintos(abertos, entradas);
 
     // Each file is complete on disk before the next is touched: a full disk
     // then stops the run in the file it happens in, and the files after it
     // keep what they held.
-    const int linhas = tempo_execucao::linhas_de_execucao();
-    escreve_arquivo_relatorio(arquivo_relatorio, linhas);
+    escreve_arquivo_relatorio(arquivo_relatorio, textos, blocos);
     descarrega_saida(arquivo_relatorio);
-    escreve_contornos(contorno, linhas);
+    escreve_contornos(contorno, blocos);
     descarrega_saida(contorno);
-    escreve_volumes(volumes, linhas);
+    escreve_volumes(volumes, textos, blocos);
 
     fecha_saida(arquivo_relatorio);
     fecha_saida(contorno);

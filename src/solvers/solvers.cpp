@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "solvers/frente_onda.hpp"
+#include "tempo_execucao/alocacao.hpp"
 
 namespace solvers {
 
@@ -19,9 +20,14 @@ void gauss_seidel(double* phi, const double* ap, const double* ae, const double*
     if (niter_solver <= 0 || m <= 0 || linhas <= 0) return;
     malha_varrida mv{phi, {ap, ae, aw, an, as, ane, anw, ase, asw}, nullptr, n_ksi, m, linhas};
 
-    // Scratch only, kept to spare the allocation at every call.
-    thread_local std::vector<double> pacote;
-    empacota_se_compensa(mv, niter_solver, pacote);
+    // Scratch only. Not kept from call to call in a thread_local: a thread's
+    // first use of one registers its destructor, which needs memory, and the
+    // C library ends the process when it has none.
+    std::vector<double> pacote;
+    {
+        tempo_execucao::alocando nome("packed sweep coefficients");
+        empacota_se_compensa(mv, niter_solver, pacote);
+    }
 
     const std::int64_t grupo = varreduras_por_grupo<escalar>(n_ksi, niter_solver);
     for (std::int64_t feitas = 0; feitas < niter_solver; feitas += grupo) {

@@ -17,6 +17,7 @@
 #include "solvers/varreduras_xy.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -24,6 +25,7 @@
 
 #include "solvers/frente_onda.hpp"
 #include "solvers/solvers.hpp"
+#include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/linhas_execucao.hpp"
 
 namespace solvers {
@@ -93,7 +95,9 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     static std::int64_t capacidade = 0;
     const std::int64_t nvert = n_ksi * nvert_eta;
     if (capacidade < 2 * (nvert + 1)) {
+        tempo_execucao::alocando nome("sweep copy of x and y");
         xy.reset();  // the old one goes first, so the two are never held at once
+        capacidade = 0;
         xy.reset(new double[static_cast<std::size_t>(2 * (nvert + 1))]);
         capacidade = 2 * (nvert + 1);
     }
@@ -108,7 +112,10 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
 
     // One packed copy of the coefficients, which both threads read.
     static std::vector<double> pacote;
-    empacota_se_compensa(mv, niter_solver, pacote);
+    {
+        tempo_execucao::alocando nome("packed sweep coefficients");
+        empacota_se_compensa(mv, niter_solver, pacote);
+    }
 
     // The sweeps in groups (frente_onda.hpp), dealt out in turn to the
     // threads, as evenly as the count allows: group k + 1 follows group k
@@ -126,7 +133,7 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     struct alignas(64) contador {
         std::atomic<std::int64_t> valor{-1};
     };
-    std::vector<contador> avanco(static_cast<std::size_t>(n_linhas));
+    std::array<contador, tempo_execucao::maximo_linhas_execucao> avanco;
     auto trabalha = [&](int t) {
         for (std::int64_t k = t; k < grupos; k += n_linhas) {
             const std::int64_t g = base + (k < resto ? 1 : 0);

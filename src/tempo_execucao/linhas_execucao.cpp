@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
+#include <exception>
+#include <memory>
 #include <mutex>
-#include <system_error>
 #include <thread>
-#include <vector>
 
 #include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/sistema.hpp"
@@ -18,103 +18,109 @@ int linhas_de_execucao() {
         if (const char* texto = std::getenv("MALHAS_LINHAS_EXECUCAO")) {
             char* fim = nullptr;
             const long n = std::strtol(texto, &fim, 10);
-            if (fim != texto && *fim == '\0' && n >= 1) return n > 64 ? 64 : static_cast<int>(n);
+            if (fim != texto && *fim == '\0' && n >= 1)
+                return n > maximo_linhas_execucao ? maximo_linhas_execucao : static_cast<int>(n);
         }
         const int n = sistema::processadores_disponiveis();
-        return n < 1 ? 1 : n > 64 ? 64 : n;
+        return n < 1 ? 1 : n > maximo_linhas_execucao ? maximo_linhas_execucao : n;
     }();
     return linhas;
 }
 
 namespace {
 
-// A helper thread: it waits for a task until the process ends, so it and its
+// A helper thread: it waits for work until the process ends, so it and its
 // state are never destroyed (a thread of its own for every task would start
-// each time with empty scratch and fault its pages in again).
+// each time with empty scratch and fault its pages in again). The work is
+// handed out in fixed fields, not as a task object that would have to be
+// allocated.
 struct linha_auxiliar {
     std::mutex trava;
     std::condition_variable mudou;
-    std::function<void()> tarefa;
+    const referencia_funcao<void(int)>* parte = nullptr;  // part indice of it
+    int indice = 0;
+    ambiente_fp ambiente{};  // the environment of the thread that handed it out
+    bool falhou = false;     // the part raised a fault flag
     bool pendente = false;
 };
 
+// Part k in the environment a, traps masked; whether it raised a fault flag.
+bool executa_parte(const referencia_funcao<void(int)>& parte, int k, const ambiente_fp& a) {
+    adota_ambiente_fp(a);
+    mascara_armadilhas_fp();
+    parte(k);
+    return falha_fp_sinalizada();
+}
+
 void espera_tarefas(linha_auxiliar* p) {
     for (;;) {
-        std::function<void()> t;
-        {
-            std::unique_lock<std::mutex> l(p->trava);
-            p->mudou.wait(l, [p] { return p->pendente; });
-            t = std::move(p->tarefa);
-        }
-        t();
-        {
-            std::lock_guard<std::mutex> l(p->trava);
-            p->pendente = false;
-        }
+        std::unique_lock<std::mutex> l(p->trava);
+        p->mudou.wait(l, [p] { return p->pendente; });
+        const referencia_funcao<void(int)>* const parte = p->parte;
+        const int k = p->indice;
+        const ambiente_fp a = p->ambiente;
+        l.unlock();
+        const bool falhou = executa_parte(*parte, k, a);
+        l.lock();
+        p->falhou = falhou;
+        p->pendente = false;
+        l.unlock();
         p->mudou.notify_all();
     }
 }
 
 // The helpers started so far; only ever grows, from one thread at a time.
-std::vector<linha_auxiliar*>& auxiliares() {
-    static auto* const a = new std::vector<linha_auxiliar*>;
-    return *a;
-}
+// Fixed room, so that keeping a helper allocates nothing.
+linha_auxiliar* auxiliares[maximo_linhas_execucao - 1];
+int n_auxiliares = 0;
 
 }  // namespace
 
 int reserva_linhas(int desejadas) {
-    auto& a = auxiliares();
-    while (static_cast<int>(a.size()) < desejadas - 1) {
-        auto* p = new linha_auxiliar;
+    const int alvo = std::min(desejadas, maximo_linhas_execucao) - 1;
+    while (n_auxiliares < alvo) {
+        // When the system gives no more threads, or not the memory for one,
+        // the run goes on with the threads it has. The helper is kept only
+        // once its thread runs, and nothing after that can throw.
+        std::unique_ptr<linha_auxiliar> p;
         try {
-            std::thread(espera_tarefas, p).detach();
-        } catch (const std::system_error&) {
-            delete p;
-            break;  // the threads the system gives are enough
+            p = std::make_unique<linha_auxiliar>();
+            std::thread(espera_tarefas, p.get()).detach();
+        } catch (const std::exception&) {
+            break;
         }
-        a.push_back(p);
+        auxiliares[n_auxiliares++] = p.release();
     }
-    return std::max(1, std::min(desejadas, static_cast<int>(a.size()) + 1));
+    return std::max(1, std::min(desejadas, n_auxiliares + 1));
 }
 
-bool em_linhas_mascaradas(int n, const std::function<void(int)>& parte) {
-    auto& a = auxiliares();
+bool em_linhas_mascaradas(int n, referencia_funcao<void(int)> parte) {
     const ambiente_fp ambiente = ambiente_fp_atual();
-    std::vector<char> falhou(static_cast<std::size_t>(n), 0);
-    // Every task is made before any is handed out: once a helper runs one,
-    // nothing here may throw and leave it with the locals it refers to.
-    std::vector<std::function<void()>> tarefas;
-    tarefas.reserve(static_cast<std::size_t>(n));
-    for (int k = 0; k < n; ++k) {
-        tarefas.emplace_back([&, k] {
-            adota_ambiente_fp(ambiente);
-            mascara_armadilhas_fp();
-            parte(k);
-            falhou[static_cast<std::size_t>(k)] = falha_fp_sinalizada();
-        });
-    }
     for (int k = 1; k < n; ++k) {
-        linha_auxiliar* const p = a[static_cast<std::size_t>(k - 1)];
+        linha_auxiliar* const p = auxiliares[k - 1];
         {
             std::lock_guard<std::mutex> l(p->trava);
-            p->tarefa = std::move(tarefas[static_cast<std::size_t>(k)]);
+            p->parte = &parte;
+            p->indice = k;
+            p->ambiente = ambiente;
+            p->falhou = false;
             p->pendente = true;
         }
         p->mudou.notify_all();
     }
-    tarefas[0]();
+    bool falhou = executa_parte(parte, 0, ambiente);
     for (int k = 1; k < n; ++k) {
-        linha_auxiliar* const p = a[static_cast<std::size_t>(k - 1)];
+        linha_auxiliar* const p = auxiliares[k - 1];
         std::unique_lock<std::mutex> l(p->trava);
         p->mudou.wait(l, [p] { return !p->pendente; });
+        falhou = falhou || p->falhou;
     }
     adota_ambiente_fp(ambiente);
-    return std::find(falhou.begin(), falhou.end(), 1) != falhou.end();
+    return falhou;
 }
 
 void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
-                          const std::function<void(std::int64_t, std::int64_t)>& faixa) {
+                          referencia_funcao<void(std::int64_t, std::int64_t)> faixa) {
     // Each thread beyond the first wants this many items, or waking it costs
     // more than it saves.
     constexpr std::int64_t minimo_por_linha_execucao = std::int64_t{1} << 16;

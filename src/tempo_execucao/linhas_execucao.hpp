@@ -2,20 +2,26 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+
+#include "tempo_execucao/referencia_funcao.hpp"
 
 namespace tempo_execucao {
 
+// The most threads a run uses.
+inline constexpr int maximo_linhas_execucao = 64;
+
 // The environment variable MALHAS_LINHAS_EXECUCAO when it holds a positive
 // count (1 forces the single-threaded run, for tests and timings), else the
-// processors this process may run on. At most 64. Read once.
+// processors this process may run on. At most maximo_linhas_execucao. Read
+// once.
 int linhas_de_execucao();
 
 // Makes ready up to desejadas - 1 helper threads besides the calling one and
 // returns how many threads, the calling one included, em_linhas_mascaradas
-// may then use: desejadas, or fewer if the system gives no more threads (1
-// at least). The helpers are started when first wanted and kept for the
-// run, so that their scratch memory stays with them.
+// may then use: desejadas, or fewer if the system gives no more threads or
+// not the memory for one (1 at least, maximo_linhas_execucao at most). The
+// helpers are started when first wanted and kept for the run, so that their
+// scratch memory stays with them.
 int reserva_linhas(int desejadas);
 
 // Runs parte(0) on the calling thread and parte(1) to parte(n - 1) on n - 1
@@ -23,8 +29,9 @@ int reserva_linhas(int desejadas);
 // calling thread's floating-point environment and the traps masked, and
 // tells whether any of them raised the invalid, divide-by-zero or overflow
 // flag; the caller then has its own environment back, flags cleared. A part
-// must not throw. Calls come from one thread at a time.
-bool em_linhas_mascaradas(int n, const std::function<void(int)>& parte);
+// must not throw. Calls come from one thread at a time. Nothing here
+// allocates: once the helpers are ready, handing out work cannot fail.
+bool em_linhas_mascaradas(int n, referencia_funcao<void(int)> parte);
 
 // faixa(de, ate) over the rows de to ate, of n_por_linha items each, whose
 // results do not depend on one another: in as many calls at once, on
@@ -35,6 +42,6 @@ bool em_linhas_mascaradas(int n, const std::function<void(int)>& parte);
 // must therefore give the same results when run again, as a computation from
 // inputs it does not write does.
 void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
-                          const std::function<void(std::int64_t, std::int64_t)>& faixa);
+                          referencia_funcao<void(std::int64_t, std::int64_t)> faixa);
 
 }  // namespace tempo_execucao

@@ -1,5 +1,8 @@
 #include "tempo_execucao/relatorio_erro.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 #include "tempo_execucao/sistema.hpp"
 
 namespace tempo_execucao {
@@ -12,9 +15,31 @@ std::string texto_relatorio_erro(const erro_execucao& erro) {
            "\r\n";
 }
 
+// Made in a fixed buffer, a piece at a time: the report must get out when
+// the failure is that no memory is left.
 void escreve_relatorio_erro(const erro_execucao& erro) {
-    const std::string texto = texto_relatorio_erro(erro);
-    sistema::escreve_erro_padrao(texto.data(), texto.size());
+    char texto[512];
+    std::size_t n = 0;
+    auto acrescenta = [&](std::string_view s) {
+        while (!s.empty()) {
+            if (n == sizeof texto) {
+                sistema::escreve_erro_padrao(texto, n);
+                n = 0;
+            }
+            const std::size_t k = std::min(s.size(), sizeof texto - n);
+            std::memcpy(texto + n, s.data(), k);
+            n += k;
+            s.remove_prefix(k);
+        }
+    };
+    acrescenta("\r\nrun-time error ");
+    acrescenta(erro.codigo());
+    acrescenta(": ");
+    acrescenta(erro.instrucao());
+    acrescenta("\r\n- ");
+    acrescenta(erro.mensagem());
+    acrescenta("\r\n");
+    sistema::escreve_erro_padrao(texto, n);
 }
 
 // A result file is named after the case, so a report can carry bytes that
@@ -22,11 +47,14 @@ void escreve_relatorio_erro(const erro_execucao& erro) {
 // C1 control such as 0x9B (a terminal's CSI). Those are shown as '?', so the
 // report stays three plain lines and cannot drive the terminal it is written
 // to. Letters of ISO 8859-1 (0xA0 and above) stay as they are.
+char visivel(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b < 0x20 || (b >= 0x7f && b < 0xa0)) ? '?' : c;
+}
+
 void acrescenta_visivel(std::string& destino, std::string_view texto) {
-    for (const char c : texto) {
-        const auto b = static_cast<unsigned char>(c);
-        destino += (b < 0x20 || (b >= 0x7f && b < 0xa0)) ? '?' : c;
-    }
+    for (const char c : texto)
+        destino += visivel(c);
 }
 
 // The bytes of an input file are of no known encoding (an editor may have

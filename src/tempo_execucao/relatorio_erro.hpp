@@ -7,8 +7,9 @@
 //   run-time error <code>: <statement><CR LF>
 //   - <message><CR LF>
 //
-// Input/output and allocation failures are raised as erro_execucao and
-// reported by the program's entry. They are an exception rather than an exit
+// Input/output failures and sizes that cannot be allocated are raised as
+// erro_execucao, memory the system refuses as falta_memoria (alocacao.hpp),
+// and reported by the program's entry. They are an exception rather than an exit
 // on the spot so that the unit tests and the fuzzer, which drive the readers
 // and writers in-process, can catch a failure and look at its report; a run
 // of the program has nothing to unwind. Floating-point faults arrive as a
@@ -62,7 +63,7 @@ class erro_execucao : public std::exception {
 // The report text of an error, with its three CR LF line ends.
 std::string texto_relatorio_erro(const erro_execucao& erro);
 
-// Writes the report on the standard error stream.
+// Writes the report on the standard error stream, allocating nothing.
 void escreve_relatorio_erro(const erro_execucao& erro);
 
 // The two rules by which bytes a user typed reach a report. A file name or
@@ -70,6 +71,7 @@ void escreve_relatorio_erro(const erro_execucao& erro);
 // a value quoted from an input file is cut to 40 bytes and keeps printable
 // ASCII only, in apostrophes. The control characters are those of ISO
 // 8859-1: 0x00 to 0x1F, 0x7F and 0x80 to 0x9F.
+char visivel(char c);  // the byte, or '?' for a control character
 void acrescenta_visivel(std::string& destino, std::string_view texto);
 std::string citacao(std::string_view texto);
 
@@ -79,7 +81,8 @@ std::string citacao(std::string_view texto);
 [[noreturn]] void falha_es(int codigo, std::string_view instrucao, std::string_view arquivo,
                            std::string_view mensagem);
 
-// Allocation failure, naming the array.
+// A size that cannot be allocated (F502), naming the array. Memory the
+// system refuses is a falta_memoria instead (alocacao.hpp), reported F501.
 [[noreturn]] void falha_alocacao(std::string_view array, int codigo, std::string_view mensagem);
 
 }  // namespace tempo_execucao

@@ -3,11 +3,14 @@
 #include <cstdlib>
 #include <limits>
 
+#include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 
 namespace variaveis {
 
-std::string nome_caso(comprimento_nome_caso, ' ');
+// Empty until the case file is read: a global built before main must not
+// allocate, for that allocation could fail where nothing can report it.
+std::string nome_caso;
 std::int32_t nvol_ksi = 0;
 std::int32_t nvol_eta = 0;
 std::int32_t tipo_malha = 0;
@@ -85,9 +88,7 @@ void* aloca_bytes(const char* nome, std::int32_t n, std::size_t tamanho_elemento
             "array size beyond the supported range (" + std::to_string(n) + " elements)");
     }
     void* p = std::calloc(static_cast<std::size_t>(elementos), tamanho_elemento);
-    if (p == nullptr)
-        tempo_execucao::falha_alocacao(nome, tempo_execucao::codigo_memoria_insuficiente,
-                                       "insufficient memory");
+    if (p == nullptr) throw tempo_execucao::falta_memoria(nome);
     return p;
 }
 

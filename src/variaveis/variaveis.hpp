@@ -14,7 +14,7 @@ namespace variaveis {
 inline constexpr int comprimento_nome_caso = 100;
 
 // Case values (le_entradas).
-extern std::string nome_caso;  // always exactly 100 characters, blank-padded
+extern std::string nome_caso;  // once read, exactly 100 characters, blank-padded
 extern std::int32_t nvol_ksi;
 extern std::int32_t nvol_eta;
 extern std::int32_t tipo_malha;
@@ -69,7 +69,7 @@ void deriva_tamanhos();
 // Allocates n doubles (n + 1 with the spare front element), cleared to zero.
 // A count below 1 gives an array of no usable element. An allocation the
 // system cannot satisfy ends the run with the allocation report naming the
-// array.
+// array (nome, a static text).
 double* aloca_real(const char* nome, std::int32_t n);
 std::int32_t (*aloca_vert_vol(std::int32_t n))[4];
 
