@@ -1,5 +1,7 @@
 #include "apoio.hpp"
 
+#include "malhas_segmentos/suavizacao.hpp"
+
 #include "coef/coef.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/solvers.hpp"
@@ -109,14 +111,9 @@ void prepara_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta) {
 }
 
 void suaviza_malha(std::int32_t niter, std::int32_t niter_solver) {
-    using namespace variaveis;
-    for (std::int32_t k = 0; k < niter; ++k) {
-        metricas::calcula_metricas();
-        coef::zera_fontes();
-        coef::calcula_coef();
-        solvers::gauss_seidel(x, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver);
-        solvers::gauss_seidel(y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver);
-    }
+    variaveis::niter = niter;
+    variaveis::niter_solver = niter_solver;
+    malhas_segmentos::suaviza_malha();
 }
 
 }  // namespace apoio

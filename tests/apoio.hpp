@@ -94,9 +94,9 @@ std::string nome_preenchido(const std::string& nome);
 // derived and y, vert_vol and x allocated (not yet filled).
 void prepara_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta);
 
-// The outer iterations of the elliptic smoothing as the run driver makes
-// them, on the mesh in the shared state, with the parameters already set and
-// the work arrays allocated.
+// The program's own smoothing (malhas_segmentos::suaviza_malha) with the
+// given counts, on the mesh in the shared state, the other parameters
+// already set and the work arrays allocated.
 void suaviza_malha(std::int32_t niter, std::int32_t niter_solver);
 
 // Holds a file for writing as another run of the program would (an

@@ -226,11 +226,7 @@ TEST(Eliptico, MalhaRetangularEPontoFixo) {
     prepara(6, 5);
     malha_retangular(0.5, 0.25);
     const std::vector<double> x0(x, x + nvert + 1), y0(y, y + nvert + 1);
-    metricas::calcula_metricas();
-    coef::zera_fontes();
-    coef::calcula_coef();
-    solvers::gauss_seidel(x, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, 5);
-    solvers::gauss_seidel(y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, 5);
+    apoio::suaviza_malha(1, 5);
     for (std::int32_t v = 1; v <= nvert; ++v) {
         EXPECT_NEAR(x[v], x0[v], 1e-14);
         EXPECT_NEAR(y[v], y0[v], 1e-14);
@@ -241,11 +237,7 @@ TEST(Eliptico, UmaIteracaoExternaNaMalha4por2) {
     prepara(4, 2);
     malhas_segmentos::gera_malha_inicial();
     const std::vector<double> x0(x, x + nvert + 1), y0(y, y + nvert + 1);
-    metricas::calcula_metricas();
-    coef::zera_fontes();
-    coef::calcula_coef();
-    solvers::gauss_seidel(x, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, 1);
-    solvers::gauss_seidel(y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, 1);
+    apoio::suaviza_malha(1, 1);
     EXPECT_EQ(x[7], 0.25);  // its neighbours balance exactly
     EXPECT_NEAR(y[7], 0.6517857143, 5e-11);
     EXPECT_NEAR(x[8], 0.37, 5e-11);

@@ -6,6 +6,7 @@
 
 #include "coef/coef.hpp"
 #include "metricas/metricas.hpp"
+#include "solvers/equacao_ponto.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade {
@@ -22,7 +23,6 @@ constexpr std::int64_t linhas_faixa = 64;
 }  // namespace
 
 void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& r) {
-    namespace v = variaveis;
     const std::size_t nvert = static_cast<std::size_t>(m.nvert) + 1;
     r = residuo_malha();
     r.x.assign(nvert, 0.0);
@@ -32,61 +32,50 @@ void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& 
     const std::int64_t nk = m.nvert_ksi;
     const std::int64_t linhas = std::min<std::int64_t>(linhas_faixa + 2, m.nvert_eta);
     const std::size_t tamanho = static_cast<std::size_t>(nk * linhas) + 1;
-    std::vector<double> trabalho[19];
+    // The strip's own coordinates (numbered from 1, as the shared arrays are)
+    // and work arrays.
+    std::vector<double> x(tamanho), y(tamanho);
+    std::vector<double> trabalho[variaveis::n_arrays_trabalho];
     for (auto& t : trabalho)
         t.assign(tamanho, 0.0);
-    double** const arrays[] = {&v::x_ksi, &v::y_eta, &v::y_ksi, &v::x_eta,   &v::beta,   &v::gama, &v::jac,
-                               &v::alfa,  &v::ae,    &v::aw,    &v::an,      &v::as,     &v::ane,  &v::anw,
-                               &v::ase,   &v::asw,   &v::ap,    &v::q_fonte, &v::p_fonte};
-    for (std::size_t k = 0; k < std::size(arrays); ++k)
-        *arrays[k] = trabalho[k].data();
-    v::dksi = par.dksi;
-    v::deta = par.deta;
-    v::tipo_p = par.tipo_p;
-    v::tipo_q = par.tipo_q;
-    v::niter = par.niter;
-    v::niter_solver = par.niter_solver;
 
     const double nao_numero = std::numeric_limits<double>::quiet_NaN();
     // Strip of vertex rows j0 .. j0 + h - 1; its interior rows are j0 + 1 .. j0 + h - 2.
     for (std::int64_t j0 = 1; j0 + 2 <= m.nvert_eta; j0 += linhas - 2) {
         const std::int64_t h = std::min<std::int64_t>(linhas, m.nvert_eta - j0 + 1);
         const std::int64_t deslocamento = (j0 - 1) * nk;
-        // The shared arrays are numbered from 1, like the vectors here, so
-        // shifting the pointers makes vertex (i, j0) the strip's vertex (i, 1).
-        v::x = const_cast<double*>(m.x.data()) + deslocamento;
-        v::y = const_cast<double*>(m.y.data()) + deslocamento;
-        v::nvol_ksi = m.nvol_ksi;
-        v::nvert_ksi = m.nvert_ksi;
-        v::nvert_eta = static_cast<std::int32_t>(h);
-        v::nvol_eta = v::nvert_eta - 1;
-        v::nvert = static_cast<std::int32_t>(nk * h);
-        v::nvol = static_cast<std::int32_t>(static_cast<std::int64_t>(m.nvol_ksi) * (h - 1));
+        std::copy_n(m.x.begin() + 1 + deslocamento, nk * h, x.begin() + 1);
+        std::copy_n(m.y.begin() + 1 + deslocamento, nk * h, y.begin() + 1);
+        variaveis::estado faixa =
+            variaveis::estado_de_malha(m.nvol_ksi, static_cast<std::int32_t>(h - 1), x.data(), y.data());
+        faixa.dksi = par.dksi;
+        faixa.deta = par.deta;
+        faixa.tipo_p = par.tipo_p;
+        faixa.tipo_q = par.tipo_q;
+        for (int k = 0; k < variaveis::n_arrays_trabalho; ++k)
+            faixa.trabalho[k] = trabalho[k].data();
+        const variaveis::estado_emprestado emprestimo(faixa);
 
         metricas::calcula_metricas();
         coef::zera_fontes();
         coef::calcula_coef();
 
+        const solvers::coeficientes c{variaveis::ap,  variaveis::ae,  variaveis::aw,
+                                      variaveis::an,  variaveis::as,  variaveis::ane,
+                                      variaveis::anw, variaveis::ase, variaveis::asw};
         for (std::int64_t jl = 2; jl <= h - 1; ++jl) {
             for (std::int64_t i = 2; i <= nk - 1; ++i) {
                 const std::int64_t e = (jl - 1) * nk + i;  // in the strip
                 const std::int64_t g = e + deslocamento;   // in the mesh
-                const double* const fases[2] = {v::x, v::y};
+                const double* const fases[2] = {x.data(), y.data()};
                 double* const destinos[2] = {r.x.data(), r.y.data()};
-                const double ap = v::ap[e];
+                const double ap = variaveis::ap[e];
                 bool definido = (ap > 0.0 || ap < 0.0) && std::isfinite(ap);
-                for (int c = 0; c < 2; ++c) {
-                    const double* phi = fases[c];
-                    const std::int64_t n = e + nk, s = e - nk;
-                    // The terms in the order of the smoothing's own sweep, so
-                    // that the value is the move that sweep would make.
-                    const double soma = v::asw[e] * phi[s - 1] + v::as[e] * phi[s] + v::an[e] * phi[n] +
-                                        v::anw[e] * phi[n - 1] + v::aw[e] * phi[e - 1] +
-                                        v::ae[e] * phi[e + 1] + v::ase[e] * phi[s + 1] +
-                                        v::ane[e] * phi[n + 1];
-                    const double valor = std::fabs(soma / ap - phi[e]);
+                for (int k = 0; k < 2; ++k) {
+                    // The move the smoothing's own sweep would make.
+                    const double valor = std::fabs(solvers::atualizacao(fases[k], c, e, nk) - fases[k][e]);
                     definido = definido && std::isfinite(valor);
-                    destinos[c][g] = definido ? valor : nao_numero;
+                    destinos[k][g] = definido ? valor : nao_numero;
                 }
                 if (definido) continue;
                 destinos[0][g] = destinos[1][g] = nao_numero;
@@ -101,9 +90,6 @@ void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& 
             }
         }
     }
-    for (auto** a : arrays)
-        *a = nullptr;
-    v::x = v::y = nullptr;
 }
 
 }  // namespace malhas_qualidade

@@ -19,26 +19,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "solvers/equacao_ponto.hpp"
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define MALHAS_PAR_SSE2 1
 #endif
 
 namespace solvers::frente {
-
-// The value of one vertex in one array: a traits class, so that the values
-// themselves are plain doubles (or vector registers) that the compiler keeps
-// in registers through the wavefront.
-struct escalar {
-    static constexpr int largura = 1;  // doubles per vertex
-    using valor = double;
-    static valor carrega(const double* p) { return *p; }
-    static valor coeficiente(const double* a) { return *a; }
-    static void guarda(double* p, valor v) { *p = v; }
-    static valor mul(valor a, valor b) { return a * b; }
-    static valor soma(valor a, valor b) { return a + b; }
-    static valor div(valor a, valor b) { return a / b; }
-};
 
 // x and y of one vertex, side by side. Each lane is an IEEE double operation
 // of its own, rounded as the scalar one is (SSE2 is the arithmetic of every
@@ -77,19 +65,6 @@ struct par {
 };
 #endif
 
-// The nine coefficient arrays, indexed by vertex number.
-struct coeficientes {
-    const double* ap;
-    const double* ae;
-    const double* aw;
-    const double* an;
-    const double* as;
-    const double* ane;
-    const double* anw;
-    const double* ase;
-    const double* asw;
-};
-
 // The nine coefficients of a vertex side by side, in the order the sum uses
 // them: one stream instead of nine, and one pointer per row in flight.
 constexpr int coeficientes_por_vertice = 9;
@@ -106,52 +81,13 @@ struct malha_varrida {
     std::int64_t linhas;   // interior rows (eta indices 2 to linhas + 1)
 };
 
-// The eight terms of a vertex, added strictly left to right, then one
-// division by ap: c(k) is the k-th coefficient of the sum, q(k) the
-// neighbour it weighs (the west one, k = 4, is w).
-template <class T, class C, class Q>
-inline typename T::valor equacao(C&& c, Q&& q, typename T::valor w) {
-    typename T::valor soma = T::mul(c(0), q(0));
-    soma = T::soma(soma, T::mul(c(1), q(1)));
-    soma = T::soma(soma, T::mul(c(2), q(2)));
-    soma = T::soma(soma, T::mul(c(3), q(3)));
-    soma = T::soma(soma, T::mul(c(4), w));
-    soma = T::soma(soma, T::mul(c(5), q(5)));
-    soma = T::soma(soma, T::mul(c(6), q(6)));
-    soma = T::soma(soma, T::mul(c(7), q(7)));
-    return T::div(soma, c(8));
-}
-
-// The neighbours in the order of the sum: south-west, south, north,
-// north-west, (west), east, south-east, north-east; passo is one row.
-template <class T>
-inline typename T::valor vizinho(const double* p, std::int64_t passo, int k) {
-    constexpr int l = T::largura;
-    switch (k) {
-        case 0:
-            return T::carrega(p - passo - l);
-        case 1:
-            return T::carrega(p - passo);
-        case 2:
-            return T::carrega(p + passo);
-        case 3:
-            return T::carrega(p + passo - l);
-        case 5:
-            return T::carrega(p + l);
-        case 6:
-            return T::carrega(p - passo + l);
-        default:
-            return T::carrega(p + passo + l);
-    }
-}
-
 // One vertex at p; w is the value of its west neighbour, already in a
 // register; a its packed coefficients.
 template <class T>
 inline typename T::valor atualiza_empacotado(double* p, const double* a, std::int64_t passo,
                                              typename T::valor w) {
-    const auto novo = equacao<T>([&](int k) { return T::coeficiente(a + k); },
-                                 [&](int k) { return vizinho<T>(p, passo, k); }, w);
+    const auto novo = equacao_ponto<T>([&](int k) { return T::coeficiente(a + k); },
+                                       [&](int k) { return vizinho<T>(p, passo, k); }, w);
     T::guarda(p, novo);
     return novo;
 }
@@ -160,12 +96,8 @@ inline typename T::valor atualiza_empacotado(double* p, const double* a, std::in
 template <class T>
 inline typename T::valor atualiza(double* phi, const coeficientes& c, std::int64_t v, std::int64_t n_ksi,
                                   typename T::valor w) {
-    const double* const a[coeficientes_por_vertice] = {c.asw, c.as,  c.an,  c.anw, c.aw,
-                                                       c.ae,  c.ase, c.ane, c.ap};
-    double* const p = phi + v * T::largura;
-    const auto novo = equacao<T>([&](int k) { return T::coeficiente(a[k] + v); },
-                                 [&](int k) { return vizinho<T>(p, n_ksi * T::largura, k); }, w);
-    T::guarda(p, novo);
+    const auto novo = atualizacao<T>(phi, c, v, n_ksi, w);
+    T::guarda(phi + v * T::largura, novo);
     return novo;
 }
 

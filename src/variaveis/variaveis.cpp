@@ -110,22 +110,25 @@ void aloca_malha() {
     x = aloca_real("x", nvert);
 }
 
+const array_trabalho arrays_trabalho[n_arrays_trabalho] = {
+    {"x_ksi", &x_ksi}, {"y_eta", &y_eta}, {"y_ksi", &y_ksi},     {"x_eta", &x_eta},    {"beta", &beta},
+    {"gama", &gama},   {"jac", &jac},     {"alfa", &alfa},       {"ae", &ae},          {"aw", &aw},
+    {"an", &an},       {"as", &as},       {"ane", &ane},         {"anw", &anw},        {"ase", &ase},
+    {"asw", &asw},     {"ap", &ap},       {"q_fonte", &q_fonte}, {"p_fonte", &p_fonte}};
+
 void aloca_trabalho_eliptico() {
-    double** const arrays[] = {&x_ksi, &y_eta, &y_ksi, &x_eta, &beta, &gama, &jac, &alfa,    &ae,     &aw,
-                               &an,    &as,    &ane,   &anw,   &ase,  &asw,  &ap,  &q_fonte, &p_fonte};
-    const char* const nomes[] = {"x_ksi", "y_eta", "y_ksi", "x_eta",   "beta",   "gama", "jac",
-                                 "alfa",  "ae",    "aw",    "an",      "as",     "ane",  "anw",
-                                 "ase",   "asw",   "ap",    "q_fonte", "p_fonte"};
-    for (std::size_t k = 0; k < std::size(arrays); ++k)
-        *arrays[k] = aloca_real(nomes[k], nvert);
+    for (const array_trabalho& a : arrays_trabalho)
+        *a.local = aloca_real(a.nome, nvert);
 }
 
 void reinicia() {
-    double** const reais[] = {&x,  &y,  &x_ksi, &y_eta, &y_ksi, &x_eta, &beta, &gama, &jac,     &alfa,   &ae,
-                              &aw, &an, &as,    &ane,   &anw,   &ase,   &asw,  &ap,   &q_fonte, &p_fonte};
-    for (double** p : reais) {
+    for (double** p : {&x, &y}) {
         std::free(*p);
         *p = nullptr;
+    }
+    for (const array_trabalho& a : arrays_trabalho) {
+        std::free(*a.local);
+        *a.local = nullptr;
     }
     std::free(vert_vol);
     vert_vol = nullptr;
@@ -134,6 +137,61 @@ void reinicia() {
     nvert_ksi = nvert_eta = nvert = nvol = 0;
     niter_solver = niter = tipo_p = tipo_q = 0;
     dksi = deta = 0.0;
+}
+
+estado estado_de_malha(std::int32_t nvol_ksi_, std::int32_t nvol_eta_, double* x_, double* y_) {
+    estado e;
+    e.nvol_ksi = nvol_ksi_;
+    e.nvol_eta = nvol_eta_;
+    e.nvert_ksi = soma32(nvol_ksi_, 1);
+    e.nvert_eta = soma32(nvol_eta_, 1);
+    e.nvol = produto32(nvol_ksi_, nvol_eta_);
+    e.nvert = produto32(e.nvert_ksi, e.nvert_eta);
+    e.x = x_;
+    e.y = y_;
+    return e;
+}
+
+estado estado_atual() {
+    estado e;
+    e.nvol_ksi = nvol_ksi;
+    e.nvol_eta = nvol_eta;
+    e.nvert_ksi = nvert_ksi;
+    e.nvert_eta = nvert_eta;
+    e.nvert = nvert;
+    e.nvol = nvol;
+    e.niter_solver = niter_solver;
+    e.niter = niter;
+    e.dksi = dksi;
+    e.deta = deta;
+    e.tipo_p = tipo_p;
+    e.tipo_q = tipo_q;
+    e.x = x;
+    e.y = y;
+    e.vert_vol = vert_vol;
+    for (int k = 0; k < n_arrays_trabalho; ++k)
+        e.trabalho[k] = *arrays_trabalho[k].local;
+    return e;
+}
+
+void aponta_estado(const estado& e) {
+    nvol_ksi = e.nvol_ksi;
+    nvol_eta = e.nvol_eta;
+    nvert_ksi = e.nvert_ksi;
+    nvert_eta = e.nvert_eta;
+    nvert = e.nvert;
+    nvol = e.nvol;
+    niter_solver = e.niter_solver;
+    niter = e.niter;
+    dksi = e.dksi;
+    deta = e.deta;
+    tipo_p = e.tipo_p;
+    tipo_q = e.tipo_q;
+    x = e.x;
+    y = e.y;
+    vert_vol = e.vert_vol;
+    for (int k = 0; k < n_arrays_trabalho; ++k)
+        *arrays_trabalho[k].local = e.trabalho[k];
 }
 
 }  // namespace variaveis

@@ -82,4 +82,48 @@ void aloca_trabalho_eliptico();
 // tests use it: a run allocates once and keeps everything until it ends.
 void reinicia();
 
+// The nineteen work arrays of the elliptic branch, in the order the run
+// allocates them: each one's name and where the shared state keeps it. The
+// one list of them.
+struct array_trabalho {
+    const char* nome;
+    double** local;
+};
+inline constexpr int n_arrays_trabalho = 19;
+extern const array_trabalho arrays_trabalho[n_arrays_trabalho];
+
+// The shared state as a value: the sizes, the elliptic parameters and the
+// arrays the operations read and write. Put in place with aponta_estado, a
+// strip or a copy of a mesh is computed by the operations themselves, as they
+// compute the run's mesh; the run's own state is never one of these.
+struct estado {
+    std::int32_t nvol_ksi = 0, nvol_eta = 0, nvert_ksi = 0, nvert_eta = 0, nvert = 0, nvol = 0;
+    std::int32_t niter_solver = 0, niter = 0;
+    double dksi = 0.0, deta = 0.0;
+    std::int32_t tipo_p = 0, tipo_q = 0;
+    double* x = nullptr;
+    double* y = nullptr;
+    std::int32_t (*vert_vol)[4] = nullptr;
+    double* trabalho[n_arrays_trabalho] = {};  // in the order of arrays_trabalho
+};
+
+// A state of nvol_ksi x nvol_eta volumes over the given coordinates, its
+// sizes derived as the run derives them; parameters and arrays left unset.
+estado estado_de_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta, double* x, double* y);
+estado estado_atual();
+void aponta_estado(const estado& e);
+
+// Puts a state in place for as long as the object lives, and the one that
+// was there back after.
+class estado_emprestado {
+  public:
+    explicit estado_emprestado(const estado& e) : anterior_(estado_atual()) { aponta_estado(e); }
+    ~estado_emprestado() { aponta_estado(anterior_); }
+    estado_emprestado(const estado_emprestado&) = delete;
+    estado_emprestado& operator=(const estado_emprestado&) = delete;
+
+  private:
+    estado anterior_;
+};
+
 }  // namespace variaveis
