@@ -186,8 +186,11 @@ for alvo in win32:mingw-i686 win64:mingw-x86_64; do
     if [ ! -x "$pasta/malhas_segmentos.exe" ]; then
         cmake -S . -B "$pasta" --toolchain "cmake/${alvo#*:}.cmake" -DBUILD_TESTING=ON >/dev/null
     fi
-    # The stand-in interpreter below comes from the suite of the 64-bit build.
-    cmake --build "$pasta" -j2 --target malhas_segmentos interpretador_falso
+    # Both programs, since the .zip holds both and nothing else here builds
+    # malhas_qualidade.exe; the stand-in interpreter below comes from the
+    # suite of the 64-bit build. The test programs are left out: building
+    # them runs them under Wine.
+    cmake --build "$pasta" -j2 --target malhas_segmentos malhas_qualidade interpretador_falso
     rm -f "$pasta"/*.zip
     (cd "$pasta" && cpack -G ZIP >/dev/null)
 done
