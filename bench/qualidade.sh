@@ -50,10 +50,12 @@ mede() {  # label, then the options
         cpus+=("$(awk -v u="$u" -v s="$s" 'BEGIN {print u + s}')")
         memorias+=("$m")
     done
-    local memoria
+    local memoria parede processador
     memoria=$(printf '%s\n' "${memorias[@]}" | sort -g | tail -1)
+    read -r -a parede < <(resumo "${tempos[@]}")
+    read -r -a processador < <(resumo "${cpus[@]}")
     printf '%-18s wall min %5.2f median %5.2f max %5.2f s   processor min %5.2f median %5.2f max %5.2f s   peak %7.1f MiB\n' \
-        "$rotulo" $(resumo "${tempos[@]}") $(resumo "${cpus[@]}") "$(awk -v m="$memoria" 'BEGIN {print m / 1024}')"
+        "$rotulo" "${parede[@]}" "${processador[@]}" "$(awk -v m="$memoria" 'BEGIN {print m / 1024}')"
     echo "    runs: ${tempos[*]}"
     for f in "$pasta"/saida.*; do
         [ -e "$f" ] && echo "    $(basename "$f"): $(($(wc -c <"$f") / 1000000)) MB"

@@ -208,8 +208,10 @@ for caso in $casos; do
             referencia[$chave]=$d
         else
             r=${referencia[$chave]}
-            read -r rmin _ rmax < <(resumo $(razoes "$r" "$d"))
-            read -r _ rmed _ < <(resumo $(cut -d' ' -f1 "$r/tempos"))
+            mapfile -t por_rodada < <(razoes "$r" "$d")
+            read -r rmin _ rmax < <(resumo "${por_rodada[@]}")
+            mapfile -t tempos_referencia < <(cut -d' ' -f1 "$r/tempos")
+            read -r _ rmed _ < <(resumo "${tempos_referencia[@]}")
             awk -v r="$rmed" -v t="$mediana" -v a="$rmin" -v b="$rmax" \
                 'BEGIN {printf "      first build / this: x%.2f (medians; run by run x%.2f to x%.2f)\n",
                         (t > 0 ? r / t : 0), a, b}'
