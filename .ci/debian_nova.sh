@@ -22,11 +22,8 @@ fi
 base=${1:-/var/tmp/malhas-debian12-base}
 espelho=http://deb.debian.org/debian
 
-export DEBIAN_FRONTEND=noninteractive
-if ! command -v debootstrap >/dev/null; then
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends debootstrap
-fi
+source .ci/comum.sh
+instala_pacotes debootstrap
 if [ ! -x "$base/usr/bin/apt-get" ]; then
     rm -rf "$base"
     debootstrap --variant=minbase bookworm "$base" "$espelho"

@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
 # malhas_qualidade on case (c) of bench/run.sh (mesh kind 2, 2000 x 1000
 # volumes, niter 2, niter_solver 10; about 230 MB of report and volume
-# files): median wall time, median processor time (user + system, which a
-# busy shared machine disturbs less) and peak memory (resident set) of the
-# summary alone and of the summary with each export, over several runs.
-# Usage: bench/qualidade.sh [BUILD FOLDER] [RUNS]   (defaults: build, 5)
+# files): minimum, median and maximum wall time, the same of the processor
+# time (user + system, which a busy shared machine disturbs less) and peak
+# memory (resident set) of the summary alone and of the summary with each
+# export, over several runs. The machine settles before every run as in
+# bench/run.sh (see bench/comum.sh); the files read and the program are then
+# read once more outside the timing, so that every run finds them in the page
+# cache and the disk is not what is measured.
+# Usage: bench/qualidade.sh [-p SECONDS] [BUILD FOLDER] [RUNS]   (defaults: 1 s pause, build, 5)
+# Run as root so that the page cache can be dropped between runs.
 set -euo pipefail
+source "$(dirname "$(realpath "$0")")/comum.sh"
+while getopts "p:" opcao; do
+    case $opcao in
+        p) bench_pausa=$OPTARG ;;
+        *) exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
 build=$(realpath "${1:-build}")
 vezes=${2:-5}
+[[ $vezes =~ ^[1-9][0-9]*$ ]] || { echo "RUNS wants a count of runs, 1 or more" >&2; exit 2; }
 segmentos=$build/malhas_segmentos
 qualidade=$build/src/malhas_qualidade/malhas_qualidade
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package 'time')" >&2; exit 1; }
@@ -18,33 +32,35 @@ printf 'c_eliptica\n2000\n1000\n2\n' >"$pasta/entradas.txt"
 printf '10\n2\n0.001\n1.0\n1.0\n1\n1\n' >"$pasta/entrada_eq_elipticas.txt"
 (cd "$pasta" && COMSPEC=/bin/true "$segmentos")
 bytes=$(cat "$pasta/c_eliptica.txt" "$pasta/c_eliptica_vert.txt" | wc -c)
-echo "case (c): 2000 x 1000 volumes, report and volume files $((bytes / 1000000)) MB"
+echo "case (c): 2000 x 1000 volumes, report and volume files $((bytes / 1000000)) MB; $vezes runs each;" \
+    "$(como_assenta), then the files it reads warmed"
 
 mede() {  # label, then the options
     local rotulo=$1
     shift
-    local tempos=() cpus=() memorias=()
+    local tempos=() cpus=() memorias=() t u s m
     for ((k = 0; k < vezes; k++)); do
         rm -f "$pasta"/saida.*
+        assenta
+        cat "$pasta"/*.txt >/dev/null
+        "$qualidade" --version >/dev/null
         (cd "$pasta" && /usr/bin/time -f '%e %U %S %M' -o "$pasta/tempo" "$qualidade" "$@" >/dev/null)
         read -r t u s m <"$pasta/tempo"
         tempos+=("$t")
         cpus+=("$(awk -v u="$u" -v s="$s" 'BEGIN {print u + s}')")
         memorias+=("$m")
     done
-    local memoria
+    local memoria parede processador
     memoria=$(printf '%s\n' "${memorias[@]}" | sort -g | tail -1)
-    printf '%-22s median %6.2f s (processor %5.2f s)   peak %7.1f MiB   runs: %s\n' "$rotulo" \
-        "$(mediana "${tempos[@]}")" "$(mediana "${cpus[@]}")" "$(awk -v m="$memoria" 'BEGIN {print m / 1024}')" \
-        "${tempos[*]}"
+    read -r -a parede < <(resumo "${tempos[@]}")
+    read -r -a processador < <(resumo "${cpus[@]}")
+    printf '%-18s wall min %5.2f median %5.2f max %5.2f s   processor min %5.2f median %5.2f max %5.2f s   peak %7.1f MiB\n' \
+        "$rotulo" "${parede[@]}" "${processador[@]}" "$(awk -v m="$memoria" 'BEGIN {print m / 1024}')"
+    echo "    runs: ${tempos[*]}"
     for f in "$pasta"/saida.*; do
         [ -e "$f" ] && echo "    $(basename "$f"): $(($(wc -c <"$f") / 1000000)) MB"
     done
     return 0
-}
-
-mediana() {
-    printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'
 }
 
 mede "summary"
