@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "processamento/campos.hpp"
-#include "processamento/formato.hpp"
 #include "solvers/solvers.hpp"
 #include "solvers/varreduras_xy.hpp"
 #include "varredura_simples.hpp"

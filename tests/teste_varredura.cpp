@@ -97,7 +97,7 @@ TEST(Varredura, NaoTocaFronteiraNemAlemDoArray) {
         EXPECT_FALSE(std::isnan(b[static_cast<std::size_t>(v)])) << v;
 }
 
-// x and y swept together, on one thread and on two, against the plain loop
+// x and y swept together, on one to four threads, against the plain loop
 // run on each in turn; the in-order sweep of the fault path as well. Besides
 // the small meshes (one group of sweeps, or several with 37 sweeps), rows so
 // long that each group is one sweep, so that the threads hand the mesh to
@@ -171,8 +171,8 @@ struct sistema_com_falhas {
 
 TEST(VarreduraFalhas, RelatorioDaPrimeiraFalhaNaOrdemDoLacoSimples) {
     // The child starts afresh: a forked copy of this process would inherit
-    // the sweeps' helper thread, if an earlier test started it, as state
-    // without the thread.
+    // the sweeps' helper threads, if an earlier test started them, as state
+    // without the threads.
     testing::FLAGS_gtest_death_test_style = "threadsafe";
     // Within one sweep: a division by zero late in row 2, an overflow at the
     // start of row 3, which a wavefront reaches first.

@@ -10,8 +10,8 @@
 int main() {
     tempo_execucao::nomeia_falhas_de_alocacao();
     sistema::prepara_processo();
-    tempo_execucao::ativa_armadilhas_fp();
     try {
+        tempo_execucao::ativa_armadilhas_fp();
         malhas_segmentos::executa_corrida();
     } catch (const tempo_execucao::erro_execucao& erro) {
         tempo_execucao::escreve_relatorio_erro(erro);

@@ -74,16 +74,6 @@ void abre_saida(arquivo_saida& arq, const std::string& nome) {
     abre_saida(arq);
 }
 
-char* reserva(arquivo_saida& arq, std::size_t n) {
-    corta_se_preciso(arq);
-    if (tamanho_buffer_saida - arq.usados < n) descarrega(arq);
-    return arq.buffer.get() + arq.usados;
-}
-
-void confirma(arquivo_saida& arq, std::size_t n) {
-    arq.usados += n;
-}
-
 void escreve_bytes(arquivo_saida& arq, const char* dados, std::size_t n) {
     corta_se_preciso(arq);
     while (n > 0) {

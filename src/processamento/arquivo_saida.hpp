@@ -52,12 +52,6 @@ inline void escreve_bytes(arquivo_saida& arq, std::string_view texto) {
 // Failure ends the run with the WRITE report naming the file.
 void escreve_direto(arquivo_saida& arq, const char* dados, std::size_t n);
 
-// Room for n more bytes in the buffer, flushing first if needed; the caller
-// writes at most n bytes there and then calls confirma(arq, k). Lets the fast
-// writers format straight into the buffer. n must not exceed the buffer size.
-char* reserva(arquivo_saida& arq, std::size_t n);
-void confirma(arquivo_saida& arq, std::size_t n);
-
 // Writes what is buffered, so that the file holds every line given so far.
 // Failure ends the run with the WRITE report naming the file.
 void descarrega_saida(arquivo_saida& arq);

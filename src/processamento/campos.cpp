@@ -1,6 +1,5 @@
-// The fields of the result lines: integers right-justified (I), reals in
-// scientific form (E) under a scale factor, and the fast exact E25.15 and I10
-// of the vertex, outline and volume lines.
+// The fields of the result lines: I10, an integer right-justified, and
+// E25.15 under 1P, a real in scientific form.
 #include "processamento/campos.hpp"
 
 #include <array>
@@ -61,39 +60,15 @@ void digitos_fixos(char* fim, inteiro m, int n) {
     if (n == 1) *--fim = static_cast<char>('0' + m % 10);
 }
 
-// Right-justifies the n bytes of texto in a field of largura bytes, or fills
-// it with asterisks when they do not fit.
-char* justifica(char* destino, int largura, const char* texto, std::size_t n) {
-    const auto l = static_cast<std::size_t>(largura);
-    if (n > l) {
-        std::memset(destino, '*', l);
-    } else {
-        std::memset(destino, ' ', l - n);
-        std::memcpy(destino + (l - n), texto, n);
-    }
-    return destino + l;
-}
-
 // Infinite and NaN values never reach a field in a run (the traps end it
-// first), but a field must still come out as its width of bytes.
-char* campo_nao_finito(char* destino, int largura, std::uint64_t bits) {
+// first), but the field must still come out as its 25 bytes.
+char* campo_nao_finito(char* destino, std::uint64_t bits) {
     const bool nan = (bits & ~bit_sinal) > bits_infinito;
     const char* texto = nan ? "NaN" : (bits & bit_sinal) ? "-Infinity" : "Infinity";
-    return justifica(destino, largura, texto, std::strlen(texto));
-}
-
-// Adds one unit to the last of the n digits; a carry out of the first digit
-// makes them 1 followed by zeros and raises the exponent.
-void soma_um(char* digitos, int n, int& expoente) {
-    int i = n - 1;
-    while (i >= 0 && digitos[i] == '9')
-        digitos[i--] = '0';
-    if (i >= 0) {
-        ++digitos[i];
-    } else {
-        digitos[0] = '1';
-        ++expoente;
-    }
+    const std::size_t n = std::strlen(texto);
+    std::memset(destino, ' ', 25 - n);
+    std::memcpy(destino + (25 - n), texto, n);
+    return destino + 25;
 }
 
 // The exponent text: E, sign and two digits while |p| ≤ 99, else the sign and
@@ -120,105 +95,6 @@ int le_expoente(const char* p, const char* fim_texto) {
         e = e * 10 + (*p - '0');
     return negativo ? -e : e;
 }
-
-// n significant digits of the finite, nonzero magnitude m, written at
-// digitos, and the exponent p with m ≈ d.ddd × 10^p. Up to 16 digits they are
-// those of the 17 digits rounded half away from zero, rounded once more (so
-// that every width agrees with E25.15); from 17 on, the exact value rounded
-// half away from zero.
-void digitos_significativos(double m, char* digitos, int n, int& p) {
-    // 800 digits after the point hold the whole exact expansion of a double.
-    constexpr int casas = 800;
-    char exato[casas + 16];
-    const auto r = std::to_chars(exato, exato + sizeof exato, m, std::chars_format::scientific, casas);
-    p = le_expoente(exato + casas + 3, r.ptr);
-    auto digito_exato = [&](int k) { return k == 0 ? exato[0] : k <= casas ? exato[k + 1] : '0'; };
-    if (n >= 17) {
-        for (int k = 0; k < n; ++k)
-            digitos[k] = digito_exato(k);
-        if (digito_exato(n) >= '5') soma_um(digitos, n, p);
-        return;
-    }
-    char d17[17];
-    for (int k = 0; k < 17; ++k)
-        d17[k] = digito_exato(k);
-    if (digito_exato(17) >= '5') soma_um(d17, 17, p);
-    std::memcpy(digitos, d17, static_cast<std::size_t>(n));
-    if (d17[n] >= '5') soma_um(digitos, n, p);
-}
-
-}  // namespace
-
-// An E field of any width, decimals and scale factor (0 or 1); only E25.15
-// under 1P occurs in the result files and takes campo_e25_15. Under 0P the
-// text is 0.ddd with d significant digits and the exponent one higher.
-void acrescenta_real(std::string& s, double v, int largura, int decimais, int escala) {
-    const std::size_t inicio = s.size();
-    s.resize(inicio + static_cast<std::size_t>(largura));
-    char* destino = s.data() + inicio;
-    if (largura == 25 && decimais == 15 && escala == 1) {
-        campo_e25_15(destino, v);
-        return;
-    }
-    const auto bits = std::bit_cast<std::uint64_t>(v);
-    const auto magnitude = bits & ~bit_sinal;
-    if (magnitude >= bits_infinito) {
-        campo_nao_finito(destino, largura, bits);
-        return;
-    }
-    const int n = escala == 1 ? decimais + 1 : decimais;
-    if (n == 0) {  // 0P without decimals leaves no room for a digit
-        std::memset(destino, '*', static_cast<std::size_t>(largura));
-        return;
-    }
-    // Sign, "0.", the digits, the point and five bytes of exponent.
-    std::string texto(static_cast<std::size_t>(n) + 10, ' ');
-    char* q = texto.data();
-    if (magnitude != 0 && (bits & bit_sinal)) *q++ = '-';
-    const char* zero_opcional = nullptr;
-    char* digitos = q + (escala == 1 ? 0 : 2);
-    int p = 0;
-    if (magnitude == 0) {
-        std::memset(digitos, '0', static_cast<std::size_t>(n));
-    } else {
-        digitos_significativos(std::bit_cast<double>(magnitude), digitos, n, p);
-    }
-    if (escala == 1) {
-        std::memmove(q + 2, q + 1, static_cast<std::size_t>(n - 1));
-        q[1] = '.';
-        q += n + 1;
-    } else {
-        zero_opcional = q;
-        q[0] = '0';
-        q[1] = '.';
-        q += n + 2;
-        if (magnitude != 0) ++p;
-    }
-    q = texto_expoente(q, p);
-    auto tamanho = static_cast<std::size_t>(q - texto.data());
-    if (tamanho > static_cast<std::size_t>(largura) && zero_opcional != nullptr) {
-        // The zero before the point is the first thing to give way.
-        texto.erase(static_cast<std::size_t>(zero_opcional - texto.data()), 1);
-        --tamanho;
-    }
-    justifica(destino, largura, texto.data(), tamanho);
-}
-
-void acrescenta_inteiro(std::string& s, std::int32_t v, int largura) {
-    const std::size_t inicio = s.size();
-    s.resize(inicio + static_cast<std::size_t>(largura));
-    if (largura == 10) {
-        campo_i10(s.data() + inicio, v);
-        return;
-    }
-    char texto[12];
-    const std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-    char* c = digitos_sem_sinal(texto + sizeof texto, m);
-    if (v < 0) *--c = '-';
-    justifica(s.data() + inicio, largura, c, static_cast<std::size_t>(texto + sizeof texto - c));
-}
-
-namespace {
 
 constexpr std::array<std::uint64_t, 20> potencias_de_10 = [] {
     std::array<std::uint64_t, 20> t{};
@@ -283,7 +159,7 @@ char* campo_e25_15(char* destino, double v) {
         std::memcpy(destino, "    0.000000000000000E+00", 25);
         return destino + 25;
     }
-    if (magnitude >= bits_infinito) return campo_nao_finito(destino, 25, bits);
+    if (magnitude >= bits_infinito) return campo_nao_finito(destino, bits);
 
     // The 16 digits as an integer from 10^15 to 10^16 - 1, and the exponent.
     std::uint64_t d16 = 0;

@@ -1,7 +1,7 @@
 #include "processamento/formato.hpp"
 
+#include <algorithm>
 #include <array>
-#include <cstring>
 #include <stdexcept>
 
 #include "processamento/campos.hpp"
@@ -11,12 +11,8 @@ namespace processamento {
 namespace {
 
 // Larger numbers in a format text are refused: no line of the result files
-// comes near them, and the cap keeps every width and count within an int.
+// comes near them, and the cap keeps every column and count within an int.
 constexpr int maior_numero = 32767;
-
-// Groups nest at most this deep, so that the interpreter keeps its group
-// counters in a fixed array and a write allocates nothing.
-constexpr int profundidade_maxima = 32;
 
 // ---------------------------------------------------------------------------
 // Compiling a format text
@@ -25,7 +21,8 @@ struct leitor {
     std::string_view t;
     std::size_t i = 0;
     formato& f;
-    int profundidade = 0;
+    bool em_grupo = false;  // inside a repeated group
+    bool escala_1 = false;  // 1P has been read
 };
 
 [[noreturn]] void recusa_formato(const leitor& l, const char* motivo) {
@@ -76,39 +73,22 @@ int acrescenta(formato& f, formato::item it) {
     return static_cast<int>(f.itens.size()) - 1;
 }
 
-void entra_grupo(leitor& l) {
-    if (++l.profundidade > profundidade_maxima) recusa_formato(l, "groups nested too deep");
-}
-
-int abre_grupo(leitor& l, int repeticoes) {
-    entra_grupo(l);
-    formato::item it = novo_item(formato::item::grupo_inicio);
-    it.repeticoes = repeticoes;
-    return acrescenta(l.f, it);
-}
-
-void fecha_grupo(leitor& l, int inicio) {
-    formato::item it = novo_item(formato::item::grupo_fim);
-    it.par = inicio;
-    l.f.itens[static_cast<std::size_t>(inicio)].par = acrescenta(l.f, it);
-    --l.profundidade;
-}
-
-void le_lista(leitor& l, bool externa);
-
-// An I or E field, the letter under the reader.
+// An I or E field, the letter under the reader: I10, or E25.15 after 1P.
+// Under 1P every real field of a write has it, since the scale factor
+// starts at 0 with each write and 1P is the only one there is.
 void le_campo(leitor& l) {
-    formato::item it = novo_item(formato::item::inteiro);
-    if (l.t[l.i++] == 'E') {
-        it.tipo = formato::item::real;
-        it.largura = le_positivo(l);
+    const bool real = l.t[l.i++] == 'E';
+    const int largura = le_positivo(l);
+    if (real) {
         if (olha(l) != '.') recusa_formato(l, "'.' and the number of decimals expected");
         ++l.i;
-        it.decimais = le_numero(l);
-    } else {
-        it.largura = le_positivo(l);
+        const int decimais = le_numero(l);
+        if (largura != 25 || decimais != 15) recusa_formato(l, "the real field is E25.15");
+        if (!l.escala_1) recusa_formato(l, "a real field needs the scale factor 1P before it");
+    } else if (largura != 10) {
+        recusa_formato(l, "the integer field is I10");
     }
-    acrescenta(l.f, it);
+    acrescenta(l.f, novo_item(real ? formato::item::real : formato::item::inteiro));
 }
 
 void le_texto_fixo(leitor& l) {
@@ -131,51 +111,40 @@ void le_texto_fixo(leitor& l) {
     acrescenta(l.f, it);
 }
 
-void le_item(leitor& l, bool externa) {
+void le_lista(leitor& l);
+
+void le_item(leitor& l) {
     pula_brancos(l);
     const char c = olha(l);
     if (digito(c)) {
         const int n = le_numero(l);
-        const char d = olha(l);
-        if (d == 'P') {
-            if (n > 1) recusa_formato(l, "only the scale factors 0P and 1P are supported");
+        if (olha(l) == 'P') {
+            if (n != 1) recusa_formato(l, "the scale factor is 1P");
             ++l.i;
-            formato::item it = novo_item(formato::item::escala);
-            it.decimais = n;
-            acrescenta(l.f, it);
-        } else if (d == '(' || d == 'I' || d == 'E') {
+            l.escala_1 = true;
+        } else if (olha(l) == '(') {
             if (n == 0) recusa_formato(l, "repeat count of zero");
-            if (d == '(') {
-                ++l.i;
-                const int inicio = abre_grupo(l, n);
-                if (externa) l.f.reversao = inicio;
-                le_lista(l, false);
-                fecha_grupo(l, inicio);
-            } else if (n == 1) {
-                le_campo(l);
-            } else {
-                // A repeated field is held as a group of one field; it is not
-                // a parenthesised group, so it never becomes the point where
-                // processing starts again.
-                const int inicio = abre_grupo(l, n);
-                le_campo(l);
-                fecha_grupo(l, inicio);
-            }
+            if (l.em_grupo) recusa_formato(l, "groups do not nest");
+            ++l.i;
+            formato::item it = novo_item(formato::item::grupo_inicio);
+            it.repeticoes = n;
+            const int inicio = acrescenta(l.f, it);
+            l.f.reversao = inicio;  // the last group of the format, in the end
+            l.em_grupo = true;
+            le_lista(l);
+            l.em_grupo = false;
+            formato::item fim_grupo = novo_item(formato::item::grupo_fim);
+            fim_grupo.par = inicio;
+            l.f.itens[static_cast<std::size_t>(inicio)].par = acrescenta(l.f, fim_grupo);
         } else {
-            recusa_formato(l, "a repeat count must precede '(', I or E, a scale factor P");
+            recusa_formato(l, "a repeat count must precede '(', a scale factor P");
         }
-    } else if (c == '(') {
-        ++l.i;
-        const int inicio = abre_grupo(l, 1);
-        if (externa) l.f.reversao = inicio;
-        le_lista(l, false);
-        fecha_grupo(l, inicio);
     } else if (c == 'I' || c == 'E') {
         le_campo(l);
     } else if (c == 'T') {
         ++l.i;
         formato::item it = novo_item(formato::item::posicao);
-        it.largura = le_positivo(l);
+        it.coluna = le_positivo(l);
         acrescenta(l.f, it);
     } else if (c == '/') {
         ++l.i;
@@ -183,21 +152,23 @@ void le_item(leitor& l, bool externa) {
     } else if (c == '\'') {
         le_texto_fixo(l);
     } else {
-        recusa_formato(l, fim(l) ? "unexpected end" : "unknown item");
+        recusa_formato(l, c == '(' ? "a group needs its repeat count"
+                          : fim(l) ? "unexpected end"
+                                   : "unknown item");
     }
     pula_brancos(l);
 }
 
 // The items up to and including the closing parenthesis; the opening one has
 // been read.
-void le_lista(leitor& l, bool externa) {
+void le_lista(leitor& l) {
     pula_brancos(l);
     if (olha(l) == ')') {
         ++l.i;
         return;
     }
     for (;;) {
-        le_item(l, externa);
+        le_item(l);
         const char c = olha(l);
         ++l.i;
         if (c == ')') return;
@@ -211,38 +182,63 @@ void le_lista(leitor& l, bool externa) {
 // ---------------------------------------------------------------------------
 // Interpreting a compiled format
 //
-// The general path of every line. The run takes it only for the few heading
-// and size lines; the millions of vertex, outline and volume lines are built
-// from the fields directly (processamento.cpp). The E fields of other widths
-// and scale factors, nested groups and the reversion to the last group run
-// only in the tests, where this interpretation is the reference the fast
-// lines are checked against, byte for byte.
+// The run writes its heading and size lines this way; the millions of vertex,
+// outline and volume lines are built from the fields directly
+// (processamento.cpp), and the tests hold those against this interpretation,
+// byte for byte.
 
-void interpreta_formato(std::string& linhas, const formato& fmt, std::span<const valor> valores) {
-    struct nivel {
-        int inicio;
-        int restantes;
-    };
-    std::array<nivel, profundidade_maxima> pilha;
-    int profundidade = 0;
+// Where the lines go.
+struct em_texto {
+    std::string& s;
+    void bytes(const char* p, std::size_t n) { s.append(p, n); }
+    void brancos(std::size_t n) { s.append(n, ' '); }
+};
 
+struct em_arquivo {
+    arquivo_saida& arq;
+    void bytes(const char* p, std::size_t n) { escreve_bytes(arq, p, n); }
+    void brancos(std::size_t n) {
+        static constexpr std::array<char, 64> b = [] {
+            std::array<char, 64> t{};
+            t.fill(' ');
+            return t;
+        }();
+        for (std::size_t k; n > 0; n -= k) {
+            k = std::min(n, b.size());
+            escreve_bytes(arq, b.data(), k);
+        }
+    }
+};
+
+// Nowhere: a pass that only finds whether the values will be refused, so
+// that a refused write leaves the file as it was.
+struct em_lugar_nenhum {
+    void bytes(const char*, std::size_t) {}
+    void brancos(std::size_t) {}
+};
+
+template <class saida>
+void interpreta_formato(saida& destino, const formato& fmt, std::span<const valor> valores) {
     const int n_itens = static_cast<int>(fmt.itens.size());
-    std::size_t inicio_linha = linhas.size();
+    int restantes = 0;            // passes left of the group being repeated
+    std::size_t comprimento = 0;  // of the current line
     std::size_t pendentes = 0;
-    int escala = 0;
     std::size_t proximo = 0;
     bool consumiu = false;  // a value was taken since the last pass began
 
     auto termina_linha = [&] {
         pendentes = 0;
-        linhas.append("\r\n", 2);
-        inicio_linha = linhas.size();
+        comprimento = 0;
+        destino.bytes("\r\n", 2);
     };
-    auto escreve_pendentes = [&] {
+    auto escreve = [&](const char* p, std::size_t n) {
         if (pendentes != 0) {
-            linhas.append(pendentes, ' ');
+            destino.brancos(pendentes);
+            comprimento += pendentes;
             pendentes = 0;
         }
+        destino.bytes(p, n);
+        comprimento += n;
     };
 
     int k = 0;
@@ -257,7 +253,6 @@ void interpreta_formato(std::string& linhas, const formato& fmt, std::span<const
             }
             consumiu = false;
             k = fmt.reversao;
-            profundidade = 0;
             continue;
         }
         const formato::item& it = fmt.itens[static_cast<std::size_t>(k)];
@@ -275,12 +270,9 @@ void interpreta_formato(std::string& linhas, const formato& fmt, std::span<const
                                                 std::to_string(proximo + 1) +
                                                 (quer_inteiro ? " is not an integer" : " is not a double"));
                 }
-                escreve_pendentes();
-                if (quer_inteiro) {
-                    acrescenta_inteiro(linhas, v.i, it.largura);
-                } else {
-                    acrescenta_real(linhas, v.r, it.largura, it.decimais, escala);
-                }
+                char campo[25];
+                const char* const fim_campo = quer_inteiro ? campo_i10(campo, v.i) : campo_e25_15(campo, v.r);
+                escreve(campo, static_cast<std::size_t>(fim_campo - campo));
                 ++proximo;
                 consumiu = true;
                 break;
@@ -289,33 +281,22 @@ void interpreta_formato(std::string& linhas, const formato& fmt, std::span<const
                 // A column left of the line's end asks for no blanks: the
                 // text that follows is appended (the result files never move
                 // left).
-                const std::size_t atual = linhas.size() - inicio_linha;
-                const auto coluna = static_cast<std::size_t>(it.largura - 1);
-                pendentes = coluna > atual ? coluna - atual : 0;
+                const auto coluna = static_cast<std::size_t>(it.coluna - 1);
+                pendentes = coluna > comprimento ? coluna - comprimento : 0;
                 break;
             }
             case formato::item::quebra:
                 termina_linha();
                 break;
             case formato::item::texto:
-                escreve_pendentes();
-                linhas.append(it.conteudo);
-                break;
-            case formato::item::escala:
-                escala = it.decimais;
+                escreve(it.conteudo.data(), it.conteudo.size());
                 break;
             case formato::item::grupo_inicio:
-                pilha[static_cast<std::size_t>(profundidade++)] = {k, it.repeticoes};
+                restantes = it.repeticoes;
                 break;
-            case formato::item::grupo_fim: {
-                nivel& topo = pilha[static_cast<std::size_t>(profundidade - 1)];
-                if (--topo.restantes > 0) {
-                    k = topo.inicio;
-                } else {
-                    --profundidade;
-                }
+            case formato::item::grupo_fim:
+                if (--restantes > 0) k = it.par;
                 break;
-            }
         }
         ++k;
     }
@@ -330,7 +311,7 @@ formato compila_formato(std::string_view texto) {
     pula_brancos(l);
     if (olha(l) != '(') recusa_formato(l, "'(' expected");
     ++l.i;
-    le_lista(l, true);
+    le_lista(l);
     pula_brancos(l);
     if (!fim(l)) recusa_formato(l, "text after the closing ')'");
     return f;
@@ -339,25 +320,19 @@ formato compila_formato(std::string_view texto) {
 void formata(std::string& linhas, const formato& fmt, std::span<const valor> valores) {
     const std::size_t tamanho = linhas.size();
     try {
-        interpreta_formato(linhas, fmt, valores);
+        em_texto destino{linhas};
+        interpreta_formato(destino, fmt, valores);
     } catch (...) {
         linhas.resize(tamanho);  // a refused write leaves no partial line behind
         throw;
     }
 }
 
-// The general path, for the tests and the odd line: a run formats its few
-// format lines before it opens the files (processamento.cpp), so that the
-// writing allocates nothing. (No thread_local buffer either: a thread's first
-// use of one registers its destructor, which needs memory, and the C library
-// ends the process when it has none.)
 void escreve_formatado(arquivo_saida& arq, const formato& fmt, std::span<const valor> valores) {
-    std::string linhas;
-    formata(linhas, fmt, valores);
-    escreve_bytes(arq, linhas);
+    em_lugar_nenhum ensaio;
+    interpreta_formato(ensaio, fmt, valores);
+    em_arquivo destino{arq};
+    interpreta_formato(destino, fmt, valores);
 }
 
-void escreve_linha_branca(arquivo_saida& arq) {
-    escreve_bytes(arq, " \r\n", 3);
-}
 }  // namespace processamento

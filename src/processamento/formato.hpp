@@ -1,9 +1,14 @@
-// Format texts and the field rules of the result files.
+// Format texts and the lines they make.
 //
 // A format text such as "(I10,2(1P,E25.15))" is compiled once into a
-// formato and then used for every line it writes: the writers are called
-// millions of times in a run on a big mesh. Fixed texts are ISO 8859-1 bytes,
-// one byte per column.
+// formato and then used for every line it writes. Fixed texts are ISO 8859-1
+// bytes, one byte per column.
+//
+// The language is the one the result files are written in, and no more: the
+// fields I10 and E25.15 (under the scale factor 1P, which must come before
+// it), fixed texts, column positions Tn, line breaks and repeated groups n(...)
+// that do not nest. When values remain at the end of the format, processing
+// starts again at its last repeated group, on a new line.
 #pragma once
 
 #include <cstdint>
@@ -26,13 +31,12 @@ struct valor {
     valor(double v) : inteiro(false), i(0), r(v) {}         // NOLINT
 };
 
-// A compiled format text. Items of the language that the result files do not
-// use are refused by compila_formato with std::invalid_argument.
+// A compiled format text. compila_formato refuses with std::invalid_argument
+// any text outside the language above.
 struct formato {
     struct item {
-        enum tipo_item { inteiro, real, posicao, quebra, texto, escala, grupo_inicio, grupo_fim } tipo;
-        int largura = 0;       // I and E fields: width; posicao: column
-        int decimais = 0;      // E fields: digits after the point; escala: the factor
+        enum tipo_item { inteiro, real, posicao, quebra, texto, grupo_inicio, grupo_fim } tipo;
+        int coluna = 0;        // posicao: the column, from 1
         int repeticoes = 1;    // grupo_inicio: repeat count
         int par = -1;          // grupo_inicio/grupo_fim: index of the matching item
         std::string conteudo;  // texto: the bytes between the apostrophes
@@ -45,16 +49,19 @@ struct formato {
 formato compila_formato(std::string_view texto);
 
 // Appends to linhas the complete lines (each ended by CR LF) that the format
-// makes of the values.
+// makes of the values. A value of the wrong kind for its field, or values that
+// no field would ever take, are refused with std::invalid_argument and leave
+// linhas as it was.
 void formata(std::string& linhas, const formato& fmt, std::span<const valor> valores);
 
-// Writes one or more complete lines to the file.
+// Writes those lines to the file, or, when the values are refused as above,
+// nothing. Writes straight into the file's buffer: nothing is allocated.
 void escreve_formatado(arquivo_saida& arq, const formato& fmt, std::span<const valor> valores);
 inline void escreve_formatado(arquivo_saida& arq, const formato& fmt, std::initializer_list<valor> valores) {
     escreve_formatado(arq, fmt, std::span<const valor>(valores.begin(), valores.size()));
 }
 
-// The separator line: one blank and CR LF.
-void escreve_linha_branca(arquivo_saida& arq);
+// The separator line of the outline file: one blank and CR LF.
+inline constexpr std::string_view linha_branca{" \r\n", 3};
 
 }  // namespace processamento

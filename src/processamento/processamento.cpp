@@ -83,24 +83,18 @@ std::int64_t itens(std::int32_t a, std::int32_t b) {
     return a > 0 && b > 0 ? static_cast<std::int64_t>(a) * b : 0;
 }
 
-// The lines that the format texts make, formatted before any file is
-// opened (the writing then allocates nothing).
-struct textos_fixos {
-    std::string tamanhos;            // the four size lines of the report file
-    std::string cabecalho_vertices;  // its empty line and heading
-    std::string cabecalho_volumes;   // the heading of the volume file
-};
-
-void formata_textos_fixos(textos_fixos& t) {
-    const valor tamanhos[] = {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta};
-    formata(t.tamanhos, formato_tamanhos(), tamanhos);
-    formata(t.cabecalho_vertices, formato_cabecalho_vertices(), {});
-    formata(t.cabecalho_volumes, formato_cabecalho_volumes(), {});
+// The format texts compiled, the one step of their writing that allocates:
+// done before any file is opened.
+void compila_formatos() {
+    formato_tamanhos();
+    formato_cabecalho_vertices();
+    formato_cabecalho_volumes();
 }
 
-void escreve_arquivo_relatorio(arquivo_saida& arq, const textos_fixos& t, blocos_escrita& b) {
-    escreve_bytes(arq, t.tamanhos);
-    escreve_bytes(arq, t.cabecalho_vertices);
+void escreve_arquivo_relatorio(arquivo_saida& arq, blocos_escrita& b) {
+    // The four size lines, then the empty line and the heading.
+    escreve_formatado(arq, formato_tamanhos(), {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta});
+    escreve_formatado(arq, formato_cabecalho_vertices(), {});
     // Vertex k = (j - 1) * nvert_ksi + i in the order of j, then i: 1 .. nvert.
     escreve_itens(
         arq, itens(nvert_eta, nvert_ksi), linha_vertice,
@@ -124,7 +118,7 @@ struct cache_contorno {
     std::int64_t coluna_inicial = 0, coluna_final = 0;
 };
 
-constexpr std::size_t bytes_item_contorno = 5 * linha_contorno + 3;
+constexpr std::size_t bytes_item_contorno = 5 * linha_contorno + linha_branca.size();
 
 // The scratch a block of outlines needs: two vertex rows as wide as the most
 // volumes of one row that a block holds, plus one.
@@ -175,8 +169,8 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q, char
                 }
                 q = fim_de_linha(q);
             }
-            std::memcpy(q, " \r\n", 3);  // the separator line
-            q += 3;
+            std::memcpy(q, linha_branca.data(), linha_branca.size());
+            q += linha_branca.size();
         }
     }
 }
@@ -185,8 +179,8 @@ void escreve_contornos(arquivo_saida& arq, blocos_escrita& b) {
     escreve_itens(arq, itens(nvol_eta, nvol_ksi), bytes_item_contorno, formata_contornos, b);
 }
 
-void escreve_volumes(arquivo_saida& arq, const textos_fixos& t, blocos_escrita& b) {
-    escreve_bytes(arq, t.cabecalho_volumes);
+void escreve_volumes(arquivo_saida& arq, blocos_escrita& b) {
+    escreve_formatado(arq, formato_cabecalho_volumes(), {});
     escreve_itens(
         arq, itens(nvol_eta, nvol_ksi), linha_volume,
         [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
@@ -239,7 +233,6 @@ void escreve_resultados() {
     // opened: a run that cannot have it ends with the F501 report, every
     // result file as it was and none created.
     arquivo_saida arquivo_relatorio, contorno, volumes;
-    textos_fixos textos;
     blocos_escrita blocos;
     {
         tempo_execucao::alocando nome("result file buffers");
@@ -249,7 +242,7 @@ void escreve_resultados() {
     }
     {
         tempo_execucao::alocando nome("result file headings");
-        formata_textos_fixos(textos);
+        compila_formatos();
     }
     prepara_blocos(blocos,
                    {{itens(nvert_eta, nvert_ksi), linha_vertice},
@@ -266,11 +259,11 @@ void escreve_resultados() {
     // Each file is complete on disk before the next is touched: a full disk
     // then stops the run in the file it happens in, and the files after it
     // keep what they held.
-    escreve_arquivo_relatorio(arquivo_relatorio, textos, blocos);
+    escreve_arquivo_relatorio(arquivo_relatorio, blocos);
     descarrega_saida(arquivo_relatorio);
     escreve_contornos(contorno, blocos);
     descarrega_saida(contorno);
-    escreve_volumes(volumes, textos, blocos);
+    escreve_volumes(volumes, blocos);
 
     fecha_saida(arquivo_relatorio);
     fecha_saida(contorno);

@@ -32,9 +32,9 @@ namespace solvers {
 
 namespace {
 
-// Below this many vertex updates per sweep call, starting a thread costs
-// more than it saves.
-constexpr std::int64_t minimo_para_duas_linhas = std::int64_t{1} << 16;
+// Below this many vertex updates per sweep call, handing work to another
+// thread costs more than it saves: the call runs on the calling thread alone.
+constexpr std::int64_t minimo_para_linhas_auxiliares = std::int64_t{1} << 16;
 
 // Rows between a group and the one before it, beyond what the order needs.
 constexpr std::int64_t folga_linhas = 8;
@@ -70,7 +70,7 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                       std::int32_t niter_solver) {
     const std::int64_t atualizacoes = (static_cast<std::int64_t>(nvert_ksi) - 2) *
                                       (static_cast<std::int64_t>(nvert_eta) - 2) * niter_solver;
-    const int n = atualizacoes >= minimo_para_duas_linhas ? tempo_execucao::linhas_de_execucao() : 1;
+    const int n = atualizacoes >= minimo_para_linhas_auxiliares ? tempo_execucao::linhas_de_execucao() : 1;
     gauss_seidel_x_y(x, y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver, n);
 }
 
@@ -107,7 +107,7 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     });
     malha_varrida mv{par_xy, {ap, ae, aw, an, as, ane, anw, ase, asw}, nullptr, n_ksi, m, linhas};
 
-    // One packed copy of the coefficients, which both threads read.
+    // One packed copy of the coefficients, which every thread reads.
     static std::vector<double> pacote;
     {
         tempo_execucao::alocando nome("packed sweep coefficients");
@@ -140,14 +140,15 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
             auto espera = [&](std::int64_t j) {
                 if (n_linhas == 1 || k == 0) return;
                 // A few rows more than the group needs, so that the rows it
-                // reads are no longer being written by the other thread.
+                // reads are no longer being written by the thread of the
+                // group before it.
                 const std::int64_t alvo = (k - 1) * passo_grupo + std::min(j + 1 + folga_linhas, linhas + 1);
                 for (int tentativas = 0; anterior.load(std::memory_order_acquire) < alvo;) {
                     if (tentativas < 20000) {
                         ++tentativas;
                         pausa();
                     } else {
-                        std::this_thread::yield();  // the other thread is not running: let it
+                        std::this_thread::yield();  // the thread ahead is not running: let it
                     }
                 }
             };

@@ -21,8 +21,9 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
                       std::int32_t niter_solver);
 
-// The same with the number of threads given (two are used when it is 2 or
-// more, whatever the size of the mesh): for the tests.
+// The same with the most threads to use given, whatever the size of the mesh
+// (as many as that, the sweeps of the call and the system allow): for the
+// tests.
 void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, const double* aw,
                       const double* an, const double* as, const double* ane, const double* anw,
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,

@@ -1,7 +1,8 @@
 // The floating-point environment of a thread, through the control word of
 // the C runtime, which on 32-bit x86 sets the x87 unit and SSE alike. The
 // flags are read and cleared through <fenv.h>, which looks at both units
-// there: the doubles are computed in SSE.
+// there: the doubles are computed in SSE. _controlfp_s fails only for mask
+// bits that do not exist, so its result goes unread.
 #include <float.h>
 
 #include <cfenv>

@@ -11,7 +11,8 @@
 
 namespace tempo_execucao {
 
-// Unmasks the three traps and installs the handler that reports them.
+// Unmasks the three traps and installs the handler that reports them. Throws
+// falta_memoria when the system has not the memory for the handler (Windows).
 void ativa_armadilhas_fp();
 
 // Runs f with the traps masked and the flags that f raises discarded: for

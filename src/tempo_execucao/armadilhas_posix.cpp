@@ -26,6 +26,10 @@ void trata_sigfpe(int, siginfo_t* info, void*) {
 
 }  // namespace
 
+// sigaction fails only for a signal that cannot be caught, which SIGFPE is
+// not. feenableexcept fails only on a processor that cannot trap these
+// faults (some ARM cores); x86, on which the program is built and tested,
+// always can.
 void ativa_armadilhas_fp() {
     struct sigaction acao {};
     acao.sa_sigaction = trata_sigfpe;

@@ -8,6 +8,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/armadilhas.hpp"
 
 namespace tempo_execucao {
@@ -76,7 +77,12 @@ LONG CALLBACK trata_excecao(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 void ativa_armadilhas_fp() {
-    AddVectoredExceptionHandler(1, trata_excecao);
+    // The system keeps the handler in memory of its own, and refuses it only
+    // when it has none: a fault would then end the process unreported, so
+    // the run ends at once as any run without the memory it needs does.
+    if (AddVectoredExceptionHandler(1, trata_excecao) == nullptr)
+        throw falta_memoria("floating-point trap handler");
+    // _controlfp_s fails only for mask bits that do not exist.
     unsigned int atual = 0;
     _clearfp();
     _controlfp_s(&atual, ~(_EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW) & _MCW_EM, _MCW_EM);

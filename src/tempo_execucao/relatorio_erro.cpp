@@ -10,11 +10,6 @@ namespace tempo_execucao {
 erro_execucao::erro_execucao(std::string codigo, std::string instrucao, std::string mensagem)
     : codigo_(std::move(codigo)), instrucao_(std::move(instrucao)), mensagem_(std::move(mensagem)) {}
 
-std::string texto_relatorio_erro(const erro_execucao& erro) {
-    return "\r\nrun-time error " + erro.codigo() + ": " + erro.instrucao() + "\r\n- " + erro.mensagem() +
-           "\r\n";
-}
-
 // Made in a fixed buffer, a piece at a time: the report must get out when
 // the failure is that no memory is left.
 void escreve_relatorio_erro(const erro_execucao& erro) {

@@ -41,10 +41,8 @@ inline constexpr int codigo_fechar = 401;                // CLOSE: the file cann
 inline constexpr int codigo_memoria_insuficiente = 501;  // ALLOCATE: the system has not the memory
 inline constexpr int codigo_tamanho_excessivo = 502;     // ALLOCATE: sizes whose product does not fit
 
-// Floating-point codes (the letter M and a number).
-inline constexpr int codigo_fp_invalido = 6101;
-inline constexpr int codigo_fp_divisao_zero = 6103;
-inline constexpr int codigo_fp_overflow = 6104;
+// The floating-point codes (M6101, M6103, M6104) are written only by the trap
+// handler, as whole fixed texts (armadilhas.cpp).
 
 class erro_execucao : public std::exception {
   public:
@@ -59,9 +57,6 @@ class erro_execucao : public std::exception {
     std::string instrucao_;
     std::string mensagem_;
 };
-
-// The report text of an error, with its three CR LF line ends.
-std::string texto_relatorio_erro(const erro_execucao& erro);
 
 // Writes the report on the standard error stream, allocating nothing.
 void escreve_relatorio_erro(const erro_execucao& erro);

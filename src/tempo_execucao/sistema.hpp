@@ -1,8 +1,9 @@
 // The operating system, as the modules need it: files by descriptor, the
 // identity of a file, the text of a system error, the standard error stream,
 // and starting the command interpreter. Each platform's calls are in a file
-// of their own (sistema_posix.cpp, sistema_win32.cpp), chosen by the build;
-// no other file of the program asks which platform it is on.
+// of their own (sistema_posix.cpp, sistema_win32.cpp), chosen by the build,
+// and those that are the same everywhere in sistema.cpp; no other file of the
+// program asks which platform it is on.
 #pragma once
 
 #include <cstddef>
@@ -138,7 +139,8 @@ struct interpretador {
 bool interpretador_comandos(interpretador& resultado);
 
 // Runs one command through the interpreter, waits for it without a time
-// limit and returns its exit code, or -1 when it could not be started.
+// limit and returns its exit code, or -1 when it could not be started (or,
+// once started, could not be waited for).
 std::int32_t executa_interpretador(const interpretador& interp, const std::string& comando);
 
 }  // namespace sistema

@@ -57,6 +57,9 @@ int abre_escrita(const char* nome, bool& ocupado) {
     // lock is only looked at by other runs, never waited for.
     if (repete_se_interrompido([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
         const int erro = errno;
+        // Here and on the other failure paths the descriptor is closed for
+        // its release alone: nothing was written through it, and the failure
+        // reported is the one that came first.
         ::close(fd);
         ocupado = erro == EWOULDBLOCK;
         errno = erro;
@@ -65,6 +68,8 @@ int abre_escrita(const char* nome, bool& ocupado) {
     return fd;
 }
 
+// A file the system cannot describe counts as not regular: nothing is
+// written to what may not be a file.
 bool arquivo_regular(int fd) {
     struct stat st {};
     return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -82,6 +87,8 @@ int corta(int fd) {
     return repete_se_interrompido([&] { return ::ftruncate(fd, 0); });
 }
 
+// A file the system cannot describe counts as not empty: it is cut, as a
+// file with contents is.
 bool vazio(int fd) {
     struct stat st {};
     return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
@@ -98,15 +105,15 @@ int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& re
     const int fd =
         repete_se_interrompido([&] { return ::open(nome, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
     if (fd < 0) return -1;
+    // A file the system cannot describe is refused with the system's reason,
+    // not taken for one that is not regular.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool descrito = ::fstat(fd, &st) == 0;
+    if (!descrito || !S_ISREG(st.st_mode)) {
         const int erro = errno;
         ::close(fd);
-        if (S_ISREG(st.st_mode)) {
-            errno = erro;
-        } else {
-            recusa = recusa_leitura::nao_regular;
-        }
+        if (descrito) recusa = recusa_leitura::nao_regular;
+        errno = erro;
         return -1;
     }
     if (partilhada && repete_se_interrompido([&] { return ::flock(fd, LOCK_SH | LOCK_NB); }) != 0) {
@@ -206,11 +213,18 @@ int substitui_pasta(const char* nova, const char* destino, std::string& antiga) 
     std::string lado;
     int registro = -1;
     if (cria_pasta_exclusiva(pasta, base, lado, registro) != 0) return -1;
+    // The empty folder only reserved the name: whether or not it is removed,
+    // the rename below puts the old folder in its place, as rename replaces
+    // an empty folder.
     ::rmdir(lado.c_str());
     esquece_temporario(registro);
     if (::rename(destino, lado.c_str()) != 0) return -1;
     if (::rename(nova, destino) != 0) {
         const int erro = errno;
+        // The way back is a rename within the same folder, just made the
+        // other way; should it fail all the same, the old folder keeps the
+        // name of its own, never removed, and the failure reported is the
+        // one that came first.
         ::rename(lado.c_str(), destino);
         errno = erro;
         return -1;
@@ -264,6 +278,7 @@ int processadores_disponiveis() {
     return static_cast<int>(std::thread::hardware_concurrency());
 }
 
+// signal fails only for a signal that does not exist or cannot be caught.
 void prepara_processo() {
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGXFSZ, SIG_IGN);
@@ -290,15 +305,13 @@ void limpa_temporarios_ao_interromper() {
         // A signal the caller's shell set to be ignored (nohup, a background
         // job) stays ignored.
         if (::sigaction(sinal, nullptr, &antes) == 0 && antes.sa_handler == SIG_IGN) continue;
+        // Fails only for a signal that cannot be caught, which these are not.
         ::sigaction(sinal, &acao, nullptr);
     }
 }
 
-std::string descricao_erro(int numero) {
-    const char* texto = std::strerror(numero);
-    return texto != nullptr ? std::string(texto) : "error " + std::to_string(numero);
-}
-
+// A report that the standard error stream refuses has nowhere else to go: the
+// exit status still tells of the failure.
 void escreve_erro_padrao(const char* texto, std::size_t n) {
     std::fflush(stdout);
     std::fwrite(texto, 1, n, stderr);
@@ -308,7 +321,8 @@ void escreve_erro_padrao(const char* texto, std::size_t n) {
 void termina_com(const char* texto, std::size_t n) {
     while (n > 0) {
         const ssize_t escritos = ::write(2, texto, n);
-        if (escritos <= 0) break;
+        if (escritos < 0 && errno == EINTR) continue;
+        if (escritos <= 0) break;  // as above: the exit status remains
         texto += escritos;
         n -= static_cast<std::size_t>(escritos);
     }
@@ -335,15 +349,21 @@ std::int32_t executa_interpretador(const interpretador& interp, const std::strin
     char* argv[] = {programa.data(), opcao.data(), texto.data(), nullptr};
 
     // The editor and viewers get the signals as a program normally has them,
-    // not as prepara_processo left them for the run.
+    // not as prepara_processo left them for the run. A command that cannot be
+    // started that way is not started at all: with SIGPIPE ignored, a pipeline
+    // in the command would not end when its reader does. (sigemptyset and
+    // sigaddset fail only for a signal that does not exist.)
     posix_spawnattr_t atributos;
-    posix_spawnattr_init(&atributos);
+    if (posix_spawnattr_init(&atributos) != 0) return -1;
     sigset_t padrao;
     sigemptyset(&padrao);
     sigaddset(&padrao, SIGPIPE);
     sigaddset(&padrao, SIGXFSZ);
-    posix_spawnattr_setsigdefault(&atributos, &padrao);
-    posix_spawnattr_setflags(&atributos, POSIX_SPAWN_SETSIGDEF);
+    if (posix_spawnattr_setsigdefault(&atributos, &padrao) != 0 ||
+        posix_spawnattr_setflags(&atributos, POSIX_SPAWN_SETSIGDEF) != 0) {
+        posix_spawnattr_destroy(&atributos);
+        return -1;
+    }
 
     pid_t pid = -1;
     // COMSPEC may name a program on PATH; the shell is named by its path.

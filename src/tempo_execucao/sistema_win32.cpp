@@ -84,6 +84,8 @@ int abre_escrita(const char* nome, bool& ocupado) {
     return fd;
 }
 
+// A file the system cannot describe (FILE_TYPE_UNKNOWN) counts as not
+// regular: nothing is written to what may not be a file.
 bool arquivo_regular(int fd) {
     return GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(fd))) == FILE_TYPE_DISK;
 }
@@ -102,6 +104,8 @@ int corta(int fd) {
     return ::_chsize_s(fd, 0) == 0 ? 0 : -1;
 }
 
+// A length the system cannot tell (-1) counts as not empty: the file is cut,
+// as a file with contents is.
 bool vazio(int fd) {
     return ::_filelengthi64(fd) == 0;
 }
@@ -233,14 +237,25 @@ int substitui_pasta(const char* nova, const char* destino, std::string& antiga) 
     std::string lado;
     int registro = -1;
     if (cria_pasta_exclusiva(pasta, base, lado, registro) != 0) return -1;
-    RemoveDirectoryA(lado.c_str());
+    // The empty folder only reserved the name, and must go before the old
+    // folder can take it: MoveFileEx moves nothing over a folder.
+    const bool liberado = RemoveDirectoryA(lado.c_str());
+    const DWORD erro_liberacao = GetLastError();
     esquece_temporario(registro);
+    if (!liberado) {
+        errno = errno_de(erro_liberacao);
+        return -1;
+    }
     if (!MoveFileExA(destino, lado.c_str(), 0)) {
         errno = errno_de(GetLastError());
         return -1;
     }
     if (!MoveFileExA(nova, destino, 0)) {
         const DWORD erro = GetLastError();
+        // The way back is a move within the same folder, just made the other
+        // way; should it fail all the same, the old folder keeps the name of
+        // its own, never removed, and the failure reported is the one that
+        // came first.
         MoveFileExA(lado.c_str(), destino, 0);
         errno = errno_de(erro);
         return -1;
@@ -325,18 +340,19 @@ BOOL WINAPI trata_interrupcao(DWORD evento) {
 }  // namespace
 
 void limpa_temporarios_ao_interromper() {
+    // Refused only without the memory for one more handler in the list; an
+    // interruption then leaves the temporaries behind, which is no worse than
+    // a power cut, and no file in place is touched either way.
     SetConsoleCtrlHandler(trata_interrupcao, TRUE);
 }
 
-std::string descricao_erro(int numero) {
-    const char* texto = std::strerror(numero);
-    return texto != nullptr ? std::string(texto) : "error " + std::to_string(numero);
-}
-
+// A report that the standard error stream refuses has nowhere else to go: the
+// exit status still tells of the failure.
 void escreve_erro_padrao(const char* texto, std::size_t n) {
     std::fflush(stdout);
     // The C runtime opens stderr in text mode, which would put a second CR
-    // before the LF of every CR LF the report already has.
+    // before the LF of every CR LF the report already has. _setmode fails
+    // only when stderr has no descriptor, and then nothing reaches it anyway.
     std::fflush(stderr);
     _setmode(_fileno(stderr), _O_BINARY);
     std::fwrite(texto, 1, n, stderr);
@@ -345,9 +361,15 @@ void escreve_erro_padrao(const char* texto, std::size_t n) {
 
 void termina_com(const char* texto, std::size_t n) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD escritos = 0;
-    if (err != nullptr && err != INVALID_HANDLE_VALUE)
-        WriteFile(err, texto, static_cast<DWORD>(n), &escritos, nullptr);
+    if (err != nullptr && err != INVALID_HANDLE_VALUE) {
+        while (n > 0) {
+            DWORD escritos = 0;
+            if (!WriteFile(err, texto, static_cast<DWORD>(n), &escritos, nullptr) || escritos == 0)
+                break;  // as above: the exit status remains
+            texto += escritos;
+            n -= escritos;
+        }
+    }
     ExitProcess(1);
 }
 
@@ -371,11 +393,14 @@ std::int32_t executa_interpretador(const interpretador& interp, const std::strin
         return -1;
     }
     CloseHandle(processo.hThread);
-    WaitForSingleObject(processo.hProcess, INFINITE);
+    // A command that cannot be waited for, or whose exit code cannot be read,
+    // has no exit code to give: -1, never a made-up 0 or the STILL_ACTIVE
+    // of a process that has not ended.
     DWORD codigo = 0;
-    GetExitCodeProcess(processo.hProcess, &codigo);
+    const bool terminou = WaitForSingleObject(processo.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                          GetExitCodeProcess(processo.hProcess, &codigo);
     CloseHandle(processo.hProcess);
-    return static_cast<std::int32_t>(codigo);
+    return terminou ? static_cast<std::int32_t>(codigo) : -1;
 }
 
 }  // namespace sistema

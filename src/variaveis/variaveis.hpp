@@ -79,7 +79,9 @@ void aloca_malha();
 void aloca_trabalho_eliptico();
 
 // Returns the state to that of a fresh start, releasing every array. Only the
-// tests use it: a run allocates once and keeps everything until it ends.
+// tests and the fuzz target use it (a run allocates once and keeps everything
+// until it ends); it stays beside the allocations because it must release
+// the arrays as they were allocated, and reset every variable declared here.
 void reinicia();
 
 // The nineteen work arrays of the elliptic branch, in the order the run
