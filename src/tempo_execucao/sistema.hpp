@@ -56,6 +56,11 @@ int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& re
 // forgets once the file is renamed or removed. On failure -1, errno telling
 // why, and nothing registered.
 int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro);
+// The name those two try: in pasta, "." + base + the process's number, a
+// count and bits of the clock + ".tmp", a name no other process picks at the
+// same moment (exclusive creation settles any clash all the same).
+std::string nome_unico(const std::string& pasta, const std::string& base);
+unsigned long numero_processo();
 int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome, int& registro);
 
 // Gives the file temporario the name destino, replacing a file of that name

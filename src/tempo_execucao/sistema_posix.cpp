@@ -10,9 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -127,23 +125,11 @@ int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& re
     return fd;
 }
 
-namespace {
+namespace {}  // namespace
 
-// A name that no other process picks at the same moment: the process number,
-// a count, and bits of the clock. Exclusive creation settles any clash.
-std::string nome_unico(const std::string& pasta, const std::string& base) {
-    static std::atomic<unsigned> contador{0};
-    const auto relogio =
-        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    char sufixo[64];
-    std::snprintf(sufixo, sizeof sufixo, ".%ld.%u.%06llx.tmp", static_cast<long>(::getpid()),
-                  contador.fetch_add(1), (relogio >> 4) & 0xFFFFFFull);
-    std::string nome = pasta;
-    if (!nome.empty() && nome.back() != '/') nome += '/';
-    return nome + "." + base + sufixo;
+unsigned long numero_processo() {
+    return static_cast<unsigned long>(::getpid());
 }
-
-}  // namespace
 
 int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro) {
     for (int tentativa = 0; tentativa < 100; ++tentativa) {
