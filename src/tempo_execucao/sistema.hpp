@@ -56,6 +56,10 @@ int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& re
 // forgets once the file is renamed or removed. On failure -1, errno telling
 // why, and nothing registered.
 int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro);
+// The platform's steps of those two: a new file (open for writing) or folder
+// of exactly that name, -1 with errno EEXIST when something has the name.
+int abre_novo(const char* nome);
+int cria_pasta(const char* nome);
 // The name those two try: in pasta, "." + base + the process's number, a
 // count and bits of the clock + ".tmp", a name no other process picks at the
 // same moment (exclusive creation settles any clash all the same).

@@ -131,47 +131,15 @@ unsigned long numero_processo() {
     return static_cast<unsigned long>(::getpid());
 }
 
-int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro) {
-    for (int tentativa = 0; tentativa < 100; ++tentativa) {
-        nome = nome_unico(pasta, base);
-        // Registered before it exists, so that no interruption finds it
-        // made and not yet registered.
-        registro = registra_temporario(nome.c_str(), false);
-        if (registro < 0) {
-            errno = ENAMETOOLONG;
-            return -1;
-        }
-        // O_EXCL with O_CREAT never opens what is there already, a link
-        // included; O_NOFOLLOW says the same twice.
-        const int fd = repete_se_interrompido(
-            [&] { return ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
-        if (fd >= 0) return fd;
-        const int erro = errno;
-        esquece_temporario(registro);
-        registro = -1;
-        errno = erro;
-        if (erro != EEXIST) return -1;
-    }
-    return -1;
+int abre_novo(const char* nome) {
+    // O_EXCL with O_CREAT never opens what is there already, a link
+    // included; O_NOFOLLOW says the same twice.
+    return repete_se_interrompido(
+        [&] { return ::open(nome, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
 }
 
-int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome,
-                         int& registro) {
-    for (int tentativa = 0; tentativa < 100; ++tentativa) {
-        nome = nome_unico(pasta, base);
-        registro = registra_temporario(nome.c_str(), true);
-        if (registro < 0) {
-            errno = ENAMETOOLONG;
-            return -1;
-        }
-        if (::mkdir(nome.c_str(), 0777) == 0) return 0;
-        const int erro = errno;
-        esquece_temporario(registro);
-        registro = -1;
-        errno = erro;
-        if (erro != EEXIST) return -1;
-    }
-    return -1;
+int cria_pasta(const char* nome) {
+    return ::mkdir(nome, 0777);
 }
 
 int substitui(const char* temporario, const char* destino) {

@@ -151,56 +151,27 @@ unsigned long numero_processo() {
     return static_cast<unsigned long>(GetCurrentProcessId());
 }
 
-int cria_exclusivo(const std::string& pasta, const std::string& base, std::string& nome, int& registro) {
-    for (int tentativa = 0; tentativa < 100; ++tentativa) {
-        nome = nome_unico(pasta, base);
-        // Registered before it exists, so that no interruption finds it
-        // made and not yet registered.
-        registro = registra_temporario(nome.c_str(), false);
-        if (registro < 0) {
-            errno = ENAMETOOLONG;
-            return -1;
-        }
-        // CREATE_NEW never opens what is there already; a reparse point of
-        // that name is there already too.
-        HANDLE h = CreateFileA(nome.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            const DWORD erro = GetLastError();
-            esquece_temporario(registro);
-            registro = -1;
-            errno = errno_de(erro);
-            if (erro == ERROR_FILE_EXISTS || erro == ERROR_ALREADY_EXISTS) continue;
-            return -1;
-        }
-        const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-        if (fd < 0) {
-            CloseHandle(h);
-            DeleteFileA(nome.c_str());
-            esquece_temporario(registro);
-            registro = -1;
-        }
-        return fd;
+int abre_novo(const char* nome) {
+    // CREATE_NEW never opens what is there already; a reparse point of that
+    // name is there already too.
+    HANDLE h = CreateFileA(nome, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = errno_de(GetLastError());
+        return -1;
     }
-    return -1;
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        DeleteFileA(nome);
+        errno = EMFILE;
+    }
+    return fd;
 }
 
-int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std::string& nome,
-                         int& registro) {
-    for (int tentativa = 0; tentativa < 100; ++tentativa) {
-        nome = nome_unico(pasta, base);
-        registro = registra_temporario(nome.c_str(), true);
-        if (registro < 0) {
-            errno = ENAMETOOLONG;
-            return -1;
-        }
-        if (CreateDirectoryA(nome.c_str(), nullptr)) return 0;
-        const DWORD erro = GetLastError();
-        esquece_temporario(registro);
-        registro = -1;
-        errno = errno_de(erro);
-        if (erro != ERROR_ALREADY_EXISTS) return -1;
-    }
+int cria_pasta(const char* nome) {
+    if (CreateDirectoryA(nome, nullptr)) return 0;
+    errno = errno_de(GetLastError());
     return -1;
 }
 
