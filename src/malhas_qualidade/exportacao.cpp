@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -75,13 +76,21 @@ void escreve_csv(const std::string& nome, const malha_lida& m, const medidas_mal
     conclui_saida(s);
 }
 
-// --- VTK XML structured grid ----------------------------------------------------
+// --- VTK XML structured (.vts) or unstructured (.vtu) grid ----------------------------
 //
 // The arrays go raw into the appended section, each after its length as a
 // 64-bit integer: the file then takes no longer to write than its bytes take
 // to copy, and VTK reads every double back exactly.
 
 namespace {
+
+bool termina_em_vtu(const std::string& nome) {
+    if (nome.size() < 4) return false;
+    std::string fim = nome.substr(nome.size() - 4);
+    for (char& c : fim)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return fim == ".vtu";
+}
 
 struct bloco_vtk {
     const char* nome;
@@ -131,18 +140,27 @@ void escreve_vtk(const std::string& nome, const malha_lida& m, const medidas_mal
                                  {nome::crescimento_ksi, "Float64", 1, 8 * nvol},
                                  {nome::crescimento_eta, "Float64", 1, 8 * nvol}};
     const bloco_vtk pontos = {"Points", "Float64", 3, 24 * nvert};
+    // An unstructured grid (.vtu) for the readers that take no structured
+    // one (meshio): the same arrays, and the quadrilaterals listed.
+    const bloco_vtk blocos_celulas[] = {{"connectivity", "Int64", 1, 32 * nvol},
+                                        {"offsets", "Int64", 1, 8 * nvol},
+                                        {"types", "UInt8", 1, nvol}};
+    const bool nao_estruturada = termina_em_vtu(nome);
+    const char* const tipo = nao_estruturada ? "UnstructuredGrid" : "StructuredGrid";
     const int n_pontos_dados = r != nullptr ? 4 : 2;
 
     saida_atomica s;
     abre_saida(s, nome);
     const std::string extensao =
         "0 " + std::to_string(m.nvert_ksi - 1) + " 0 " + std::to_string(m.nvert_eta - 1) + " 0 0";
-    escreve(s,
-            std::string(
-                "<?xml version=\"1.0\"?>\n<VTKFile type=\"StructuredGrid\" version=\"1.0\" byte_order=\"") +
-                (std::endian::native == std::endian::little ? "LittleEndian" : "BigEndian") +
-                "\" header_type=\"UInt64\">\n<StructuredGrid WholeExtent=\"" + extensao +
-                "\">\n<Piece Extent=\"" + extensao + "\">\n<PointData>\n");
+    escreve(s, std::string("<?xml version=\"1.0\"?>\n<VTKFile type=\"") + tipo +
+                   "\" version=\"1.0\" byte_order=\"" +
+                   (std::endian::native == std::endian::little ? "LittleEndian" : "BigEndian") +
+                   "\" header_type=\"UInt64\">\n<" + tipo +
+                   (nao_estruturada ? ">\n<Piece NumberOfPoints=\"" + std::to_string(nvert) +
+                                          "\" NumberOfCells=\"" + std::to_string(nvol) + "\">\n<PointData>\n"
+                                    : " WholeExtent=\"" + extensao + "\">\n<Piece Extent=\"" + extensao +
+                                          "\">\n<PointData>\n"));
     std::uint64_t deslocamento = 0;
     for (int k = 0; k < n_pontos_dados; ++k)
         escreve_cabecalho_bloco(s, deslocamento, pontos_dados[k]);
@@ -151,7 +169,14 @@ void escreve_vtk(const std::string& nome, const malha_lida& m, const medidas_mal
         escreve_cabecalho_bloco(s, deslocamento, b);
     escreve(s, "</CellData>\n<Points>\n");
     escreve_cabecalho_bloco(s, deslocamento, pontos);
-    escreve(s, "</Points>\n</Piece>\n</StructuredGrid>\n<AppendedData encoding=\"raw\">\n_");
+    escreve(s, "</Points>\n");
+    if (nao_estruturada) {
+        escreve(s, "<Cells>\n");
+        for (const auto& b : blocos_celulas)
+            escreve_cabecalho_bloco(s, deslocamento, b);
+        escreve(s, "</Cells>\n");
+    }
+    escreve(s, std::string("</Piece>\n</") + tipo + ">\n<AppendedData encoding=\"raw\">\n_");
 
     // Point data, in vertex order: i fastest, as VTK orders a structured grid.
     escreve_valor<std::uint64_t>(s, 4 * nvert);
@@ -187,6 +212,24 @@ void escreve_vtk(const std::string& nome, const malha_lida& m, const medidas_mal
     for (std::int64_t v = 1; v <= m.nvert; ++v) {
         const double ponto[3] = {m.x[static_cast<std::size_t>(v)], m.y[static_cast<std::size_t>(v)], 0.0};
         escreve(s, ponto, sizeof ponto);
+    }
+    if (nao_estruturada) {
+        // The corners of volume (i, j) in the order of the volume file, as
+        // the structured grid's cells have them.
+        escreve_valor<std::uint64_t>(s, 32 * nvol);
+        for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
+            for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
+                const std::int64_t b = vertice(m, i, j) - 1;
+                const std::int64_t cantos[4] = {b, b + 1, b + m.nvert_ksi + 1, b + m.nvert_ksi};
+                escreve(s, cantos, sizeof cantos);
+            }
+        }
+        escreve_valor<std::uint64_t>(s, 8 * nvol);
+        for (std::uint64_t p = 1; p <= nvol; ++p)
+            escreve_valor<std::int64_t>(s, static_cast<std::int64_t>(4 * p));
+        escreve_valor<std::uint64_t>(s, nvol);
+        for (std::uint64_t p = 1; p <= nvol; ++p)
+            escreve_valor<std::uint8_t>(s, 9);  // VTK_QUAD
     }
     escreve(s, "\n</AppendedData>\n</VTKFile>\n");
     conclui_saida(s);
