@@ -140,7 +140,7 @@ constexpr char pares_digitos[] =
 inline char* inteiro(char* q, std::int64_t v) {
     auto u = static_cast<std::uint64_t>(v);
     int n = 1;
-    for (std::uint64_t t = u; t >= 10; t /= 10)
+    for (std::uint64_t limite = 10; n < 20 && u >= limite; limite *= 10)
         ++n;
     char* f = q + n;
     while (u >= 100) {
