@@ -1,5 +1,5 @@
 """The OpenFOAM case malhas_qualidade writes, judged by OpenFOAM 1912 itself
-(Debian's openfoam): checkMesh -allGeometry -allTopology says "Mesh OK", with
+(Debian's openfoam), on meshes that malhas_qualidade --verifica passes: checkMesh -allGeometry -allTopology says "Mesh OK", with
 the cells, the named patches and two solution directions, and prints the
 figures of the companion's summary to the digit; laplacianFoam, with fixed
 values on the outer and inner lines, runs to its end time and keeps the field
@@ -102,7 +102,9 @@ DT DT [0 2 -1 0 0 0 0] 1;
 def verifica(rotulo, pasta, caso, nk, ne):
     nvol = nk * ne
     of = os.path.join(pasta, "of")
-    resumo = comum.qualidade(qualidade, pasta, "--openfoam", of, "--plot3d", os.path.join(pasta, "g.p3d"))
+    # --verifica: the run fails (exit status 3) unless the mesh passes every check.
+    resumo = comum.qualidade(qualidade, pasta, "--verifica", "--openfoam", of, "--plot3d", os.path.join(pasta, "g.p3d"))
+    confere("verification (--verifica): passed" in resumo, f"{rotulo}: --verifica did not pass")
     estado, saida = foam("checkMesh", "-case", of, "-allGeometry", "-allTopology")
     confere(estado == 0 and "\nMesh OK." in saida, f"{rotulo}: checkMesh does not say Mesh OK:\n{saida[-1500:]}")
     confere(re.search(rf"^\s+cells:\s+{nvol}$", saida, re.M), f"{rotulo}: checkMesh does not count {nvol} cells")
