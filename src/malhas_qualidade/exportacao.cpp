@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "malhas_qualidade/saida.hpp"
@@ -75,37 +78,100 @@ void escreve_csv(const std::string& nome, const malha_lida& m, const medidas_mal
     conclui_saida(s);
 }
 
-// --- VTK XML structured grid ----------------------------------------------------
+// --- VTK XML structured (.vts) or unstructured (.vtu) grid ----------------------------
 //
-// The arrays go raw into the appended section, each after its length as a
-// 64-bit integer: the file then takes no longer to write than its bytes take
-// to copy, and VTK reads every double back exactly.
+// In the .vts the arrays go raw into the appended section, each after its
+// length as a 64-bit integer: the file then takes no longer to write than
+// its bytes take to copy, and VTK reads every double back exactly. The .vtu
+// is for readers that take no structured grid (meshio): its arrays are
+// inline, in base64, the length and the data encoded apart as VTK encodes
+// them, since meshio 7 misreads raw appended data whose offsets it confuses
+// while converting them.
 
 namespace {
 
-struct bloco_vtk {
-    const char* nome;
-    const char* tipo;  // VTK's type name
-    int componentes;
-    std::uint64_t bytes;
+bool termina_em_vtu(const std::string& nome) {
+    if (nome.size() < 4) return false;
+    std::string fim = nome.substr(nome.size() - 4);
+    for (char& c : fim)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return fim == ".vtu";
+}
+
+// Where an array's bytes go: as they are, or in base64, gathered first so
+// that they are encoded a block at a time.
+struct fluxo_vtk {
+    saida_atomica& s;
+    bool base64 = false;
+    static constexpr std::size_t bloco = 3 * 16384;
+    std::vector<unsigned char> pendente = {};
+
+    void bytes(const void* dados, std::size_t n) {
+        if (!base64) {
+            escreve(s, dados, n);
+            return;
+        }
+        const auto* p = static_cast<const unsigned char*>(dados);
+        while (n > 0) {
+            const std::size_t parte = std::min(n, bloco - pendente.size());
+            pendente.insert(pendente.end(), p, p + parte);
+            p += parte;
+            n -= parte;
+            if (pendente.size() == bloco) codifica();
+        }
+    }
+
+    // Ends a base64 stream, padded.
+    void fim() {
+        if (base64) codifica();
+    }
+
+    void codifica() {
+        static constexpr char alfabeto[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const std::size_t n = pendente.size();
+        char* const inicio = reserva(s, 4 * (n / 3 + 1));
+        char* q = inicio;
+        const unsigned char* g = pendente.data();
+        for (std::size_t k = 0; k + 3 <= n; k += 3, g += 3) {
+            *q++ = alfabeto[g[0] >> 2];
+            *q++ = alfabeto[((g[0] & 3) << 4) | (g[1] >> 4)];
+            *q++ = alfabeto[((g[1] & 15) << 2) | (g[2] >> 6)];
+            *q++ = alfabeto[g[2] & 63];
+        }
+        if (n % 3 != 0) {
+            const unsigned char b1 = n % 3 == 2 ? g[1] : 0;
+            *q++ = alfabeto[g[0] >> 2];
+            *q++ = alfabeto[((g[0] & 3) << 4) | (b1 >> 4)];
+            *q++ = n % 3 == 2 ? alfabeto[(b1 & 15) << 2] : '=';
+            *q++ = '=';
+        }
+        confirma(s, static_cast<std::size_t>(q - inicio));
+        pendente.clear();
+    }
+
+    template <class T>
+    void valor(T v) {
+        bytes(&v, sizeof v);
+    }
 };
 
-template <class T>
-void escreve_valor(saida_atomica& s, T v) {
-    escreve(s, &v, sizeof v);
+// An array: its name, VTK's type name, components, and its data.
+struct array_vtk {
+    const char* nome;
+    const char* tipo;
+    int componentes;
+    std::uint64_t bytes;
+    std::function<void(fluxo_vtk&)> dados;
+};
+
+std::string abertura_array(const array_vtk& a, const char* formato) {
+    std::string linha = std::string("<DataArray type=\"") + a.tipo + "\" Name=\"" + a.nome + "\"";
+    if (a.componentes != 1) linha += " NumberOfComponents=\"" + std::to_string(a.componentes) + "\"";
+    return linha + " format=\"" + formato + "\"";
 }
 
-void escreve_cabecalho_bloco(saida_atomica& s, std::uint64_t& deslocamento, const bloco_vtk& b) {
-    std::string linha = std::string("<DataArray type=\"") + b.tipo + "\" Name=\"" + b.nome + "\"";
-    if (b.componentes != 1) linha += " NumberOfComponents=\"" + std::to_string(b.componentes) + "\"";
-    linha += " format=\"appended\" offset=\"" + std::to_string(deslocamento) + "\"/>\n";
-    escreve(s, linha);
-    deslocamento += 8 + b.bytes;
-}
-
-void escreve_reais(saida_atomica& s, const std::vector<double>& v) {
-    escreve_valor<std::uint64_t>(s, (v.size() - 1) * sizeof(double));
-    escreve(s, v.data() + 1, (v.size() - 1) * sizeof(double));
+std::function<void(fluxo_vtk&)> reais(const std::vector<double>& v) {
+    return [&v](fluxo_vtk& f) { f.bytes(v.data() + 1, (v.size() - 1) * sizeof(double)); };
 }
 
 }  // namespace
@@ -114,81 +180,127 @@ void escreve_vtk(const std::string& nome, const malha_lida& m, const medidas_mal
                  const residuo_malha* r) {
     const auto nvert = static_cast<std::uint64_t>(m.nvert);
     const auto nvol = static_cast<std::uint64_t>(m.nvol);
-    const bloco_vtk pontos_dados[] = {{"vertex", "Int32", 1, 4 * nvert},
-                                      {nome::nao_ortogonalidade, "Float64", 1, 8 * nvert},
-                                      {nome::residuo_x, "Float64", 1, 8 * nvert},
-                                      {nome::residuo_y, "Float64", 1, 8 * nvert}};
-    const bloco_vtk celulas[] = {{"volume", "Int32", 1, 4 * nvol},
-                                 {"i", "Int32", 1, 4 * nvol},
-                                 {"j", "Int32", 1, 4 * nvol},
-                                 {nome::area, "Float64", 1, 8 * nvol},
-                                 {nome::razao_aspecto, "Float64", 1, 8 * nvol},
-                                 {nome::assimetria, "Float64", 1, 8 * nvol},
-                                 {nome::jacobiano_escalado, "Float64", 1, 8 * nvol},
-                                 {nome::angulo_minimo, "Float64", 1, 8 * nvol},
-                                 {nome::angulo_maximo, "Float64", 1, 8 * nvol},
-                                 {nome::invertido, "UInt8", 1, nvol},
-                                 {nome::crescimento_ksi, "Float64", 1, 8 * nvol},
-                                 {nome::crescimento_eta, "Float64", 1, 8 * nvol}};
-    const bloco_vtk pontos = {"Points", "Float64", 3, 24 * nvert};
-    const int n_pontos_dados = r != nullptr ? 4 : 2;
+    auto inteiros_volumes = [&m](int qual) {
+        return [&m, qual](fluxo_vtk& f) {
+            for (std::int64_t j = 1; j <= m.nvol_eta; ++j)
+                for (std::int64_t i = 1; i <= m.nvol_ksi; ++i)
+                    f.valor<std::int32_t>(static_cast<std::int32_t>(qual == 0 ? (j - 1) * m.nvol_ksi + i
+                                                                              : (qual == 1 ? i : j)));
+        };
+    };
+    std::vector<array_vtk> pontos_dados = {
+        {"vertex", "Int32", 1, 4 * nvert,
+         [&m](fluxo_vtk& f) {
+             for (std::int64_t v = 1; v <= m.nvert; ++v)
+                 f.valor<std::int32_t>(static_cast<std::int32_t>(v));
+         }},
+        {nome::nao_ortogonalidade, "Float64", 1, 8 * nvert, reais(med.nao_ortogonalidade)}};
+    if (r != nullptr) {
+        pontos_dados.push_back({nome::residuo_x, "Float64", 1, 8 * nvert, reais(r->x)});
+        pontos_dados.push_back({nome::residuo_y, "Float64", 1, 8 * nvert, reais(r->y)});
+    }
+    const array_vtk celulas[] = {
+        {"volume", "Int32", 1, 4 * nvol, inteiros_volumes(0)},
+        {"i", "Int32", 1, 4 * nvol, inteiros_volumes(1)},
+        {"j", "Int32", 1, 4 * nvol, inteiros_volumes(2)},
+        {nome::area, "Float64", 1, 8 * nvol, reais(med.area)},
+        {nome::razao_aspecto, "Float64", 1, 8 * nvol, reais(med.razao_aspecto)},
+        {nome::assimetria, "Float64", 1, 8 * nvol, reais(med.assimetria)},
+        {nome::jacobiano_escalado, "Float64", 1, 8 * nvol, reais(med.jacobiano_escalado)},
+        {nome::angulo_minimo, "Float64", 1, 8 * nvol, reais(med.angulo_minimo)},
+        {nome::angulo_maximo, "Float64", 1, 8 * nvol, reais(med.angulo_maximo)},
+        {nome::invertido, "UInt8", 1, nvol,
+         [&med, nvol](fluxo_vtk& f) { f.bytes(med.invertido.data() + 1, nvol); }},
+        {nome::crescimento_ksi, "Float64", 1, 8 * nvol, reais(med.crescimento_ksi)},
+        {nome::crescimento_eta, "Float64", 1, 8 * nvol, reais(med.crescimento_eta)}};
+    // The points as x, y, 0.
+    const array_vtk pontos = {"Points", "Float64", 3, 24 * nvert, [&m](fluxo_vtk& f) {
+                                  for (std::int64_t v = 1; v <= m.nvert; ++v) {
+                                      const double ponto[3] = {m.x[static_cast<std::size_t>(v)],
+                                                               m.y[static_cast<std::size_t>(v)], 0.0};
+                                      f.bytes(ponto, sizeof ponto);
+                                  }
+                              }};
+    // The corners of volume (i, j) in the order of the volume file, as the
+    // structured grid's cells have them.
+    const array_vtk blocos_celulas[] = {
+        {"connectivity", "Int64", 1, 32 * nvol,
+         [&m](fluxo_vtk& f) {
+             for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
+                 for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
+                     const std::int64_t b = vertice(m, i, j) - 1;
+                     const std::int64_t cantos[4] = {b, b + 1, b + m.nvert_ksi + 1, b + m.nvert_ksi};
+                     f.bytes(cantos, sizeof cantos);
+                 }
+             }
+         }},
+        {"offsets", "Int64", 1, 8 * nvol,
+         [nvol](fluxo_vtk& f) {
+             for (std::uint64_t p = 1; p <= nvol; ++p)
+                 f.valor<std::int64_t>(static_cast<std::int64_t>(4 * p));
+         }},
+        {"types", "UInt8", 1, nvol, [nvol](fluxo_vtk& f) {
+             for (std::uint64_t p = 1; p <= nvol; ++p)
+                 f.valor<std::uint8_t>(9);  // VTK_QUAD
+         }}};
 
+    const bool nao_estruturada = termina_em_vtu(nome);
+    const char* const tipo = nao_estruturada ? "UnstructuredGrid" : "StructuredGrid";
     saida_atomica s;
     abre_saida(s, nome);
+    fluxo_vtk fluxo{s, nao_estruturada};
+    if (nao_estruturada) fluxo.pendente.reserve(fluxo_vtk::bloco);
     const std::string extensao =
         "0 " + std::to_string(m.nvert_ksi - 1) + " 0 " + std::to_string(m.nvert_eta - 1) + " 0 0";
-    escreve(s,
-            std::string(
-                "<?xml version=\"1.0\"?>\n<VTKFile type=\"StructuredGrid\" version=\"1.0\" byte_order=\"") +
-                (std::endian::native == std::endian::little ? "LittleEndian" : "BigEndian") +
-                "\" header_type=\"UInt64\">\n<StructuredGrid WholeExtent=\"" + extensao +
-                "\">\n<Piece Extent=\"" + extensao + "\">\n<PointData>\n");
-    std::uint64_t deslocamento = 0;
-    for (int k = 0; k < n_pontos_dados; ++k)
-        escreve_cabecalho_bloco(s, deslocamento, pontos_dados[k]);
-    escreve(s, "</PointData>\n<CellData>\n");
-    for (const auto& b : celulas)
-        escreve_cabecalho_bloco(s, deslocamento, b);
-    escreve(s, "</CellData>\n<Points>\n");
-    escreve_cabecalho_bloco(s, deslocamento, pontos);
-    escreve(s, "</Points>\n</Piece>\n</StructuredGrid>\n<AppendedData encoding=\"raw\">\n_");
+    escreve(
+        s,
+        std::string("<?xml version=\"1.0\"?>\n<VTKFile type=\"") + tipo + "\" version=\"1.0\" byte_order=\"" +
+            (std::endian::native == std::endian::little ? "LittleEndian" : "BigEndian") +
+            "\" header_type=\"UInt64\">\n<" + tipo +
+            (nao_estruturada ? ">\n<Piece NumberOfPoints=\"" + std::to_string(nvert) + "\" NumberOfCells=\"" +
+                                   std::to_string(nvol) + "\">\n"
+                             : " WholeExtent=\"" + extensao + "\">\n<Piece Extent=\"" + extensao + "\">\n"));
 
-    // Point data, in vertex order: i fastest, as VTK orders a structured grid.
-    escreve_valor<std::uint64_t>(s, 4 * nvert);
-    for (std::int64_t v = 1; v <= m.nvert; ++v)
-        escreve_valor<std::int32_t>(s, static_cast<std::int32_t>(v));
-    escreve_reais(s, med.nao_ortogonalidade);
-    if (r != nullptr) {
-        escreve_reais(s, r->x);
-        escreve_reais(s, r->y);
-    }
-    // Cell data, in volume order.
-    for (int c = 0; c < 3; ++c) {
-        escreve_valor<std::uint64_t>(s, 4 * nvol);
-        for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
-            for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
-                const std::int64_t valor = c == 0 ? (j - 1) * m.nvol_ksi + i : (c == 1 ? i : j);
-                escreve_valor<std::int32_t>(s, static_cast<std::int32_t>(valor));
+    // Every array in the order of the file.
+    std::vector<std::pair<const char*, std::vector<const array_vtk*>>> secoes = {
+        {"PointData", {}}, {"CellData", {}}, {"Points", {&pontos}}};
+    for (const auto& a : pontos_dados)
+        secoes[0].second.push_back(&a);
+    for (const auto& a : celulas)
+        secoes[1].second.push_back(&a);
+    if (nao_estruturada)
+        secoes.push_back({"Cells", {&blocos_celulas[0], &blocos_celulas[1], &blocos_celulas[2]}});
+
+    std::uint64_t deslocamento = 0;
+    for (const auto& [secao, arrays] : secoes) {
+        escreve(s, "<" + std::string(secao) + ">\n");
+        for (const array_vtk* a : arrays) {
+            if (nao_estruturada) {
+                escreve(s, abertura_array(*a, "binary") + ">\n");
+                fluxo.valor<std::uint64_t>(a->bytes);
+                fluxo.fim();
+                a->dados(fluxo);
+                fluxo.fim();
+                escreve(s, "\n</DataArray>\n");
+            } else {
+                escreve(s, abertura_array(*a, "appended") + " offset=\"" + std::to_string(deslocamento) +
+                               "\"/>\n");
+                deslocamento += 8 + a->bytes;
             }
         }
+        escreve(s, "</" + std::string(secao) + ">\n");
     }
-    escreve_reais(s, med.area);
-    escreve_reais(s, med.razao_aspecto);
-    escreve_reais(s, med.assimetria);
-    escreve_reais(s, med.jacobiano_escalado);
-    escreve_reais(s, med.angulo_minimo);
-    escreve_reais(s, med.angulo_maximo);
-    escreve_valor<std::uint64_t>(s, nvol);
-    escreve(s, med.invertido.data() + 1, nvol);
-    escreve_reais(s, med.crescimento_ksi);
-    escreve_reais(s, med.crescimento_eta);
-    // The points as x, y, 0.
-    escreve_valor<std::uint64_t>(s, 24 * nvert);
-    for (std::int64_t v = 1; v <= m.nvert; ++v) {
-        const double ponto[3] = {m.x[static_cast<std::size_t>(v)], m.y[static_cast<std::size_t>(v)], 0.0};
-        escreve(s, ponto, sizeof ponto);
+    escreve(s, std::string("</Piece>\n</") + tipo + ">\n");
+    if (!nao_estruturada) {
+        escreve(s, "<AppendedData encoding=\"raw\">\n_");
+        for (const auto& secao : secoes)
+            for (const array_vtk* a : secao.second) {
+                fluxo.valor<std::uint64_t>(a->bytes);
+                a->dados(fluxo);
+            }
+        escreve(s, "\n</AppendedData>\n");
     }
-    escreve(s, "\n</AppendedData>\n</VTKFile>\n");
+    escreve(s, "</VTKFile>\n");
     conclui_saida(s);
 }
 

@@ -1,5 +1,6 @@
 // The mesh and its measures in the formats of the field's tools: a CSV table
-// of the volumes, VTK's XML structured grid (ParaView) and Gmsh's MSH 4.1.
+// of the volumes, VTK's XML structured grid (ParaView), or its unstructured
+// grid where the name ends in .vtu (meshio), and Gmsh's MSH 4.1.
 #pragma once
 
 #include <string>

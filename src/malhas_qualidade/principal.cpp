@@ -1,6 +1,8 @@
 #include "malhas_qualidade/principal.hpp"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -9,6 +11,7 @@
 #include "malhas_qualidade/arquivos_caso.hpp"
 #include "malhas_qualidade/erros.hpp"
 #include "malhas_qualidade/exportacao.hpp"
+#include "malhas_qualidade/exportacao_solver.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
 #include "malhas_qualidade/medidas.hpp"
 #include "malhas_qualidade/residuo.hpp"
@@ -31,15 +34,29 @@ namespace fs = std::filesystem;
 const char texto_ajuda[] =
     "Usage: malhas_qualidade [OPTION]... [--] [FOLDER]\n"
     "Judges the mesh that malhas_segmentos wrote in FOLDER (default: the current folder):\n"
-    "the quality of every volume, the non-orthogonality and area growth of the grid, and,\n"
-    "for mesh kind 2, the residual of the elliptic equations. Reads <case>.txt and\n"
-    "<case>_vert.txt, the case name taken from entradas.txt, and entrada_eq_elipticas.txt\n"
-    "for the residual. Prints a summary on standard output.\n"
+    "the quality of every volume, the non-orthogonality and area growth of the grid, the\n"
+    "figures OpenFOAM's checkMesh prints for the mesh --openfoam writes, and, for mesh\n"
+    "kind 2, the residual of the elliptic equations. Reads <case>.txt and <case>_vert.txt,\n"
+    "the case name taken from entradas.txt, and entrada_eq_elipticas.txt for the residual.\n"
+    "Prints a summary on standard output.\n"
     "\n"
     "  --caso NAME     take the case name NAME instead of the one in entradas.txt\n"
     "  --csv FILE      write one row per volume with every measure\n"
-    "  --vtk FILE      write a VTK XML structured grid (.vts) with the measures\n"
+    "  --vtk FILE      write a VTK XML grid with the measures: structured (.vts), or\n"
+    "                  unstructured where FILE ends in .vtu (for meshio)\n"
     "  --msh FILE      write a Gmsh MSH 4.1 mesh with the boundary lines as physical groups\n"
+    "  --openfoam DIR  write DIR/constant/polyMesh, the mesh extruded to one layer of\n"
+    "                  hexahedra: the boundary lines as patches, front and back one empty\n"
+    "                  patch (two-dimensional for every solver); where DIR has no\n"
+    "                  system/controlDict, also the system files that are missing\n"
+    "  --espessura Z   the thickness of that layer (default 1: cell volumes are the areas,\n"
+    "                  per unit depth, as a two-dimensional finite-volume code counts them)\n"
+    "  --plot3d FILE   write a formatted two-dimensional Plot3D grid, one block, in the\n"
+    "                  multi-block form (1, then ni nj, then x, then y)\n"
+    "  --su2 FILE      write an SU2 mesh with the boundary lines as markers\n"
+    "  --verifica      judge the mesh: checkMesh's limits (non-orthogonality 70, skewness 4,\n"
+    "                  aspect ratio 1000, volume above 0), no inverted volume and a scaled\n"
+    "                  Jacobian above 0; the failing checks are listed\n"
     "  --sem-residuo   do not compute the residual\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
@@ -47,10 +64,12 @@ const char texto_ajuda[] =
     "\n"
     "An export replaces only a regular file (links are followed to the file they name), and\n"
     "only once it is complete; it may not be one of the case's files or another export.\n"
+    "--openfoam replaces constant/polyMesh as a whole, once the new one is complete.\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure (the message names the file and line),\n"
-    "2 on a usage error, 4 when some measure or the residual is undefined (the summary\n"
-    "says where and why, and gives no verdict there).\n";
+    "2 on a usage error, 3 with --verifica when a check fails, 4 when some measure,\n"
+    "figure or the residual is undefined (the summary says where and why, and gives no\n"
+    "verdict there). With --verifica an undefined figure fails the verification: 3, not 4.\n";
 
 std::string junta(const std::string& pasta, const std::string& nome) {
     return (fs::path(pasta) / fs::path(nome)).string();
@@ -74,7 +93,8 @@ void escreve_saida(std::FILE* saida, const std::string& texto) {
 std::vector<std::pair<const char*, const std::string*>> saidas_de(const opcoes& o) {
     std::vector<std::pair<const char*, const std::string*>> saidas;
     for (auto [opcao, nome] :
-         {std::pair{"--csv", &o.csv}, std::pair{"--vtk", &o.vtk}, std::pair{"--msh", &o.msh}})
+         {std::pair{"--csv", &o.csv}, std::pair{"--vtk", &o.vtk}, std::pair{"--msh", &o.msh},
+          std::pair{"--plot3d", &o.plot3d}, std::pair{"--su2", &o.su2}})
         if (!nome->empty()) saidas.emplace_back(opcao, nome);
     return saidas;
 }
@@ -109,6 +129,21 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
             valor(o.vtk);
         } else if (a == "--msh") {
             valor(o.msh);
+        } else if (a == "--plot3d") {
+            valor(o.plot3d);
+        } else if (a == "--su2") {
+            valor(o.su2);
+        } else if (a == "--openfoam") {
+            valor(o.openfoam);
+        } else if (a == "--espessura") {
+            std::string texto;
+            valor(texto);
+            char* fim = nullptr;
+            o.espessura = std::strtod(texto.c_str(), &fim);
+            if (fim != texto.c_str() + texto.size() || !std::isfinite(o.espessura) || !(o.espessura > 0.0))
+                falha_uso("--espessura needs a positive number, not " + texto);
+        } else if (a == "--verifica") {
+            o.verifica = true;
         } else if (a == "--sem-residuo") {
             o.sem_residuo = true;
         } else {
@@ -154,7 +189,17 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         for (const std::string* e : protegidos)
             if (processamento::leva_ao_mesmo_arquivo(*nome, *e))
                 falha_uso(std::string(opcao) + " " + *nome + " would overwrite the case's file " + *e);
+        if (!o.openfoam.empty() && openfoam_alcanca(o.openfoam, *nome))
+            falha_uso(std::string(opcao) + " " + *nome + " would be replaced or removed by --openfoam " +
+                      o.openfoam);
         confere_destino(*nome);
+    }
+    if (!o.openfoam.empty()) {
+        for (const std::string* e : protegidos)
+            if (dentro_do_polymesh(o.openfoam, *e))
+                falha_uso("--openfoam " + o.openfoam + " would remove the case's file " + *e +
+                          " with the constant/polyMesh it replaces");
+        confere_destino_openfoam(o.openfoam);
     }
 
     malha_lida m;
@@ -173,6 +218,13 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     {
         tempo_execucao::alocando nome("the quality measures");
         calcula_medidas(m, med);
+    }
+    // The figures of the mesh --openfoam writes, whether or not it is written.
+    const extrusao ext{&m, o.espessura, med.orientacao};
+    figuras_checkmesh figuras;
+    {
+        tempo_execucao::alocando nome("checkMesh's figures");
+        calcula_figuras_checkmesh(ext, figuras);
     }
 
     // The residual belongs to the elliptic mesh kind; when the kind is not
@@ -200,14 +252,29 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     d.medidas = &med;
     d.parametros_lidos = com_residuo ? &par : nullptr;
     d.residuo = com_residuo ? &r : nullptr;
+    d.checkmesh = &figuras;
     bool indefinido = false;
-    escreve_saida(saida, texto_resumo(d, indefinido));
+    std::string texto = texto_resumo(d, indefinido);
+    verificacao v;
+    if (o.verifica) {
+        v = verifica_malha(d, indefinido);
+        texto += texto_verificacao(v);
+    }
+    escreve_saida(saida, texto);
 
     tempo_execucao::alocando nome("the export buffers");
 
     if (!o.csv.empty()) escreve_csv(o.csv, m, med);
     if (!o.vtk.empty()) escreve_vtk(o.vtk, m, med, com_residuo ? &r : nullptr);
     if (!o.msh.empty()) escreve_msh(o.msh, m);
+    if (!o.plot3d.empty()) escreve_plot3d(o.plot3d, m);
+    if (!o.su2.empty()) escreve_su2(o.su2, m, med.orientacao);
+    if (!o.openfoam.empty()) {
+        for (const std::string& arquivo : escreve_openfoam(o.openfoam, ext))
+            escreve_visivel(
+                erro, "malhas_qualidade: note: the case had no system/controlDict: wrote " + arquivo + "\n");
+    }
+    if (o.verifica) return v.falhas.empty() ? 0 : status_verificacao;
     return indefinido ? status_indefinido : 0;
 }
 

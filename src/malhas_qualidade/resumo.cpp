@@ -218,6 +218,8 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
                static_cast<long long>(conta(med.nao_ortogonalidade, [](double v) { return v > 45.0; })),
                static_cast<long long>(interiores));
 
+    if (d.checkmesh != nullptr) acrescenta_figuras_checkmesh(s, d, indefinido);
+
     if (d.residuo == nullptr) {
         if (d.tipo_malha != 2)
             s += "\nresidual: not computed (not an elliptic mesh, kind 2)\n";

@@ -8,6 +8,7 @@
 
 #include "malhas_qualidade/arquivos_caso.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/malha_openfoam.hpp"
 #include "malhas_qualidade/medidas.hpp"
 #include "malhas_qualidade/residuo.hpp"
 
@@ -36,10 +37,24 @@ struct dados_resumo {
     const medidas_malha* medidas = nullptr;
     const parametros* parametros_lidos = nullptr;  // null: no residual
     const residuo_malha* residuo = nullptr;
+    const figuras_checkmesh* checkmesh = nullptr;  // null: not computed
 };
 
 // The summary's text. indefinido is set when some measure or the residual is
 // undefined somewhere, so that the summary gives no verdict there.
 std::string texto_resumo(const dados_resumo& d, bool& indefinido);
+
+// The summary's section of checkMesh's figures (resumo_solver.cpp).
+void acrescenta_figuras_checkmesh(std::string& s, const dados_resumo& d, bool& indefinido);
+
+// --verifica: the mesh judged against checkMesh's limits, no inverted volume
+// and a scaled Jacobian above zero everywhere; an undefined figure anywhere
+// in the summary (indefinido) fails it too. The failing checks, each a line.
+struct verificacao {
+    int checagens = 0;
+    std::vector<std::string> falhas;
+};
+verificacao verifica_malha(const dados_resumo& d, bool indefinido);
+std::string texto_verificacao(const verificacao& v);
 
 }  // namespace malhas_qualidade

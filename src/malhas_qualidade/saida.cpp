@@ -100,7 +100,9 @@ char* reserva(saida_atomica& s, std::size_t n) {
     return s.buffer.data() + s.usado;
 }
 
-void conclui_saida(saida_atomica& s) {
+namespace {
+
+bool conclui(saida_atomica& s, bool substituindo) {
     try {
         descarrega(s);
     } catch (...) {
@@ -114,15 +116,30 @@ void conclui_saida(saida_atomica& s) {
         abandona(s);
         falha_escrita(s, numero);
     }
-    // Replaces the destination in one step, on Windows as well.
-    if (sistema::substitui(s.temporario.c_str(), s.destino.c_str()) != 0) {
+    // The name in one step, on Windows as well: over the destination, or
+    // only while the name is free.
+    const int feito = substituindo ? sistema::substitui(s.temporario.c_str(), s.destino.c_str())
+                                   : sistema::nomeia_sem_substituir(s.temporario.c_str(), s.destino.c_str());
+    if (feito != 0) {
         const int numero = errno;
         abandona(s);
+        if (!substituindo && numero == EEXIST) return false;
         falha(s.nome, 0, "cannot give the new file its name: " + sistema::descricao_erro(numero));
     }
     sistema::esquece_temporario(s.registro);
     s.registro = -1;
     s.temporario.clear();
+    return true;
+}
+
+}  // namespace
+
+void conclui_saida(saida_atomica& s) {
+    conclui(s, true);
+}
+
+bool conclui_saida_nova(saida_atomica& s) {
+    return conclui(s, false);
 }
 
 char* escreve_real(char* p, double v) {

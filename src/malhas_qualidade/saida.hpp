@@ -53,6 +53,9 @@ inline void confirma(saida_atomica& s, std::size_t n) {
 }
 // Writes what is left, closes, and gives the file its name.
 void conclui_saida(saida_atomica& s);
+// The same for a file that must not replace one of the user's: false, the
+// new file removed, when a file of that name appeared since it was opened.
+bool conclui_saida_nova(saida_atomica& s);
 
 // Number texts: the shortest that reads back as the same double, and
 // decimal integers. They return the end of what they wrote.

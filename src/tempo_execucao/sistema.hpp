@@ -70,6 +70,10 @@ int cria_pasta_exclusiva(const std::string& pasta, const std::string& base, std:
 // Gives the file temporario the name destino, replacing a file of that name
 // in one step (on Windows as well). 0 or -1, errno telling why.
 int substitui(const char* temporario, const char* destino);
+// Gives the file temporario the name destino only while no file has that
+// name, in one step: a file that appeared there meanwhile stays, and the
+// call fails with EEXIST. 0 or -1, errno telling why.
+int nomeia_sem_substituir(const char* temporario, const char* destino);
 // Puts the folder nova in the place of the folder destino. When destino
 // exists, its former contents end up under a name of their own, given in
 // antiga, which the caller removes; antiga is empty when there were none.

@@ -146,6 +146,28 @@ int substitui(const char* temporario, const char* destino) {
     return ::rename(temporario, destino);
 }
 
+int nomeia_sem_substituir(const char* temporario, const char* destino) {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, temporario, AT_FDCWD, destino, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+#endif
+    // Where the file system cannot rename without replacing: a second link
+    // is refused when the name is taken, and the first one then goes.
+    if (::link(temporario, destino) == 0) {
+        ::unlink(temporario);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return -1;
+    // No links either (FAT, some network shares): the name is looked at
+    // first, which leaves a moment in which another process may take it.
+    struct stat st {};
+    if (::lstat(destino, &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(temporario, destino);
+}
+
 int substitui_pasta(const char* nova, const char* destino, std::string& antiga) {
     antiga.clear();
     if (::rename(nova, destino) == 0) return 0;  // there was none, or an empty one

@@ -181,6 +181,13 @@ int substitui(const char* temporario, const char* destino) {
     return -1;
 }
 
+int nomeia_sem_substituir(const char* temporario, const char* destino) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+    if (MoveFileExA(temporario, destino, MOVEFILE_WRITE_THROUGH)) return 0;
+    errno = errno_de(GetLastError());
+    return -1;
+}
+
 int substitui_pasta(const char* nova, const char* destino, std::string& antiga) {
     antiga.clear();
     if (MoveFileExA(nova, destino, 0)) return 0;

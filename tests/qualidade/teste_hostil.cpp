@@ -437,4 +437,50 @@ TEST(QualidadeHostil, ResumoSemVereditoSemSustentoESemEscapes) {
     }
 }
 
+// --openfoam replaces constant/polyMesh only once the new one is whole: a
+// file-size limit or an interruption while it is written leaves the old one
+// as it was, and neither the new folder nor any file of it behind.
+TEST(QualidadeHostil, OpenfoamInterrompidoDeixaOPolyMeshAntigo) {
+    pasta_temporaria grande;
+    prepara_caso(grande, 600, 300);
+    const fs::path constant = grande / "of" / "constant", malha = constant / "polyMesh";
+    auto novos = [&] {
+        std::vector<std::string> t;
+        for (const auto& e : fs::directory_iterator(constant))
+            if (e.path().filename() != "polyMesh") t.push_back(e.path().filename().string());
+        return t;
+    };
+    auto interrompe_com = [&](int sinal) {
+        return [&, sinal](pid_t pid) {
+            const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (novos().empty() && std::chrono::steady_clock::now() < limite)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            ::kill(pid, sinal);
+        };
+    };
+    struct caso {
+        const char* nome;
+        pedido execucao;
+        int status;
+    };
+    const std::vector<std::string> opcoes{"--openfoam", "of"};
+    const caso casos[] = {
+        {"limite de tamanho de arquivo", {opcoes, destino_saida::arquivo, 200000, {}}, 1},
+        {"SIGINT", {opcoes, destino_saida::arquivo, {}, interrompe_com(SIGINT)}, 130},
+        {"SIGTERM", {opcoes, destino_saida::arquivo, {}, interrompe_com(SIGTERM)}, 143},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        fs::create_directories(malha);
+        apoio::grava_arquivo(malha / "points", "the old points");
+        const auto r = roda(grande.caminho(), c.execucao);
+        EXPECT_EQ(r.sinal, 0);
+        if (c.status >= 128 && r.status == 0) continue;  // the run had ended
+        EXPECT_EQ(r.status, c.status) << r.erro;
+        EXPECT_EQ(le_arquivo(malha / "points"), "the old points");
+        EXPECT_TRUE(novos().empty());
+        EXPECT_TRUE(temporarios(malha).empty());
+    }
+}
+
 }  // namespace

@@ -1,0 +1,174 @@
+// The mesh extruded to one layer of hexahedra, as the OpenFOAM export writes
+// it, and the figures OpenFOAM's checkMesh prints for that mesh.
+//
+// One numbering serves the writer and the figures, so that the figures are
+// those of the very faces written: a face's centre and area depend on where
+// its point list starts, and a cell's centre on the order in which its faces
+// are summed, both to the last bit, and checkMesh prints six digits of them.
+//
+// Numbering (from 0, as OpenFOAM's): the point of vertex v at z = 0 is v - 1,
+// at z = thickness nvert + v - 1; cell k is volume k + 1. Internal faces come
+// first, cell by cell, each cell's east face (to volume (i + 1, j)) before
+// its north face (to (i, j + 1)): the upper-triangular order. The boundary
+// faces follow patch by patch: j = 1, j = nvert_eta, i = 1, i = nvert_ksi
+// (named as the physical groups of the MSH export), then the z = 0 face of
+// every cell and the z = thickness face of every cell, one empty patch.
+// Every face's normal points out of its owner.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "malhas_qualidade/malha_lida.hpp"
+
+namespace malhas_qualidade {
+
+inline constexpr int n_patches = 5;
+// The four boundary lines, as the MSH export's physical groups, then the
+// front and back.
+extern const char* const nomes_patches[n_patches];
+
+// The six faces of a cell, by the side of the volume they stand on.
+enum class lado : std::uint8_t { leste, norte, sul, oeste, fundo, frente };
+
+struct extrusao {
+    const malha_lida* m = nullptr;
+    double espessura = 1.0;
+    // +1 when the volumes turn counter-clockwise in the x-y plane, -1 when
+    // clockwise: every face's point list is then reversed, so that the
+    // normals still point out of the owner and the volumes are positive.
+    int orientacao = 1;
+};
+
+struct contagem_faces {
+    std::int64_t internas = 0;
+    std::int64_t inicio[n_patches] = {}, tamanho[n_patches] = {};
+    std::int64_t total = 0;
+    std::int64_t pontos = 0, celulas = 0;
+};
+contagem_faces conta_faces(const malha_lida& m);
+
+// The four points of the face on side l of volume (i, j), in the order the
+// faces file lists them. An internal face is always named by its owner's side
+// (leste or norte).
+inline void pontos_face(const extrusao& e, std::int64_t i, std::int64_t j, lado l, std::int64_t r[4]) {
+    const std::int64_t nk = e.m->nvert_ksi, nv = e.m->nvert;
+    auto b = [&](std::int64_t ii, std::int64_t jj) { return (jj - 1) * nk + ii - 1; };
+    std::int64_t a = b(i, j), d = b(i + 1, j), c = b(i + 1, j + 1), f = b(i, j + 1);
+    // Corners counter-clockwise: a (i, j), d (i + 1, j), c (i + 1, j + 1), f (i, j + 1).
+    switch (l) {
+        case lado::leste:
+            r[0] = d, r[1] = c, r[2] = c + nv, r[3] = d + nv;
+            break;
+        case lado::norte:
+            r[0] = c, r[1] = f, r[2] = f + nv, r[3] = c + nv;
+            break;
+        case lado::sul:
+            r[0] = a, r[1] = d, r[2] = d + nv, r[3] = a + nv;
+            break;
+        case lado::oeste:
+            r[0] = f, r[1] = a, r[2] = a + nv, r[3] = f + nv;
+            break;
+        case lado::fundo:
+            r[0] = a, r[1] = f, r[2] = c, r[3] = d;
+            break;
+        case lado::frente:
+            r[0] = a + nv, r[1] = d + nv, r[2] = c + nv, r[3] = f + nv;
+            break;
+    }
+    if (e.orientacao < 0) {
+        std::int64_t t = r[0];
+        r[0] = r[3], r[3] = t;
+        t = r[1], r[1] = r[2], r[2] = t;
+    }
+}
+
+// Every face in the file's order: visita(i, j, l, owner, neighbour), the
+// neighbour -1 for a boundary face, (i, j) the owner's volume.
+template <class F>
+void para_cada_face(const malha_lida& m, F&& visita) {
+    const std::int64_t nk = m.nvol_ksi, ne = m.nvol_eta;
+    for (std::int64_t j = 1; j <= ne; ++j)
+        for (std::int64_t i = 1; i <= nk; ++i) {
+            const std::int64_t c = (j - 1) * nk + i - 1;
+            if (i < nk) visita(i, j, lado::leste, c, c + 1);
+            if (j < ne) visita(i, j, lado::norte, c, c + nk);
+        }
+    for (std::int64_t i = 1; i <= nk; ++i)
+        visita(i, std::int64_t{1}, lado::sul, i - 1, std::int64_t{-1});
+    for (std::int64_t i = 1; i <= nk; ++i)
+        visita(i, ne, lado::norte, (ne - 1) * nk + i - 1, std::int64_t{-1});
+    for (std::int64_t j = 1; j <= ne; ++j)
+        visita(std::int64_t{1}, j, lado::oeste, (j - 1) * nk, std::int64_t{-1});
+    for (std::int64_t j = 1; j <= ne; ++j)
+        visita(nk, j, lado::leste, (j - 1) * nk + nk - 1, std::int64_t{-1});
+    for (lado l : {lado::fundo, lado::frente})
+        for (std::int64_t j = 1; j <= ne; ++j)
+            for (std::int64_t i = 1; i <= nk; ++i)
+                visita(i, j, l, (j - 1) * nk + i - 1, std::int64_t{-1});
+}
+
+// --- checkMesh's figures ---------------------------------------------------------
+
+// checkMesh's limits: faces beyond 70 degrees are severely non-orthogonal,
+// faces of skewness above 4 highly skew, cells of aspect ratio above 1000 of
+// high aspect ratio, and a cell volume below 1e-300 (OpenFOAM's VSMALL) is
+// zero or negative.
+inline constexpr double limite_nao_ortogonalidade = 70.0;
+inline constexpr double limite_assimetria_face = 4.0;
+inline constexpr double limite_razao_aspecto_celula = 1000.0;
+inline constexpr double menor_volume_celula = 1.0e-300;
+
+// A face of the extruded mesh, for saying where a worst value is.
+struct face_extrudida {
+    std::int64_t indice = -1;   // in the faces file; -1: none
+    std::int64_t i = 0, j = 0;  // the owner's volume
+    lado l = lado::leste;
+    bool interna = false;
+};
+
+struct figuras_checkmesh {
+    double espessura = 1.0;
+    contagem_faces faces;
+
+    // Internal faces: the largest angle between the line joining the cell
+    // centres and the face normal, and the angle whose cosine is the mean
+    // cosine (checkMesh's "average"), in degrees.
+    double nao_ortogonalidade_max = 0.0, nao_ortogonalidade_media = 0.0;
+    std::int64_t faces_nao_ortogonais = 0;  // beyond the limit
+    std::int64_t faces_acima_de_90 = 0;     // among them, beyond 90 degrees
+    face_extrudida pior_nao_ortogonal;
+    std::int64_t nao_ortogonalidade_indefinida = 0;
+
+    double assimetria_max = 0.0;  // every face
+    std::int64_t faces_assimetricas = 0;
+    face_extrudida pior_assimetria;
+    std::int64_t assimetria_indefinida = 0;
+
+    double razao_aspecto_max = 0.0;
+    std::int64_t celulas_alongadas = 0;
+    std::int64_t pior_razao_aspecto = 0;  // volume number; 0: none
+    std::int64_t razao_aspecto_indefinida = 0;
+
+    double volume_min = 0.0, volume_max = 0.0, volume_total = 0.0;
+    std::int64_t volumes_nao_positivos = 0;
+    std::int64_t menor_volume = 0, maior_volume = 0;  // volume numbers
+    std::int64_t volume_indefinido = 0;
+
+    bool indefinido() const {
+        return nao_ortogonalidade_indefinida + assimetria_indefinida + razao_aspecto_indefinida +
+                   volume_indefinido >
+               0;
+    }
+};
+
+// The figures as OpenFOAM 1912 computes them for the mesh extruded to the
+// given thickness, with the same arithmetic in the same order.
+void calcula_figuras_checkmesh(const extrusao& e, figuras_checkmesh& f);
+
+// The face as a person reads it: "the face between volume 5 (5, 1) and
+// volume 6 (6, 1)", "the face of volume 5 (5, 1) on linha_externa".
+std::string descreve_face(const malha_lida& m, const face_extrudida& f);
+
+}  // namespace malhas_qualidade
