@@ -115,6 +115,17 @@ double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn,
     return std::fabs(90.0 - graus(std::atan2(std::fabs(vetorial), escalar)));
 }
 
+double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, std::int64_t b) {
+    const std::int64_t nk = m.nvert_ksi;
+    const std::int64_t v[4] = {b, b + 1, b + nk + 1, b + nk};
+    double maior = nao_numero;
+    for (std::int64_t k : v) {
+        const double n = med.nao_ortogonalidade[static_cast<std::size_t>(k)];
+        if (!std::isnan(n) && !(n <= maior)) maior = n;
+    }
+    return maior;
+}
+
 double razao_crescimento(double a, double b) {
     if (std::isnan(a) || std::isnan(b)) return nao_numero;
     a = std::fabs(a);

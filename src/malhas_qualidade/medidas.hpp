@@ -74,6 +74,10 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med);
 double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn, double yn, double xs,
                           double ys);
 
+// The largest non-orthogonality at the corners of the volume whose first
+// corner is vertex b that are interior vertices; not a number when none is.
+double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, std::int64_t b);
+
 // The larger of a/b and b/a for two areas, with Verdict's convention for an
 // unbounded value.
 double razao_crescimento(double a, double b);
