@@ -11,6 +11,10 @@ struct opcoes {
     std::string pasta = ".";
     std::string caso;  // --caso; empty: from entradas.txt
     std::string csv, vtk, msh;
+    std::string svg;                     // --svg: the mesh as a picture
+    std::string medida;                  // --medida; empty: skew
+    std::vector<std::string> historico;  // --historico, each .csv or .svg
+    double tolerancia = 0.0;             // --tolerancia; 0: the summary's settled threshold
     bool sem_residuo = false;
     bool ajuda = false, versao = false;
 };
@@ -21,9 +25,14 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos);
 // The exit status of a run whose summary holds an undefined measure or
 // residual somewhere: a script can tell it from a complete one.
 inline constexpr int status_indefinido = 4;
+// The exit status of a history whose re-run does not give the result files:
+// they come from another run, were edited, or the case files changed since
+// (or the program's own run of the case files would end at a
+// floating-point fault). It wins over status_indefinido.
+inline constexpr int status_nao_reproduz = 3;
 
 // The whole run; returns the exit status (0, 1 on a failure, 2 on a usage
-// error, status_indefinido), having written the failure's message on erro.
+// error, status_nao_reproduz, status_indefinido), having written the failure's message on erro.
 int executa(const std::vector<std::string>& argumentos, std::FILE* saida, std::FILE* erro);
 
 }  // namespace malhas_qualidade
