@@ -171,7 +171,7 @@ void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate) {
                 const std::int64_t b = (j - 1) * nk + i;
                 const double px[4] = {ax[b], ax[b + 1], ax[b + nk + 1], ax[b + nk]};
                 const double py[4] = {ay[b], ay[b + 1], ay[b + nk + 1], ay[b + nk]};
-                const medidas_quadrilatero q = mede_quadrilatero(px, py);
+                const medidas_quadrilatero q = mede_quadrilatero(px, py, false);
                 menor(pl.jacobiano, q.jacobiano_escalado);
                 maior(pl.assimetria, q.assimetria);
                 if (q.menor_aresta < pl.aresta) pl.aresta = q.menor_aresta;
@@ -543,8 +543,8 @@ void compara_relatorio(const pedido_historico& p, historico& h) {
 }  // namespace
 
 // The E25.15 field of x holds 16 digits D and an exponent, the value
-// D * 10^q. Where D and 10^|q| are doubles exactly (D at most 2^53, |q| at
-// most 22), one multiplication or division rounds that to the nearest
+// D * 10^q. Where D and 10^|q| are doubles exactly (|q| at most 22), one
+// multiplication or division rounds that to the nearest
 // double, which is what the report's reader, a correctly rounded
 // conversion, gives too; the others go through the field's text and that
 // reader.
@@ -559,7 +559,8 @@ double valor_gravado(double x) {
     processamento::digitos_e25_15(magnitude, d16, p);
     const int q = p - 15;
     double r = 0.0;
-    if (d16 <= (std::uint64_t{1} << 53) && q >= -22 && q <= 22) {
+    // Up to 10^16 < 2^54, an even D is a double exactly too.
+    if ((d16 <= (std::uint64_t{1} << 53) || (d16 & 1) == 0) && q >= -22 && q <= 22) {
         const double d = static_cast<double>(d16);
         r = q < 0 ? d / potencias_exatas[-q] : d * potencias_exatas[q];
     } else {

@@ -48,8 +48,10 @@ struct medidas_quadrilatero {
     double menor_aresta = 0.0;
 };
 
-// The corners in the order of the slots 1 to 4.
-medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]);
+// The corners in the order of the slots 1 to 4. Without com_angulos the two
+// angles are left at 0 (and their arccosines not taken), for whoever needs
+// only the other measures of many meshes.
+medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4], bool com_angulos = true);
 
 // A volume turns against the mesh's orientation (+1 counter-clockwise, -1
 // clockwise) when one of its corners does.

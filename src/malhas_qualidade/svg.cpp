@@ -132,6 +132,14 @@ std::string ponto(const quadro& q, const malha_lida& m, std::int64_t vv) {
     return svg::num(q.x(m.x[k])) + "," + svg::num(q.y(m.y[k]));
 }
 
+// "every", "every 2nd", "every 3rd", "every 11th", ...
+std::string cada(std::int64_t n) {
+    if (n == 1) return "every";
+    const std::int64_t d = n % 10, c = n % 100;
+    const char* sufixo = c >= 11 && c <= 13 ? "th" : d == 1 ? "st" : d == 2 ? "nd" : d == 3 ? "rd" : "th";
+    return "every " + std::to_string(n) + sufixo;
+}
+
 // The volume (or cell) whose value is worst, and the best one: the first of
 // each in volume order, as the summary names them.
 struct extremos {
@@ -228,10 +236,8 @@ void escreve_svg_malha(const std::string& nome, const std::string& nome_caso, co
     if (e.indefinidos > 0) linha2 += "; undefined (grey) at " + std::to_string(e.indefinidos);
     escreve(s, "<text x=\"" + svg::num(margem_esquerda) + "\" y=\"44\">" + svg::texto(linha2) + "</text>\n");
     if (blocos) {
-        const std::string nota = "every " + std::to_string(passo_i) + (passo_i == 1 ? "st" : "th") +
-                                 " grid line in ksi and " + std::to_string(passo_j) +
-                                 (passo_j == 1 ? "st" : "th") +
-                                 " in eta drawn; each cell coloured by the worst of the up to " +
+        const std::string nota = "the grid lines of " + cada(passo_i) + " index in ksi and of " +
+                                 cada(passo_j) + " in eta; each cell coloured by the worst of the up to " +
                                  std::to_string(passo_i) + " x " + std::to_string(passo_j) + " volumes in it";
         escreve(s, "<text x=\"" + svg::num(margem_esquerda) + "\" y=\"62\" font-style=\"italic\">" +
                        svg::texto(nota) + "</text>\n");
