@@ -194,6 +194,16 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         c = le_caso(nome_entradas);
         caso_lido = true;
     }
+    // The history re-runs the case files: without them, or for a mesh that
+    // is not smoothed, there is nothing to re-run, and that is said first.
+    if (!o.historico.empty()) {
+        if (!caso_lido) c = le_caso(nome_entradas);
+        caso_lido = true;
+        if (c.tipo_malha != 2)
+            falha(nome_entradas, 0,
+                  "mesh kind " + std::to_string(c.tipo_malha) +
+                      ": only mesh kind 2 is smoothed, so there is no history to record (--historico)");
+    }
     std::string nome_caso = o.caso.empty() ? c.nome_caso : o.caso;
     const std::string relatorio = junta(o.pasta, processamento::nome_relatorio(nome_caso));
     const std::string volumes = junta(o.pasta, processamento::nome_volumes(nome_caso));

@@ -55,11 +55,12 @@ linha_progresso::~linha_progresso() {
 }
 
 void linha_progresso::atualiza(std::int64_t feitos, std::int64_t total) {
-    if (!ativa_) return;
+    if (!ativa_ || nota_dada_) return;
     const relogio::time_point agora = relogio::now();
     // The first count is drawn at once, so that even a short computation
     // shows what it does; then a few times a second at most.
-    if (desenhada_ && agora - ultimo_desenho_ < intervalo) return;
+    if ((desenhada_ || !terminal_) && agora - ultimo_desenho_ < intervalo) return;
+    ultimo_desenho_ = agora;
     const double passados = std::chrono::duration<double>(agora - inicio_).count();
     const double faltam =
         feitos > 0 ? passados / static_cast<double>(feitos) * static_cast<double>(total - feitos) : -1.0;
@@ -67,7 +68,7 @@ void linha_progresso::atualiza(std::int64_t feitos, std::int64_t total) {
     formata_duracao(t_passados, sizeof t_passados, passados);
     formata_duracao(t_faltam, sizeof t_faltam, faltam);
     if (!terminal_) {
-        if (nota_dada_ || passados < nota_apos_segundos || faltam < nota_se_faltam_segundos) return;
+        if (passados < nota_apos_segundos || faltam < nota_se_faltam_segundos) return;
         nota_dada_ = true;
         char nota[256];
         const int n = std::snprintf(nota, sizeof nota,
@@ -90,7 +91,6 @@ void linha_progresso::atualiza(std::int64_t feitos, std::int64_t total) {
         linha[k] = ' ';
     if (!desenhada_) sistema::define_texto_interrupcao(limpeza.c);
     desenhada_ = true;
-    ultimo_desenho_ = agora;
     sistema::escreve_erro_direto(linha, largura + 1);
 }
 
