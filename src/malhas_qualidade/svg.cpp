@@ -117,14 +117,17 @@ std::string inicio(double largura, double altura, std::string_view titulo) {
 
 namespace {
 
-constexpr double margem_esquerda = 80, margem_direita = 190, margem_topo = 78, margem_base = 56;
+constexpr double margem_esquerda = 80, margem_direita = 240, margem_base = 56;
+// Room for the title and the line of the worst volume; two lines more when
+// the picture says it is drawn by cells.
+constexpr double topo_simples = 80, topo_celulas = 112;
 constexpr double lado_maximo = 720;
 constexpr char cor_indefinida[] = "#a0a0a0";
 
 struct quadro {
-    double xmin, ymax, escala;
+    double xmin, ymax, escala, topo;
     double x(double vx) const { return margem_esquerda + (vx - xmin) * escala; }
-    double y(double vy) const { return margem_topo + (ymax - vy) * escala; }
+    double y(double vy) const { return topo + (ymax - vy) * escala; }
 };
 
 std::string ponto(const quadro& q, const malha_lida& m, std::int64_t vv) {
@@ -191,10 +194,7 @@ void escreve_svg_malha(const std::string& nome, const std::string& nome_caso, co
     if (!(dx > 0.0) || !std::isfinite(dx)) dx = std::isfinite(dy) && dy > 0.0 ? dy : 1.0;
     if (!(dy > 0.0) || !std::isfinite(dy)) dy = dx;
     const double escala = std::min(lado_maximo / dx, lado_maximo / dy);
-    const quadro q{xmin, ymin + dy, escala};
     const double w = dx * escala, h = dy * escala;
-    const double largura = margem_esquerda + std::max(w, 320.0) + margem_direita;
-    const double altura = margem_topo + std::max(h, 260.0) + margem_base;
 
     const extremos e = extremos_de(valores, medida.pior_menor);
     const double faixa = e.maximo - e.minimo;
@@ -211,6 +211,10 @@ void escreve_svg_malha(const std::string& nome, const std::string& nome_caso, co
     const std::int64_t passo_i = (m.nvol_ksi + celulas_maximas_svg - 1) / celulas_maximas_svg;
     const std::int64_t passo_j = (m.nvol_eta + celulas_maximas_svg - 1) / celulas_maximas_svg;
     const bool blocos = passo_i > 1 || passo_j > 1;
+    const double margem_topo = blocos ? topo_celulas : topo_simples;
+    const quadro q{xmin, ymin + dy, escala, margem_topo};
+    const double largura = margem_esquerda + std::max(w, 320.0) + margem_direita;
+    const double altura = margem_topo + std::max(h, 260.0) + margem_base;
 
     saida_atomica s;
     abre_saida(s, nome);
@@ -236,17 +240,20 @@ void escreve_svg_malha(const std::string& nome, const std::string& nome_caso, co
     if (e.indefinidos > 0) linha2 += "; undefined (grey) at " + std::to_string(e.indefinidos);
     escreve(s, "<text x=\"" + svg::num(margem_esquerda) + "\" y=\"44\">" + svg::texto(linha2) + "</text>\n");
     if (blocos) {
-        const std::string nota = "the grid lines of " + cada(passo_i) + " index in ksi and of " +
-                                 cada(passo_j) + " in eta; each cell coloured by the worst of the up to " +
-                                 std::to_string(passo_i) + " x " + std::to_string(passo_j) + " volumes in it";
-        escreve(s, "<text x=\"" + svg::num(margem_esquerda) + "\" y=\"62\" font-style=\"italic\">" +
-                       svg::texto(nota) + "</text>\n");
+        const std::string notas[2] = {
+            "the grid lines of " + cada(passo_i) + " index in ksi and of " + cada(passo_j) + " in eta;",
+            "each cell coloured by the worst of the up to " + std::to_string(passo_i) + " x " +
+                std::to_string(passo_j) + " volumes in it"};
+        for (int k = 0; k < 2; ++k)
+            escreve(s, "<text x=\"" + svg::num(margem_esquerda) + "\" y=\"" + svg::num(64 + 18 * k) +
+                           "\" font-style=\"italic\">" + svg::texto(notas[k]) + "</text>\n");
     }
 
     // The volumes, or the cells of passo_i x passo_j volumes.
     const std::int64_t nk = m.nvert_ksi;
-    escreve(s, "<g stroke=\"#3c3c3c\" stroke-width=\"" + std::string(blocos ? "0.3" : "0.5") +
-                   "\" stroke-linejoin=\"round\">\n");
+    // Lines of small cells lighter, so that they do not hide the colours.
+    escreve(s, "<g stroke=\"#3c3c3c\" stroke-width=\"" + std::string(blocos ? "0.3" : "0.5") + "\"" +
+                   (blocos ? " stroke-opacity=\"0.45\"" : "") + " stroke-linejoin=\"round\">\n");
     std::string t;
     for (std::int64_t j0 = 1; j0 <= m.nvol_eta; j0 += passo_j) {
         const std::int64_t j1 = std::min<std::int64_t>(j0 + passo_j - 1, m.nvol_eta);
@@ -312,6 +319,22 @@ void escreve_svg_malha(const std::string& nome, const std::string& nome_caso, co
         escreve(s, "<polygon id=\"pior\" fill=\"none\" stroke=\"#0040ff\" stroke-width=\"2.5\" points=\"" +
                        ponto(q, m, b) + " " + ponto(q, m, b + 1) + " " + ponto(q, m, b + nk + 1) + " " +
                        ponto(q, m, b + nk) + "\"><title>worst: " + onde(p) + "</title></polygon>\n");
+        // A volume a few pixels wide gets a ring round it, to be found at all.
+        const std::int64_t cantos[4] = {b, b + 1, b + nk + 1, b + nk};
+        double x0 = q.x(m.x[b]), x1 = x0, y0 = q.y(m.y[b]), y1 = y0, cx = 0.0, cy = 0.0;
+        for (std::int64_t k : cantos) {
+            const double px = q.x(m.x[static_cast<std::size_t>(k)]),
+                         py = q.y(m.y[static_cast<std::size_t>(k)]);
+            x0 = std::min(x0, px);
+            x1 = std::max(x1, px);
+            y0 = std::min(y0, py);
+            y1 = std::max(y1, py);
+            cx += px / 4;
+            cy += py / 4;
+        }
+        if (std::max(x1 - x0, y1 - y0) < 8.0)
+            escreve(s, "<circle cx=\"" + svg::num(cx) + "\" cy=\"" + svg::num(cy) +
+                           "\" r=\"9\" fill=\"none\" stroke=\"#0040ff\" stroke-width=\"2.5\"/>\n");
     }
 
     // Axes in x and y, beside the frame.
@@ -344,7 +367,7 @@ void escreve_svg_malha(const std::string& nome, const std::string& nome_caso, co
 
     // The colour bar: the measure's range from bottom to top, the best end
     // pale and the worst dark.
-    const double bx = margem_esquerda + std::max(w, 320.0) + 40, bw = 22;
+    const double bx = margem_esquerda + std::max(w, 320.0) + 36, bw = 22;
     const double by = margem_topo, bh = std::max(std::min(h, 400.0), 200.0);
     t = "<defs><linearGradient id=\"escala\" x1=\"0\" y1=\"1\" x2=\"0\" y2=\"0\">\n";
     for (int k = 0; k < svg::n_paradas; ++k) {
@@ -355,10 +378,11 @@ void escreve_svg_malha(const std::string& nome, const std::string& nome_caso, co
     t += "</linearGradient></defs>\n<rect id=\"barra\" x=\"" + svg::num(bx) + "\" y=\"" + svg::num(by) +
          "\" width=\"" + svg::num(bw) + "\" height=\"" + svg::num(bh) +
          "\" fill=\"url(#escala)\" stroke=\"black\"/>\n";
-    std::string nome_barra = medida.nome;
-    if (*medida.unidade != '\0') nome_barra += std::string(" (") + medida.unidade + ")";
-    t += "<text x=\"" + svg::num(bx) + "\" y=\"" + svg::num(by - 12) + "\" font-weight=\"bold\">" +
-         svg::texto(nome_barra) + "</text>\n";
+    t += "<text x=\"" + svg::num(bx) + "\" y=\"" + svg::num(by - (*medida.unidade != '\0' ? 26 : 10)) +
+         "\" font-weight=\"bold\">" + svg::texto(medida.nome) + "</text>\n";
+    if (*medida.unidade != '\0')
+        t += "<text x=\"" + svg::num(bx) + "\" y=\"" + svg::num(by - 10) + "\">(" +
+             svg::texto(medida.unidade) + ")</text>\n";
     if (e.pior != 0) {
         std::vector<double> ms = svg::marcas(e.minimo, e.maximo, 6);
         if (!(faixa > 0.0)) ms = {e.minimo};
