@@ -729,7 +729,7 @@ std::string relatorio_fp(int sinalizadas) {
 }
 
 void linha_curta(std::string& s, const linha_historico& l) {
-    acrescenta(s, "  %9lld %10.3g %10.3g %10.3g %10.3g %10.3g %10.4g %10.4g %10.4g %9.3f\n",
+    acrescenta(s, "  %9lld %10.3g %10.3g %10.3g %10.3g %10.3g %15.4g %9.4g %17.4g %9.3f\n",
                static_cast<long long>(l.k), l.movimento_relativo, l.residuo_x_max, l.residuo_x_rms,
                l.residuo_y_max, l.residuo_y_rms, l.jacobiano_minimo, l.assimetria_maxima,
                l.nao_ortogonalidade_maxima, l.segundos);
@@ -745,10 +745,10 @@ std::string texto_historico(const historico& h, const pedido_historico& p, int& 
                p.entradas.c_str(), p.parametros.c_str(), h.par.niter, h.par.niter_solver,
                static_cast<long long>(h.linhas), h.segundos);
     if (h.linhas > 0) {
-        acrescenta(s, "  %9s %10s %21s %21s %10s %10s %10s %9s\n", "", "largest", nome::residuo_x,
-                   nome::residuo_y, "scaled_", "", "non_ortho", "");
-        acrescenta(s, "  %9s %10s %10s %10s %10s %10s %10s %10s %10s %9s\n", "k", "move/edge", "max", "RMS",
-                   "max", "RMS", "jacob. min", "skew max", "gonal. max", "seconds");
+        acrescenta(s, "  %9s %10s %21s %21s %15s %9s %17s %9s\n", "", "largest", nome::residuo_x,
+                   nome::residuo_y, nome::jacobiano_escalado, nome::assimetria, nome::nao_ortogonalidade, "");
+        acrescenta(s, "  %9s %10s %10s %10s %10s %10s %15s %9s %17s %9s\n", "k", "move/edge", "max", "RMS",
+                   "max", "RMS", "min", "max", "max", "seconds");
         for (const linha_historico& l : h.curtas)
             linha_curta(s, l);
         acrescenta(
