@@ -16,6 +16,7 @@
 #include "malhas_qualidade/arquivos_caso.hpp"
 #include "malhas_qualidade/historico.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/medida_volume.hpp"
 #include "malhas_qualidade/medidas.hpp"
 #include "malhas_qualidade/principal.hpp"
 #include "malhas_qualidade/residuo.hpp"
@@ -168,6 +169,83 @@ TEST(Historico, ExemploReproduzidoUltimaLinhaEOResumoRecomendacaoVale) {
         const auto s = roda_qualidade({d.caminho().string()});
         ASSERT_EQ(s.status, 0) << s.erro;
         EXPECT_EQ(s.saida.find("settled;") != std::string::npos, assentada) << s.saida;
+    }
+}
+
+// Any row, not only the last: row k of the table is, to the bit, what the
+// summary computes from the result files of a run with niter = k.
+TEST(Historico, LinhaKEOResumoDeNiterK) {
+    pasta_temporaria p;
+    roda_exemplo(p, 5);
+    const auto r = roda_qualidade({p.caminho().string(), "--historico", (p / "h.csv").string()});
+    ASSERT_EQ(r.status, 0) << r.erro;
+    const std::string csv = apoio::le_arquivo(p / "h.csv");
+    std::vector<std::string> linhas;
+    for (std::size_t de = 0, ate; (ate = csv.find("\r\n", de)) != std::string::npos; de = ate + 2)
+        linhas.push_back(csv.substr(de, ate - de));
+    ASSERT_EQ(linhas.size(), 7u);
+    for (const int k : {0, 3}) {
+        SCOPED_TRACE(k);
+        pasta_temporaria d;
+        roda_exemplo(d, k);
+        malha_lida m;
+        le_relatorio((d / "perfil_l.txt").string(), m);
+        medidas_malha med;
+        calcula_medidas(m, med);
+        residuo_malha res;
+        calcula_residuo(m, le_parametros((d / "entrada_eq_elipticas.txt").string()), res);
+        const resumo_residuo rx = resume_residuo(m, res.x), ry = resume_residuo(m, res.y);
+        const double esperados[] = {static_cast<double>(k),
+                                    rx.maximo,
+                                    rx.rms,
+                                    ry.maximo,
+                                    ry.rms,
+                                    std::max(rx.maximo, ry.maximo),
+                                    std::max(rx.maximo, ry.maximo) / med.menor_aresta};
+        std::string linha = linhas[static_cast<std::size_t>(k) + 1];
+        for (const double e : esperados) {
+            const std::size_t virgula = linha.find(',');
+            EXPECT_EQ(std::stod(linha.substr(0, virgula)), e) << linha;
+            linha.erase(0, virgula + 1);
+        }
+    }
+}
+
+// An iteration that moves nothing (no sweep asked for) is the last the
+// re-run makes: every later one would repeat it to the bit.
+TEST(Historico, IteracaoQueNaoMoveNadaEncerraAReexecucao) {
+    pasta_temporaria p;
+    apoio::grava_entradas(p.caminho(), "perfil_l", 24, 10, 2, apoio::texto_parametros(0, 1000));
+    ASSERT_EQ(apoio::executa_malhas(p.caminho()).status, 0);
+    pedido_historico q = pedido_de(p);
+    const historico h = executa_historico(q);
+    EXPECT_EQ(h.resultado_prova, historico::prova::confere);
+    EXPECT_EQ(h.ponto_fixo, 1);
+    EXPECT_EQ(h.linhas, 2);
+    int status = 0;
+    const std::string texto = texto_historico(h, q, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(texto.find("iteration 1 left every coordinate exactly as it found it"), std::string::npos)
+        << texto;
+}
+
+// Every measure --medida offers gives one value per volume and a picture
+// with its worst volume outlined; those of the residual want the residual.
+TEST(Historico, TodaMedidaDaTabelaDesenha) {
+    pasta_temporaria p;
+    roda_exemplo(p, 3);
+    for (const medida_volume& m : medidas_volume()) {
+        SCOPED_TRACE(m.nome);
+        const std::string svg = (p / (std::string(m.nome) + ".svg")).string();
+        const auto r = roda_qualidade({p.caminho().string(), "--svg", svg, "--medida", m.nome});
+        ASSERT_EQ(r.status, 0) << r.erro;
+        const std::string texto = apoio::le_arquivo(svg);
+        EXPECT_NE(texto.find("of the 240 volumes (24 x 10; 25 x 11 vertices)"), std::string::npos);
+        EXPECT_NE(texto.find("id=\"pior\""), std::string::npos);
+        EXPECT_EQ(texto.rfind("</svg>\n"), texto.size() - 7);
+        const auto s =
+            roda_qualidade({p.caminho().string(), "--sem-residuo", "--svg", svg, "--medida", m.nome});
+        EXPECT_EQ(s.status, m.precisa_residuo ? 2 : 0) << s.erro;
     }
 }
 
