@@ -244,6 +244,9 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     parametros par;
     residuo_malha r;
     const bool com_residuo = eliptica && !o.sem_residuo;
+    if (!o.medida.empty() && procura_medida_volume(o.medida)->precisa_residuo && !com_residuo)
+        falha_uso("--medida " + o.medida +
+                  " needs the residual, which is computed for mesh kind 2 without --sem-residuo");
     if (com_residuo) {
         if (!fs::exists(nome_parametros, ec))
             falha(nome_parametros, 0,
@@ -273,9 +276,6 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     if (!o.msh.empty()) escreve_msh(o.msh, m);
     if (!o.svg.empty()) {
         const medida_volume& medida = *procura_medida_volume(o.medida.empty() ? nome::assimetria : o.medida);
-        if (medida.precisa_residuo && !com_residuo)
-            falha_uso(std::string("--medida ") + medida.nome +
-                      " needs the residual, which is computed for mesh kind 2 without --sem-residuo");
         std::vector<double> valores;
         medida.valores(fontes_medida{&m, &med, com_residuo ? &r : nullptr}, valores);
         escreve_svg_malha(o.svg, d.nome_caso, m, medida, valores);
