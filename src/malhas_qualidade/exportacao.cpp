@@ -17,24 +17,7 @@ namespace malhas_qualidade {
 const char* const nomes_grupos[5] = {"linha_externa", "linha_interna", "aresta_i_1", "aresta_i_nvert_ksi",
                                      "dominio"};
 
-namespace {
-
 // --- CSV --------------------------------------------------------------------
-
-// The largest non-orthogonality at the corners of a volume that are interior
-// vertices; not a number when none is.
-double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, std::int64_t b) {
-    const std::int64_t nk = m.nvert_ksi;
-    const std::int64_t v[4] = {b, b + 1, b + nk + 1, b + nk};
-    double maior = std::numeric_limits<double>::quiet_NaN();
-    for (std::int64_t k : v) {
-        const double n = med.nao_ortogonalidade[static_cast<std::size_t>(k)];
-        if (!std::isnan(n) && !(n <= maior)) maior = n;
-    }
-    return maior;
-}
-
-}  // namespace
 
 void escreve_csv(const std::string& nome, const malha_lida& m, const medidas_malha& med) {
     saida_atomica s;

@@ -343,6 +343,10 @@ void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
 
 }  // namespace
 
+bool le_real_campo(std::string_view campo, double& valor) {
+    return real(campo, valor);
+}
+
 void le_relatorio(const std::string& caminho, malha_lida& m) {
     leitor_linhas l;
     abre_arquivo(l, caminho);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace malhas_qualidade {
@@ -33,6 +34,10 @@ struct malha_lida {
 inline std::int64_t vertice(const malha_lida& m, std::int64_t i, std::int64_t j) {
     return (j - 1) * m.nvert_ksi + i;
 }
+
+// The value of a coordinate field's text (blanks before it dropped) as the
+// report file's parser takes it; false when it is not a finite number.
+bool le_real_campo(std::string_view campo, double& valor);
 
 // Fail with falha_qualidade naming the file and the line.
 void le_relatorio(const std::string& caminho, malha_lida& m);

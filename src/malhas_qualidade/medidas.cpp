@@ -18,7 +18,7 @@ double graus(double radianos) {
 
 }  // namespace
 
-medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]) {
+medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4], bool com_angulos) {
     medidas_quadrilatero q;
     // Edges L0 .. L3 leave the corners 0 .. 3.
     double ex[4], ey[4], l[4];
@@ -81,6 +81,7 @@ medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]) {
     for (int k = 0; k < 4; ++k) {
         const int e = (k + 3) % 4;
         menor_jac = std::min(menor_jac, a[k] / (l[e] * l[k]));
+        if (!com_angulos) continue;
         // The angle between -L(k-1) and L(k); rounding may carry the cosine
         // of a straight corner just past 1.
         const double cosseno = std::clamp(-(ex[e] * ex[k] + ey[e] * ey[k]) / (l[e] * l[k]), -1.0, 1.0);
@@ -88,6 +89,7 @@ medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]) {
         menor_cos = std::min(menor_cos, cosseno);
     }
     q.jacobiano_escalado = menor_jac;
+    if (!com_angulos) return q;
     // acos falls as the cosine grows: the smallest angle has the largest cosine.
     q.angulo_minimo = graus(std::acos(maior_cos));
     q.angulo_maximo = graus(std::acos(menor_cos));
@@ -113,6 +115,17 @@ double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn,
     // Infinite terms would give an angle of the infinities, not of the grid.
     if (!std::isfinite(vetorial) || !std::isfinite(escalar)) return nao_numero;
     return std::fabs(90.0 - graus(std::atan2(std::fabs(vetorial), escalar)));
+}
+
+double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, std::int64_t b) {
+    const std::int64_t nk = m.nvert_ksi;
+    const std::int64_t v[4] = {b, b + 1, b + nk + 1, b + nk};
+    double maior = nao_numero;
+    for (std::int64_t k : v) {
+        const double n = med.nao_ortogonalidade[static_cast<std::size_t>(k)];
+        if (!std::isnan(n) && !(n <= maior)) maior = n;
+    }
+    return maior;
 }
 
 double razao_crescimento(double a, double b) {

@@ -53,8 +53,10 @@ struct medidas_quadrilatero {
     double menor_aresta = 0.0;
 };
 
-// The corners in the order of the slots 1 to 4.
-medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4]);
+// The corners in the order of the slots 1 to 4. Without com_angulos the two
+// angles are left at 0 (and their arccosines not taken), for whoever needs
+// only the other measures of many meshes.
+medidas_quadrilatero mede_quadrilatero(const double px[4], const double py[4], bool com_angulos = true);
 
 // A volume turns against the mesh's orientation (+1 counter-clockwise, -1
 // clockwise) when one of its corners does.
@@ -78,6 +80,10 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med);
 // The non-orthogonality at an interior vertex from its four neighbours.
 double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn, double yn, double xs,
                           double ys);
+
+// The largest non-orthogonality at the corners of the volume whose first
+// corner is vertex b that are interior vertices; not a number when none is.
+double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, std::int64_t b);
 
 // The larger of a/b and b/a for two areas, with Verdict's convention for an
 // unbounded value.

@@ -1,6 +1,7 @@
 #include "malhas_qualidade/principal.hpp"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -12,11 +13,14 @@
 #include "malhas_qualidade/erros.hpp"
 #include "malhas_qualidade/exportacao.hpp"
 #include "malhas_qualidade/exportacao_solver.hpp"
+#include "malhas_qualidade/historico.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/medida_volume.hpp"
 #include "malhas_qualidade/medidas.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "malhas_qualidade/resumo.hpp"
 #include "malhas_qualidade/saida.hpp"
+#include "malhas_qualidade/svg.hpp"
 #include "processamento/nomes_resultado.hpp"
 #include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/sistema.hpp"
@@ -57,6 +61,15 @@ const char texto_ajuda[] =
     "  --verifica      judge the mesh: checkMesh's limits (non-orthogonality 70, skewness 4,\n"
     "                  aspect ratio 1000, volume above 0), no inverted volume and a scaled\n"
     "                  Jacobian above 0; the failing checks are listed\n"
+    "  --svg FILE      draw the mesh as an SVG picture, every volume coloured by a measure\n"
+    "  --medida NAME   the measure of --svg (default skew): any of the summary's, by its name\n"
+    "  --historico FILE  run the smoothing again from the case files and record, after every\n"
+    "                  outer iteration, the residual and the quality extremes: FILE ending\n"
+    "                  .csv gets the table, .svg the plot; the summary gets a short form, the\n"
+    "                  proof that the result files come from this smoothing, and the least\n"
+    "                  niter that would do (the option may be given twice, .csv and .svg)\n"
+    "  --tolerancia T  what would do for --historico: the largest move below T times the\n"
+    "                  shortest edge from then on (default 0.001, the summary's 'settled')\n"
     "  --sem-residuo   do not compute the residual\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
@@ -69,7 +82,10 @@ const char texto_ajuda[] =
     "Exit status: 0 on success, 1 on a failure (the message names the file and line),\n"
     "2 on a usage error, 3 with --verifica when a check fails, 4 when some measure,\n"
     "figure or the residual is undefined (the summary says where and why, and gives no\n"
-    "verdict there). With --verifica an undefined figure fails the verification: 3, not 4.\n";
+    "verdict there; with --verifica an undefined figure fails the verification: 3, not\n"
+    "4), 5 when --historico's re-run does not give the result files (the first differing\n"
+    "vertex is named; or the program's run would end at a floating-point fault). On a\n"
+    "terminal --historico shows its progress; Ctrl-C stops it, writes nothing and exits 130.\n";
 
 std::string junta(const std::string& pasta, const std::string& nome) {
     return (fs::path(pasta) / fs::path(nome)).string();
@@ -94,9 +110,21 @@ std::vector<std::pair<const char*, const std::string*>> saidas_de(const opcoes& 
     std::vector<std::pair<const char*, const std::string*>> saidas;
     for (auto [opcao, nome] :
          {std::pair{"--csv", &o.csv}, std::pair{"--vtk", &o.vtk}, std::pair{"--msh", &o.msh},
-          std::pair{"--plot3d", &o.plot3d}, std::pair{"--su2", &o.su2}})
+          std::pair{"--plot3d", &o.plot3d}, std::pair{"--su2", &o.su2}, std::pair{"--svg", &o.svg}})
         if (!nome->empty()) saidas.emplace_back(opcao, nome);
+    for (const std::string& nome : o.historico)
+        saidas.emplace_back("--historico", &nome);
     return saidas;
+}
+
+// A positive, finite number, all of the text.
+double tolerancia_de(const std::string& texto) {
+    double t = 0.0;
+    const char* fim = texto.data() + texto.size();
+    const auto r = std::from_chars(texto.data(), fim, t);
+    if (r.ec != std::errc() || r.ptr != fim || !(t > 0.0) || !std::isfinite(t))
+        falha_uso("--tolerancia wants a positive number (a share of the shortest edge), not " + texto);
+    return t;
 }
 
 }  // namespace
@@ -144,6 +172,26 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
                 falha_uso("--espessura needs a positive number, not " + texto);
         } else if (a == "--verifica") {
             o.verifica = true;
+        } else if (a == "--svg") {
+            valor(o.svg);
+            if (!termina_em(o.svg, ".svg")) falha_uso("--svg wants a file name ending in .svg, not " + o.svg);
+        } else if (a == "--medida") {
+            valor(o.medida);
+            if (procura_medida_volume(o.medida) == nullptr)
+                falha_uso("--medida: no measure " + o.medida + "; the measures are " +
+                          nomes_medidas_volume());
+        } else if (a == "--historico") {
+            std::string nome;
+            valor(nome);
+            if (!termina_em(nome, ".csv") && !termina_em(nome, ".svg"))
+                falha_uso(
+                    "--historico wants a file name ending in .csv (the table) or .svg (the plot), not " +
+                    nome);
+            o.historico.push_back(nome);
+        } else if (a == "--tolerancia") {
+            std::string texto;
+            valor(texto);
+            o.tolerancia = tolerancia_de(texto);
         } else if (a == "--sem-residuo") {
             o.sem_residuo = true;
         } else {
@@ -151,6 +199,10 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
         }
     }
     if (o.pasta.empty()) falha_uso("the folder may not be an empty name");
+    if (!o.medida.empty() && o.svg.empty())
+        falha_uso("--medida names the measure of --svg, which is not given");
+    if (o.tolerancia != 0.0 && o.historico.empty())
+        falha_uso("--tolerancia is the tolerance of --historico, which is not given");
     const auto saidas = saidas_de(o);
     for (std::size_t a = 0; a < saidas.size(); ++a)
         for (std::size_t b = a + 1; b < saidas.size(); ++b)
@@ -175,6 +227,16 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     if (o.caso.empty() || fs::exists(nome_entradas, ec)) {
         c = le_caso(nome_entradas);
         caso_lido = true;
+    }
+    // The history re-runs the case files: without them, or for a mesh that
+    // is not smoothed, there is nothing to re-run, and that is said first.
+    if (!o.historico.empty()) {
+        if (!caso_lido) c = le_caso(nome_entradas);
+        caso_lido = true;
+        if (c.tipo_malha != 2)
+            falha(nome_entradas, 0,
+                  "mesh kind " + std::to_string(c.tipo_malha) +
+                      ": only mesh kind 2 is smoothed, so there is no history to record (--historico)");
     }
     std::string nome_caso = o.caso.empty() ? c.nome_caso : o.caso;
     const std::string relatorio = junta(o.pasta, processamento::nome_relatorio(nome_caso));
@@ -233,6 +295,9 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     parametros par;
     residuo_malha r;
     const bool com_residuo = eliptica && !o.sem_residuo;
+    if (!o.medida.empty() && procura_medida_volume(o.medida)->precisa_residuo && !com_residuo)
+        falha_uso("--medida " + o.medida +
+                  " needs the residual, which is computed for mesh kind 2 without --sem-residuo");
     if (com_residuo) {
         if (!fs::exists(nome_parametros, ec))
             falha(nome_parametros, 0,
@@ -274,8 +339,39 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
             escreve_visivel(
                 erro, "malhas_qualidade: note: the case had no system/controlDict: wrote " + arquivo + "\n");
     }
-    if (o.verifica) return v.falhas.empty() ? 0 : status_verificacao;
-    return indefinido ? status_indefinido : 0;
+    if (!o.svg.empty()) {
+        const medida_volume& medida = *procura_medida_volume(o.medida.empty() ? nome::assimetria : o.medida);
+        std::vector<double> valores;
+        medida.valores(fontes_medida{&m, &med, com_residuo ? &r : nullptr}, valores);
+        escreve_svg_malha(o.svg, d.nome_caso, m, medida, valores);
+    }
+    int status = indefinido ? status_indefinido : 0;
+    if (o.verifica) status = v.falhas.empty() ? 0 : status_verificacao;
+    if (o.historico.empty()) return status;
+
+    pedido_historico p;
+    p.entradas = nome_entradas;
+    p.parametros = nome_parametros;
+    p.relatorio = relatorio;
+    p.nvol_ksi_relatorio = m.nvol_ksi;
+    p.nvol_eta_relatorio = m.nvol_eta;
+    p.nome_caso = d.nome_caso;
+    p.saidas = o.historico;
+    p.tolerancia = o.tolerancia != 0.0 ? o.tolerancia : fracao_visivel;
+    p.progresso = erro == stderr;
+    p.terminal = p.progresso && sistema::erro_padrao_e_terminal();
+    // The re-run takes the memory of a run: what the summary held goes first.
+    m = malha_lida();
+    med = medidas_malha();
+    r = residuo_malha();
+    figuras = figuras_checkmesh();
+    // The summary stands on the terminal before the progress line starts.
+    if (std::fflush(saida) != 0)
+        falha("", 0, "standard output: cannot write: " + sistema::descricao_erro(errno));
+    const historico h = executa_historico(p);
+    int status_historico = 0;
+    escreve_saida(saida, texto_historico(h, p, status_historico));
+    return status_historico != 0 ? status_historico : status;
 }
 
 }  // namespace

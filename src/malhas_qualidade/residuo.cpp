@@ -6,7 +6,6 @@
 
 #include "coef/coef.hpp"
 #include "metricas/metricas.hpp"
-#include "solvers/equacao_ponto.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade {
@@ -67,19 +66,16 @@ void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& 
             for (std::int64_t i = 2; i <= nk - 1; ++i) {
                 const std::int64_t e = (jl - 1) * nk + i;  // in the strip
                 const std::int64_t g = e + deslocamento;   // in the mesh
-                const double* const fases[2] = {x.data(), y.data()};
-                double* const destinos[2] = {r.x.data(), r.y.data()};
-                const double ap = variaveis::ap[e];
-                bool definido = (ap > 0.0 || ap < 0.0) && std::isfinite(ap);
-                for (int k = 0; k < 2; ++k) {
-                    // The move the smoothing's own sweep would make.
-                    const double valor = std::fabs(solvers::atualizacao(fases[k], c, e, nk) - fases[k][e]);
-                    definido = definido && std::isfinite(valor);
-                    destinos[k][g] = definido ? valor : nao_numero;
+                double mx = 0.0, my = 0.0;
+                const causa_indefinida causa = movimentos_vertice(x.data(), y.data(), c, e, nk, mx, my);
+                if (causa == causa_indefinida::nenhuma) {
+                    r.x[g] = mx;
+                    r.y[g] = my;
+                    continue;
                 }
-                if (definido) continue;
-                destinos[0][g] = destinos[1][g] = nao_numero;
-                const bool ap_infinito = !std::isfinite(ap), ap_zero = ap == 0.0;
+                r.x[g] = r.y[g] = nao_numero;
+                const bool ap_infinito = causa == causa_indefinida::ap_nao_finito;
+                const bool ap_zero = causa == causa_indefinida::ap_nulo;
                 std::int64_t& n = ap_infinito ? r.ap_nao_finito
                                   : ap_zero   ? r.ap_nulo
                                               : r.movimento_nao_finito;

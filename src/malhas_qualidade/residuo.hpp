@@ -5,11 +5,13 @@
 // stands.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "malhas_qualidade/arquivos_caso.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
+#include "solvers/equacao_ponto.hpp"
 
 namespace malhas_qualidade {
 
@@ -26,5 +28,23 @@ struct residuo_malha {
 };
 
 void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& r);
+
+// Why the residual of a vertex is undefined, if it is.
+enum class causa_indefinida { nenhuma, ap_nulo, ap_nao_finito, movimento_nao_finito };
+
+// The moves at interior vertex e of the coordinates x and y (n_ksi vertices a
+// row, numbered as the coefficient arrays c are): the one definition of the
+// residual of a vertex, for the summary and for the history of the smoothing.
+inline causa_indefinida movimentos_vertice(const double* x, const double* y, const solvers::coeficientes& c,
+                                           std::int64_t e, std::int64_t n_ksi, double& mx, double& my) {
+    const double ap = c.ap[e];
+    // The move the smoothing's own sweep would make.
+    mx = std::fabs(solvers::atualizacao(x, c, e, n_ksi) - x[e]);
+    my = std::fabs(solvers::atualizacao(y, c, e, n_ksi) - y[e]);
+    if (!std::isfinite(ap)) return causa_indefinida::ap_nao_finito;
+    if (ap == 0.0) return causa_indefinida::ap_nulo;
+    if (!std::isfinite(mx) || !std::isfinite(my)) return causa_indefinida::movimento_nao_finito;
+    return causa_indefinida::nenhuma;
+}
 
 }  // namespace malhas_qualidade

@@ -87,12 +87,9 @@ std::int64_t conta(const std::vector<double>& v, bool (*condicao)(double)) {
     return n;
 }
 
-struct resumo_residuo {
-    double maximo = 0.0, rms = 0.0;
-    std::int64_t onde = 0, definidos = 0;
-};
+}  // namespace
 
-resumo_residuo resume(const malha_lida& m, const std::vector<double>& r) {
+resumo_residuo resume_residuo(const malha_lida& m, const std::vector<double>& r) {
     resumo_residuo s;
     double soma = 0.0;
     for (std::int64_t j = 2; j < m.nvert_eta; ++j) {
@@ -111,6 +108,8 @@ resumo_residuo resume(const malha_lida& m, const std::vector<double>& r) {
     if (s.definidos > 0) s.rms = std::sqrt(soma / static_cast<double>(s.definidos));
     return s;
 }
+
+namespace {
 
 // Why the residual is undefined at some vertices, most common cause first.
 void causas_residuo(std::string& s, const malha_lida& m, const parametros& par, const residuo_malha& r,
@@ -237,7 +236,7 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido) {
         return s;
     }
     const residuo_malha& r = *d.residuo;
-    const resumo_residuo rx = resume(m, r.x), ry = resume(m, r.y);
+    const resumo_residuo rx = resume_residuo(m, r.x), ry = resume_residuo(m, r.y);
     if (rx.definidos == 0) {
         acrescenta(s, "  %s, %s: undefined at every interior vertex\n", nome::residuo_x, nome::residuo_y);
     } else {

@@ -25,6 +25,15 @@ struct estatistica {
 };
 estatistica estatistica_de(const std::vector<double>& v, bool pior_menor);
 
+// The largest and the root mean square of a residual over the interior
+// vertices that have one (not a number: undefined), in the order of the
+// vertices, and the vertex of the largest: what the summary reports.
+struct resumo_residuo {
+    double maximo = 0.0, rms = 0.0;
+    std::int64_t onde = 0, definidos = 0;
+};
+resumo_residuo resume_residuo(const malha_lida& m, const std::vector<double>& r);
+
 // A move of the mesh smaller than this share of its shortest edge does not
 // show in a plot of it.
 inline constexpr double fracao_visivel = 1.0e-3;

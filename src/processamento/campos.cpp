@@ -140,6 +140,32 @@ bool dezessete_digitos_exatos(std::uint64_t magnitude, std::uint64_t& q, int& p)
 
 }  // namespace
 
+void digitos_e25_15(double magnitude, std::uint64_t& d16, int& p) {
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    std::uint64_t d17 = 0;
+    const bool exato = dezessete_digitos_exatos(bits, d17, p);
+    if (!exato) {
+        // 17 significant digits of the exact value, "d.dddddddddddddddde±xx".
+        // to_chars breaks exact ties to even where the rule wants them away
+        // from zero, but that never matters: an exact tie at the 18th digit of
+        // a double (m·5^k/10^k with k ≥ 2, divisible by 25) always leaves a 2
+        // or a 7 as the 17th digit, and 2 or 3 truncate alike while 7 becomes
+        // 8 either way.
+        char b[32];
+        const auto r = std::to_chars(b, b + sizeof b, magnitude, std::chars_format::scientific, 16);
+        d17 = static_cast<std::uint64_t>(b[0] - '0');
+        for (int k = 2; k < 18; ++k)
+            d17 = d17 * 10 + static_cast<std::uint64_t>(b[k] - '0');
+        p = le_expoente(b + 19, r.ptr);
+    }
+    // The second rounding looks only at the 17th digit.
+    d16 = d17 / 10;
+    if (d17 - d16 * 10 >= 5 && ++d16 == 10000000000000000ull) {
+        d16 = 1000000000000000ull;
+        ++p;
+    }
+}
+
 char* campo_i10(char* destino, std::int32_t v) {
     if (v < -999999999) {
         std::memset(destino, '*', 10);
@@ -161,32 +187,9 @@ char* campo_e25_15(char* destino, double v) {
     }
     if (magnitude >= bits_infinito) return campo_nao_finito(destino, bits);
 
-    // The 16 digits as an integer from 10^15 to 10^16 - 1, and the exponent.
     std::uint64_t d16 = 0;
     int p = 0;
-    std::uint64_t d17 = 0;
-    const bool exato = dezessete_digitos_exatos(magnitude, d17, p);
-    if (!exato) {
-        // 17 significant digits of the exact value, "d.dddddddddddddddde±xx".
-        // to_chars breaks exact ties to even where the rule wants them away
-        // from zero, but that never matters: an exact tie at the 18th digit of
-        // a double (m·5^k/10^k with k ≥ 2, divisible by 25) always leaves a 2
-        // or a 7 as the 17th digit, and 2 or 3 truncate alike while 7 becomes
-        // 8 either way.
-        char b[32];
-        const auto r = std::to_chars(b, b + sizeof b, std::bit_cast<double>(magnitude),
-                                     std::chars_format::scientific, 16);
-        d17 = static_cast<std::uint64_t>(b[0] - '0');
-        for (int k = 2; k < 18; ++k)
-            d17 = d17 * 10 + static_cast<std::uint64_t>(b[k] - '0');
-        p = le_expoente(b + 19, r.ptr);
-    }
-    // The second rounding looks only at the 17th digit.
-    d16 = d17 / 10;
-    if (d17 - d16 * 10 >= 5 && ++d16 == 10000000000000000ull) {
-        d16 = 1000000000000000ull;
-        ++p;
-    }
+    digitos_e25_15(std::bit_cast<double>(magnitude), d16, p);
 
     char* q = destino;
     std::memcpy(q, (bits & bit_sinal) ? "   -" : "    ", 4);

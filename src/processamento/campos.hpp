@@ -16,4 +16,10 @@ namespace processamento {
 char* campo_i10(char* destino, std::int32_t v);
 char* campo_e25_15(char* destino, double v);
 
+// The digits of the E25.15 field of a finite, nonzero magnitude: its 16
+// significant digits as an integer from 10^15 to 10^16 - 1, and the decimal
+// exponent p of the first one. For whoever needs the value a result file
+// holds without the text (the companion program's re-run of the smoothing).
+void digitos_e25_15(double magnitude, std::uint64_t& d16, int& p);
+
 }  // namespace processamento

@@ -41,6 +41,13 @@ inline constexpr int codigo_fechar = 401;                // CLOSE: the file cann
 inline constexpr int codigo_memoria_insuficiente = 501;  // ALLOCATE: the system has not the memory
 inline constexpr int codigo_tamanho_excessivo = 502;     // ALLOCATE: sizes whose product does not fit
 
+// Floating-point codes (the letter M and a number). The trap handler writes
+// them inside fixed texts (armadilhas.cpp); the companion program names them
+// when its re-run of the smoothing meets the fault a run would end at.
+inline constexpr int codigo_fp_invalido = 6101;
+inline constexpr int codigo_fp_divisao_zero = 6103;
+inline constexpr int codigo_fp_overflow = 6104;
+
 // The floating-point codes (M6101, M6103, M6104) are written only by the trap
 // handler, as whole fixed texts (armadilhas.cpp).
 

@@ -96,6 +96,19 @@ void limpa_temporarios_ao_interromper();
 // handler and on any thread.
 void remove_temporarios_registrados();
 
+// A line on the terminal that a long computation redraws (its progress), and
+// the text that clears it when an interruption ends the process.
+// Whether the standard error stream is a terminal (a console on Windows).
+bool erro_padrao_e_terminal();
+// Writes bytes to the standard error stream with the system's own call, at
+// once and unbuffered: safe in a signal handler and on any thread.
+void escreve_erro_direto(const char* texto, std::size_t n);
+// The text, ended by a NUL, that the interruption handlers write to the
+// standard error stream before they remove the temporaries; null for none.
+// It must stay in place until it is replaced. Neither call allocates.
+void define_texto_interrupcao(const char* texto);
+void escreve_texto_interrupcao();
+
 // Identity of a file (device and file number), for telling whether two names
 // lead to the same file.
 struct identidade_arquivo {

@@ -263,6 +263,7 @@ void prepara_processo() {
 namespace {
 
 void trata_interrupcao(int sinal) {
+    escreve_texto_interrupcao();
     remove_temporarios_registrados();
     _exit(128 + sinal);
 }
@@ -355,6 +356,22 @@ std::int32_t executa_interpretador(const interpretador& interp, const std::strin
     if (WIFEXITED(estado)) return WEXITSTATUS(estado);
     if (WIFSIGNALED(estado)) return 128 + WTERMSIG(estado);
     return -1;
+}
+
+// --- The terminal's progress line ----------------------------------------
+
+bool erro_padrao_e_terminal() {
+    return ::isatty(2) == 1;
+}
+
+void escreve_erro_direto(const char* texto, std::size_t n) {
+    while (n > 0) {
+        const ssize_t escritos = ::write(2, texto, n);
+        if (escritos < 0 && errno == EINTR) continue;
+        if (escritos <= 0) return;
+        texto += escritos;
+        n -= static_cast<std::size_t>(escritos);
+    }
 }
 
 }  // namespace sistema

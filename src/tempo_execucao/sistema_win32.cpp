@@ -293,6 +293,7 @@ BOOL WINAPI trata_interrupcao(DWORD evento) {
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
+            escreve_texto_interrupcao();
             remove_temporarios_registrados();
             ExitProcess(evento == CTRL_C_EVENT ? 130 : 128 + 15);
         default:
@@ -364,6 +365,25 @@ std::int32_t executa_interpretador(const interpretador& interp, const std::strin
                           GetExitCodeProcess(processo.hProcess, &codigo);
     CloseHandle(processo.hProcess);
     return terminou ? static_cast<std::int32_t>(codigo) : -1;
+}
+
+// --- The terminal's progress line ----------------------------------------
+
+bool erro_padrao_e_terminal() {
+    DWORD modo = 0;
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    return err != nullptr && err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &modo) != 0;
+}
+
+void escreve_erro_direto(const char* texto, std::size_t n) {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) return;
+    while (n > 0) {
+        DWORD escritos = 0;
+        if (WriteFile(err, texto, static_cast<DWORD>(n), &escritos, nullptr) == 0 || escritos == 0) return;
+        texto += escritos;
+        n -= escritos;
+    }
 }
 
 }  // namespace sistema

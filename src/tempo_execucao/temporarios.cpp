@@ -25,6 +25,8 @@ struct registro_temporario {
 
 registro_temporario tabela[capacidade];
 
+std::atomic<const char*> texto_interrupcao{nullptr};
+
 }  // namespace
 
 int registra_temporario(const char* nome, bool e_pasta) {
@@ -56,6 +58,15 @@ void remove_temporarios_registrados() {
                 remove_pasta_vazia(tabela[k].nome);
         }
     }
+}
+
+void define_texto_interrupcao(const char* texto) {
+    texto_interrupcao.store(texto, std::memory_order_release);
+}
+
+void escreve_texto_interrupcao() {
+    const char* texto = texto_interrupcao.load(std::memory_order_acquire);
+    if (texto != nullptr) escreve_erro_direto(texto, std::strlen(texto));
 }
 
 }  // namespace sistema

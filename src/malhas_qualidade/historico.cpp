@@ -1,0 +1,880 @@
+#include "malhas_qualidade/historico.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cctype>
+#include <cfenv>
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string_view>
+
+#include "coef/coef.hpp"
+#include "malhas_qualidade/arquivo_lido.hpp"
+#include "malhas_qualidade/erros.hpp"
+#include "malhas_qualidade/grafico_historico.hpp"
+#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/medidas.hpp"
+#include "malhas_qualidade/principal.hpp"
+#include "malhas_qualidade/progresso.hpp"
+#include "malhas_qualidade/residuo.hpp"
+#include "malhas_qualidade/resumo.hpp"
+#include "malhas_qualidade/saida.hpp"
+#include "malhas_segmentos/malha_inicial.hpp"
+#include "malhas_segmentos/suavizacao.hpp"
+#include "metricas/metricas.hpp"
+#include "processamento/campos.hpp"
+#include "processamento/processamento.hpp"
+#include "solvers/varreduras_xy.hpp"
+#include "tempo_execucao/alocacao.hpp"
+#include "tempo_execucao/armadilhas.hpp"
+#include "tempo_execucao/linhas_execucao.hpp"
+#include "variaveis/variaveis.hpp"
+
+namespace malhas_qualidade {
+
+namespace {
+
+namespace v = variaveis;
+using relogio = std::chrono::steady_clock;
+
+constexpr double nao_numero = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinito = std::numeric_limits<double>::infinity();
+constexpr int falhas_fp = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+
+// The summary shows row 0, row 1, every tenth and the last; with more rows
+// than this between them, every hundredth (thousandth, ...) instead.
+constexpr std::int64_t maximo_linhas_curtas = 20;
+// The plot holds every row up to this many, else the extremes of each step.
+constexpr std::int64_t maximo_pontos_grafico = 2000;
+// A table row takes about this many bytes; a table above the second figure
+// is announced before the re-run starts.
+constexpr double bytes_por_linha_csv = 230;
+constexpr double tabela_grande = 1e9;
+
+// The powers of ten that doubles hold exactly.
+constexpr double potencias_exatas[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// --- What a row takes from each row of vertices ---------------------------------
+
+// The summary's rule for an extreme (estatistica_de, calcula_medidas): the
+// first finite value, then only a strictly smaller (larger) one. Taken row
+// by row and then over the rows in their order, it gives the very value,
+// zero's sign included, that the summary's one pass gives.
+struct extremo {
+    double valor = 0.0;
+    bool tem = false;
+};
+inline void menor(extremo& e, double x) {
+    if (std::isfinite(x) && (!e.tem || x < e.valor)) e = {x, true};
+}
+inline void maior(extremo& e, double x) {
+    if (std::isfinite(x) && (!e.tem || x > e.valor)) e = {x, true};
+}
+
+struct parcial_linha {
+    double deslocamento2 = 0.0;  // the largest squared displacement of the row's vertices
+    bool igual = true;           // no coordinate of the row changed, to the bit
+    extremo jacobiano, assimetria, nao_ortogonalidade;
+    double aresta = infinito;  // calcula_medidas' rule: strictly smaller, not a number skipped
+};
+
+// Ends the re-run from inside the outer iteration: at a fault, or once the
+// mesh has stopped changing.
+struct parada {};
+
+struct reexecucao {
+    const pedido_historico& p;
+    historico& h;
+    malha_lida a;                         // the mesh as its report file would hold it
+    std::vector<double> ex, ey;           // the exact mesh after the iteration before
+    residuo_malha r;                      // per vertex
+    std::vector<parcial_linha> parciais;  // per row of vertices
+    std::vector<std::unique_ptr<saida_atomica>> csvs;
+    linha_progresso progresso;
+    relogio::time_point inicio;
+    std::int64_t niter = 0;
+    std::int64_t passo_curtas = 10;
+    std::int64_t balde = -1;  // the plot's current step
+
+    reexecucao(const pedido_historico& pedido, historico& historia)
+        : p(pedido), h(historia), progresso("re-running the smoothing", pedido.progresso, pedido.terminal) {}
+};
+
+// The run's shared state freed whatever way the re-run ends: the companion
+// is not a run, and its tests call it again in the same process.
+struct estado_da_reexecucao {
+    estado_da_reexecucao() = default;
+    ~estado_da_reexecucao() { v::reinicia(); }
+    estado_da_reexecucao(const estado_da_reexecucao&) = delete;
+    estado_da_reexecucao& operator=(const estado_da_reexecucao&) = delete;
+};
+
+// x, y to the mesh as written; per row, the displacement from ex, ey and
+// whether anything changed. Reads x, y, ex, ey; writes a and the row's
+// part only, so that it may be run again (linhas_independentes).
+void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t ate) {
+    const std::int64_t nk = v::nvert_ksi;
+    for (std::int64_t j = de; j <= ate; ++j) {
+        parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
+        pl.deslocamento2 = 0.0;
+        pl.igual = true;
+        for (std::int64_t vv = (j - 1) * nk + 1; vv <= j * nk; ++vv) {
+            const auto k = static_cast<std::size_t>(vv);
+            c.a.x[k] = valor_gravado(v::x[vv]);
+            c.a.y[k] = valor_gravado(v::y[vv]);
+            if (!compara) continue;
+            pl.igual = pl.igual &&
+                       std::bit_cast<std::uint64_t>(v::x[vv]) == std::bit_cast<std::uint64_t>(c.ex[k]) &&
+                       std::bit_cast<std::uint64_t>(v::y[vv]) == std::bit_cast<std::uint64_t>(c.ey[k]);
+            const double dx = v::x[vv] - c.ex[k], dy = v::y[vv] - c.ey[k];
+            const double d2 = dx * dx + dy * dy;
+            if (d2 > pl.deslocamento2) pl.deslocamento2 = d2;
+        }
+    }
+}
+
+// The residual, non-orthogonality and volume measures of rows de .. ate of
+// the written mesh, from the coefficients in the work arrays. Writes r and
+// the rows' parts only.
+void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate) {
+    const std::int64_t nk = v::nvert_ksi, ne = v::nvert_eta;
+    const solvers::coeficientes cf{v::ap, v::ae, v::aw, v::an, v::as, v::ane, v::anw, v::ase, v::asw};
+    const double* const ax = c.a.x.data();
+    const double* const ay = c.a.y.data();
+    for (std::int64_t j = de; j <= ate; ++j) {
+        parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
+        pl.jacobiano = pl.assimetria = pl.nao_ortogonalidade = extremo{};
+        pl.aresta = infinito;
+        if (j >= 2 && j <= ne - 1) {
+            for (std::int64_t i = 2; i <= nk - 1; ++i) {
+                const std::int64_t e = (j - 1) * nk + i;
+                double mx = 0.0, my = 0.0;
+                const bool definido =
+                    movimentos_vertice(ax, ay, cf, e, nk, mx, my) == causa_indefinida::nenhuma;
+                c.r.x[static_cast<std::size_t>(e)] = definido ? mx : nao_numero;
+                c.r.y[static_cast<std::size_t>(e)] = definido ? my : nao_numero;
+                maior(pl.nao_ortogonalidade,
+                      nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk], ay[e + nk],
+                                         ax[e - nk], ay[e - nk]));
+            }
+        }
+        if (j <= ne - 1) {
+            for (std::int64_t i = 1; i <= nk - 1; ++i) {
+                const std::int64_t b = (j - 1) * nk + i;
+                const double px[4] = {ax[b], ax[b + 1], ax[b + nk + 1], ax[b + nk]};
+                const double py[4] = {ay[b], ay[b + 1], ay[b + nk + 1], ay[b + nk]};
+                const medidas_quadrilatero q = mede_quadrilatero(px, py, false);
+                menor(pl.jacobiano, q.jacobiano_escalado);
+                maior(pl.assimetria, q.assimetria);
+                if (q.menor_aresta < pl.aresta) pl.aresta = q.menor_aresta;
+            }
+        }
+    }
+}
+
+std::int64_t vertices_interiores() {
+    return std::max<std::int64_t>(0, v::nvert_ksi - 2) * std::max<std::int64_t>(0, v::nvert_eta - 2);
+}
+
+// --- A row -----------------------------------------------------------------------
+
+void escreve_linha_csv(saida_atomica& s, const linha_historico& l) {
+    char* const inicio = reserva(s, 512);
+    char* q = escreve_inteiro(inicio, l.k);
+    const double valores[] = {l.residuo_x_max,
+                              l.residuo_x_rms,
+                              l.residuo_y_max,
+                              l.residuo_y_rms,
+                              l.movimento,
+                              l.movimento_relativo,
+                              l.deslocamento,
+                              l.menor_aresta,
+                              l.jacobiano_minimo,
+                              l.assimetria_maxima,
+                              l.nao_ortogonalidade_maxima};
+    for (double x : valores) {
+        *q++ = ',';
+        q = escreve_real(q, x);
+    }
+    q += std::snprintf(q, 32, ",%.6f\r\n", l.segundos);
+    confirma(s, static_cast<std::size_t>(q - inicio));
+}
+
+// Each series' least and greatest over the rows of one step of the plot.
+void junta_extremos(linha_historico& menor_l, linha_historico& maior_l, const linha_historico& l) {
+    double linha_historico::*const campos[] = {&linha_historico::residuo_x_max,
+                                               &linha_historico::residuo_x_rms,
+                                               &linha_historico::residuo_y_max,
+                                               &linha_historico::residuo_y_rms,
+                                               &linha_historico::movimento,
+                                               &linha_historico::movimento_relativo,
+                                               &linha_historico::deslocamento,
+                                               &linha_historico::menor_aresta,
+                                               &linha_historico::jacobiano_minimo,
+                                               &linha_historico::assimetria_maxima,
+                                               &linha_historico::nao_ortogonalidade_maxima};
+    for (auto campo : campos) {
+        // A row without a value (not a number) shows in the plot as a gap.
+        if (std::isnan(l.*campo) || l.*campo < menor_l.*campo) menor_l.*campo = l.*campo;
+        if (std::isnan(l.*campo) || l.*campo > maior_l.*campo) maior_l.*campo = l.*campo;
+    }
+    maior_l.k = l.k;
+    maior_l.segundos = l.segundos;
+}
+
+void registra(reexecucao& c, const linha_historico& l) {
+    historico& h = c.h;
+    for (auto& s : c.csvs)
+        escreve_linha_csv(*s, l);
+    if (l.k <= 1 || l.k % c.passo_curtas == 0) h.curtas.push_back(l);
+    if (h.passo_grafico == 1) {
+        h.grafico.push_back(l);
+    } else if (l.k / h.passo_grafico != c.balde) {
+        c.balde = l.k / h.passo_grafico;
+        h.grafico.push_back(l);
+        h.grafico.push_back(l);
+    } else {
+        junta_extremos(h.grafico[h.grafico.size() - 2], h.grafico.back(), l);
+    }
+    h.ultima = l;
+    ++h.linhas;
+
+    // The least k from which every row is below the tolerance: a row that
+    // is not (undefined rows are not) starts the search again after it.
+    if (!(l.movimento_relativo < c.p.tolerancia)) {
+        h.recomendado = -1;
+        h.linha_anterior = l;
+        h.soma_deslocamentos = 0.0;
+    } else if (h.recomendado < 0) {
+        h.recomendado = l.k;
+        h.linha_recomendada = l;
+        h.soma_deslocamentos = 0.0;
+    } else {
+        h.soma_deslocamentos += l.deslocamento;
+    }
+}
+
+// Row k from the mesh in x, y: its written form, its coefficients (in the
+// run's work arrays, which the next iteration computes afresh from x, y),
+// the residual and the measures. Returns whether any coordinate changed
+// since the mesh before (always true for row 0).
+bool linha(reexecucao& c, std::int64_t k) {
+    const std::int64_t nk = v::nvert_ksi, ne = v::nvert_eta;
+    const bool compara = k > 0;
+    tempo_execucao::linhas_independentes(
+        1, ne, nk, [&](std::int64_t de, std::int64_t ate) { arredonda_linhas(c, compara, de, ate); });
+    bool moveu = !compara;
+    double deslocamento2 = 0.0;
+    for (std::int64_t j = 1; j <= ne; ++j) {
+        const parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
+        moveu = moveu || !pl.igual;
+        deslocamento2 = std::max(deslocamento2, pl.deslocamento2);
+    }
+    std::copy(v::x + 1, v::x + 1 + v::nvert, c.ex.begin() + 1);
+    std::copy(v::y + 1, v::y + 1 + v::nvert, c.ey.begin() + 1);
+
+    {
+        // The smoothing's own steps on the written mesh, in the run's work arrays.
+        variaveis::estado escrito = v::estado_atual();
+        escrito.x = c.a.x.data();
+        escrito.y = c.a.y.data();
+        const variaveis::estado_emprestado emprestimo(escrito);
+        metricas::calcula_metricas();
+        coef::zera_fontes();
+        coef::calcula_coef();
+        tempo_execucao::linhas_independentes(
+            1, ne, nk, [&](std::int64_t de, std::int64_t ate) { mede_linhas(c, de, ate); });
+    }
+
+    linha_historico l;
+    l.k = k;
+    l.deslocamento = std::sqrt(deslocamento2);
+    extremo jacobiano, assimetria, nao_ortogonalidade;
+    double aresta = infinito;
+    for (std::int64_t j = 1; j <= ne; ++j) {
+        const parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
+        if (pl.jacobiano.tem) menor(jacobiano, pl.jacobiano.valor);
+        if (pl.assimetria.tem) maior(assimetria, pl.assimetria.valor);
+        if (pl.nao_ortogonalidade.tem) maior(nao_ortogonalidade, pl.nao_ortogonalidade.valor);
+        if (pl.aresta < aresta) aresta = pl.aresta;
+    }
+    l.jacobiano_minimo = jacobiano.tem ? jacobiano.valor : nao_numero;
+    l.assimetria_maxima = assimetria.tem ? assimetria.valor : nao_numero;
+    l.nao_ortogonalidade_maxima = nao_ortogonalidade.tem ? nao_ortogonalidade.valor : nao_numero;
+    l.menor_aresta = aresta;
+
+    // The summary's residual and its verdict (resumo.cpp).
+    const std::int64_t interiores = vertices_interiores();
+    if (interiores == 0) {
+        l.residuo_x_max = l.residuo_x_rms = l.residuo_y_max = l.residuo_y_rms = 0.0;
+        l.movimento = l.movimento_relativo = 0.0;  // nothing can move
+    } else {
+        const resumo_residuo rx = resume_residuo(c.a, c.r.x), ry = resume_residuo(c.a, c.r.y);
+        const bool algum = rx.definidos > 0;
+        l.residuo_x_max = algum ? rx.maximo : nao_numero;
+        l.residuo_x_rms = algum ? rx.rms : nao_numero;
+        l.residuo_y_max = algum ? ry.maximo : nao_numero;
+        l.residuo_y_rms = algum ? ry.rms : nao_numero;
+        l.movimento = rx.definidos == interiores ? std::max(rx.maximo, ry.maximo) : nao_numero;
+        l.movimento_relativo =
+            !std::isnan(l.movimento) && l.menor_aresta > 0.0 && std::isfinite(l.menor_aresta)
+                ? l.movimento / l.menor_aresta
+                : nao_numero;
+    }
+    l.segundos = std::chrono::duration<double>(relogio::now() - c.inicio).count();
+    registra(c, l);
+    // The faults of the measures are no faults of the run.
+    std::feclearexcept(FE_ALL_EXCEPT);
+    return moveu;
+}
+
+// --- Faults the program's run would have ended with -----------------------------
+
+// Whether the metric terms or the coefficients of this iteration faulted.
+// The flag may have been cleared by a later step run on helper threads, but
+// a fault there always leaves a value out of the double range in jac, ap or
+// ane (an overflow in the metric terms makes alfa or gama infinite, and so
+// ap; a zero determinant makes jac infinite), and from finite coordinates
+// nothing else does.
+bool coeficientes_falharam() {
+    if (tempo_execucao::falha_fp_sinalizada()) return true;
+    const std::int64_t nk = v::nvert_ksi;
+    for (std::int64_t j = 2; j <= v::nvert_eta - 1; ++j)
+        for (std::int64_t e = (j - 1) * nk + 2; e <= j * nk - 1; ++e)
+            if (!std::isfinite(v::jac[e]) || !std::isfinite(v::ap[e]) || !std::isfinite(v::ane[e]))
+                return true;
+    return false;
+}
+
+// The first interior vertex, in the order of the run's loops, at which the
+// metric terms (and, with coeficientes, the coefficients) raise a fault flag,
+// each replayed on a copy of the vertex and its eight neighbours by the
+// program's own routines; -1 when the metric terms' factors (0.5/dksi,
+// 0.5/deta), computed before any vertex, fault; 0 when none does.
+std::int64_t primeira_falha(bool coeficientes, int& sinalizadas) {
+    const variaveis::estado corrida = v::estado_atual();
+    double x3[10] = {}, y3[10] = {};
+    double trabalho[variaveis::n_arrays_trabalho][10] = {};
+    auto copia_de = [&](std::int32_t n) {
+        variaveis::estado copia = variaveis::estado_de_malha(n, n, x3, y3);
+        copia.dksi = corrida.dksi;
+        copia.deta = corrida.deta;
+        copia.tipo_p = corrida.tipo_p;
+        copia.tipo_q = corrida.tipo_q;
+        for (int k = 0; k < variaveis::n_arrays_trabalho; ++k)
+            copia.trabalho[k] = trabalho[k];
+        return copia;
+    };
+    {
+        // One volume: no interior vertex, only the factors.
+        const variaveis::estado_emprestado emprestimo(copia_de(1));
+        std::feclearexcept(FE_ALL_EXCEPT);
+        metricas::calcula_metricas();
+        sinalizadas = std::fetestexcept(falhas_fp);
+        if (sinalizadas != 0) return -1;
+    }
+    const variaveis::estado copia = copia_de(2);
+    const std::int64_t nk = corrida.nvert_ksi;
+    for (std::int64_t j = 2; j <= corrida.nvert_eta - 1; ++j) {
+        for (std::int64_t i = 2; i <= nk - 1; ++i) {
+            const std::int64_t vv = (j - 1) * nk + i;
+            for (int dj = -1; dj <= 1; ++dj)
+                for (int di = -1; di <= 1; ++di) {
+                    x3[1 + (dj + 1) * 3 + (di + 1)] = corrida.x[vv + dj * nk + di];
+                    y3[1 + (dj + 1) * 3 + (di + 1)] = corrida.y[vv + dj * nk + di];
+                }
+            const variaveis::estado_emprestado emprestimo(copia);
+            std::feclearexcept(FE_ALL_EXCEPT);
+            metricas::calcula_metricas();
+            if (coeficientes) {
+                coef::zera_fontes();
+                coef::calcula_coef();
+            }
+            sinalizadas = std::fetestexcept(falhas_fp);
+            if (sinalizadas != 0) return vv;
+        }
+    }
+    return 0;
+}
+
+[[noreturn]] void falha_nos_coeficientes(reexecucao& c, std::int64_t k) {
+    falha_reexecucao& f = c.h.falha;
+    f.etapa = falha_reexecucao::onde::coeficientes;
+    f.k = k;
+    f.sinalizadas = std::fetestexcept(falhas_fp);
+    // The run computes every metric term before any coefficient: a fault of
+    // the metric terms anywhere comes first.
+    int sinalizadas = 0;
+    f.vertice = primeira_falha(false, sinalizadas);
+    if (f.vertice == 0) f.vertice = primeira_falha(true, sinalizadas);
+    if (f.vertice != 0) f.sinalizadas = sinalizadas;
+    throw parada{};
+}
+
+// The sweeps of this iteration faulted: x and y went through them in order
+// (varreduras_xy.hpp), one sweep at a time replayed from the mesh before
+// them tells which coordinate and which sweep faulted first.
+[[noreturn]] void falha_nas_varreduras(reexecucao& c, std::int64_t k) {
+    falha_reexecucao& f = c.h.falha;
+    f.etapa = falha_reexecucao::onde::varreduras;
+    f.k = k;
+    f.sinalizadas = std::fetestexcept(falhas_fp);
+    std::vector<double> phi;
+    for (const auto& [coordenada, origem] : {std::pair{'x', &c.ex}, std::pair{'y', &c.ey}}) {
+        phi = *origem;
+        for (std::int32_t s = 1; s <= v::niter_solver; ++s) {
+            std::feclearexcept(FE_ALL_EXCEPT);
+            solvers::gauss_seidel_em_ordem(phi.data(), v::ap, v::ae, v::aw, v::an, v::as, v::ane, v::anw,
+                                           v::ase, v::asw, v::nvert_ksi, v::nvert_eta, 1);
+            const int sinalizadas = std::fetestexcept(falhas_fp);
+            if (sinalizadas == 0) continue;
+            f.sinalizadas = sinalizadas;
+            f.coordenada = coordenada;
+            f.varredura = s;
+            throw parada{};
+        }
+    }
+    throw parada{};
+}
+
+void observa(void* contexto, std::int32_t k, malhas_segmentos::etapa e) {
+    reexecucao& c = *static_cast<reexecucao*>(contexto);
+    if (e == malhas_segmentos::etapa::coeficientes) {
+        if (coeficientes_falharam()) falha_nos_coeficientes(c, k);
+        return;
+    }
+    if (tempo_execucao::falha_fp_sinalizada()) falha_nas_varreduras(c, k);
+    const bool moveu = linha(c, k);
+    c.progresso.atualiza(k, c.niter);
+    if (!moveu) {
+        // Every later iteration computes the same from the same coordinates.
+        c.h.ponto_fixo = k;
+        throw parada{};
+    }
+}
+
+// --- The proof -----------------------------------------------------------------
+
+// The final coordinates' fields against the report file's, vertex by vertex.
+void compara_relatorio(const pedido_historico& p, historico& h) {
+    if (v::nvol_ksi != p.nvol_ksi_relatorio || v::nvol_eta != p.nvol_eta_relatorio) {
+        h.resultado_prova = historico::prova::tamanhos;
+        return;
+    }
+    arquivo_lido arq;
+    abre_lido(arq, p.relatorio, true);
+    const std::size_t inicio =
+        processamento::linhas_iniciais_relatorio(v::nvol_ksi, v::nvol_eta, v::nvert_ksi, v::nvert_eta).size();
+    constexpr std::size_t largura = processamento::largura_linha_vertice + 2;  // CR LF
+    constexpr std::size_t linhas_bloco = 1 << 16;
+    std::vector<char> bloco(linhas_bloco * largura);
+    auto enche = [&](std::size_t n) {
+        std::size_t cheio = 0;
+        while (cheio < n) {
+            const std::size_t lidos = le_bytes(arq, bloco.data() + cheio, n - cheio);
+            if (lidos == 0) break;
+            cheio += lidos;
+        }
+        return cheio;
+    };
+    std::size_t resto = inicio;
+    while (resto > 0) {
+        const std::size_t n = enche(std::min(resto, bloco.size()));
+        if (n == 0) break;
+        resto -= n;
+    }
+    const std::int64_t nvert = v::nvert;
+    for (std::int64_t primeiro = 1; primeiro <= nvert; primeiro += linhas_bloco) {
+        const std::int64_t n = std::min<std::int64_t>(linhas_bloco, nvert - primeiro + 1);
+        const std::size_t cheio = resto == 0 ? enche(static_cast<std::size_t>(n) * largura) : 0;
+        const auto completas = static_cast<std::int64_t>(cheio / largura);
+        // The first vertex of the block whose fields differ, found by as many
+        // threads as the run may use.
+        std::atomic<std::int64_t> diferente{std::numeric_limits<std::int64_t>::max()};
+        tempo_execucao::linhas_independentes(0, completas - 1, 2, [&](std::int64_t de, std::int64_t ate) {
+            char campos[50];
+            for (std::int64_t l = de; l <= ate; ++l) {
+                const std::int64_t vv = primeiro + l;
+                processamento::campo_e25_15(campos, v::x[vv]);
+                processamento::campo_e25_15(campos + 25, v::y[vv]);
+                if (std::memcmp(campos, bloco.data() + l * largura + 10, 50) == 0) continue;
+                std::int64_t atual = diferente.load();
+                while (l < atual && !diferente.compare_exchange_weak(atual, l)) {
+                }
+                return;
+            }
+        });
+        const std::int64_t l = diferente.load();
+        if (l != std::numeric_limits<std::int64_t>::max()) {
+            const std::int64_t vv = primeiro + l;
+            char campos[50];
+            processamento::campo_e25_15(campos, v::x[vv]);
+            processamento::campo_e25_15(campos + 25, v::y[vv]);
+            const char* const lido = bloco.data() + l * largura + 10;
+            const int k = std::memcmp(campos, lido, 25) != 0 ? 0 : 1;
+            auto sem_brancos = [](const char* t) {
+                std::string s(t, 25);
+                return s.substr(std::min(s.find_first_not_of(' '), s.size()));
+            };
+            h.resultado_prova = historico::prova::vertice;
+            h.vertice_diferente = vv;
+            h.coordenada_diferente = k == 0 ? 'x' : 'y';
+            h.texto_reexecucao = sem_brancos(campos + 25 * k);
+            h.texto_arquivo = sem_brancos(lido + 25 * k);
+            return;
+        }
+        if (completas < n) {
+            h.resultado_prova = historico::prova::arquivo_curto;
+            h.vertice_diferente = primeiro + completas;
+            return;
+        }
+    }
+    h.resultado_prova = historico::prova::confere;
+}
+
+}  // namespace
+
+// The E25.15 field of x holds 16 digits D and an exponent, the value
+// D * 10^q. Where D and 10^|q| are doubles exactly (|q| at most 22), one
+// multiplication or division rounds that to the nearest
+// double, which is what the report's reader, a correctly rounded
+// conversion, gives too; the others go through the field's text and that
+// reader.
+double valor_gravado(double x) {
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const std::uint64_t sinal = bits & (std::uint64_t{1} << 63);
+    const double magnitude = std::bit_cast<double>(bits ^ sinal);
+    if (magnitude == 0.0) return 0.0;                  // the field of either zero reads back as +0
+    if (!std::isfinite(magnitude)) return nao_numero;  // no report file holds one
+    std::uint64_t d16 = 0;
+    int p = 0;
+    processamento::digitos_e25_15(magnitude, d16, p);
+    const int q = p - 15;
+    double r = 0.0;
+    // Up to 10^16 < 2^54, an even D is a double exactly too.
+    if ((d16 <= (std::uint64_t{1} << 53) || (d16 & 1) == 0) && q >= -22 && q <= 22) {
+        const double d = static_cast<double>(d16);
+        r = q < 0 ? d / potencias_exatas[-q] : d * potencias_exatas[q];
+    } else {
+        char campo[25];
+        processamento::campo_e25_15(campo, magnitude);
+        std::string_view texto(campo, sizeof campo);
+        texto.remove_prefix(texto.find_first_not_of(' '));
+        if (!le_real_campo(texto, r)) return nao_numero;
+    }
+    return sinal != 0 ? -r : r;
+}
+
+bool termina_em(std::string_view nome, std::string_view extensao) {
+    if (nome.size() < extensao.size()) return false;
+    const std::string_view fim = nome.substr(nome.size() - extensao.size());
+    return std::equal(fim.begin(), fim.end(), extensao.begin(), extensao.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
+}
+
+std::string cabecalho_csv_historico() {
+    return std::string("k,") + nome::residuo_x + "_max," + nome::residuo_x + "_rms," + nome::residuo_y +
+           "_max," + nome::residuo_y +
+           "_rms,largest_move,largest_move_per_shortest_edge,displacement,shortest_edge," +
+           nome::jacobiano_escalado + "_min," + nome::assimetria + "_max," + nome::nao_ortogonalidade +
+           "_max,seconds\r\n";
+}
+
+historico executa_historico(const pedido_historico& p) {
+    historico h;
+    h.c = le_caso(p.entradas);
+    if (h.c.tipo_malha != 2)
+        falha(p.entradas, 0,
+              "mesh kind " + std::to_string(h.c.tipo_malha) +
+                  ": only mesh kind 2 is smoothed, so there is no history to record (--historico)");
+    h.par = le_parametros(p.parametros);
+
+    reexecucao c(p, h);
+    c.niter = std::max<std::int32_t>(0, h.par.niter);
+    while ((c.niter + c.passo_curtas - 1) / c.passo_curtas > maximo_linhas_curtas)
+        c.passo_curtas *= 10;
+    h.passo_curtas = c.passo_curtas;
+    h.passo_grafico = std::max<std::int64_t>(
+        1, (c.niter + 1 + maximo_pontos_grafico / 2 - 1) / (maximo_pontos_grafico / 2));
+    if (c.niter + 1 <= maximo_pontos_grafico) h.passo_grafico = 1;
+
+    // A mistyped niter shows in the progress line; its table would also
+    // fill the disk before the estimate says much, so its size is said first.
+    const bool tabela = std::any_of(p.saidas.begin(), p.saidas.end(),
+                                    [](const std::string& nome) { return termina_em(nome, ".csv"); });
+    const double bytes = static_cast<double>(c.niter + 1) * bytes_por_linha_csv;
+    if (tabela && p.progresso && bytes > tabela_grande)
+        std::fprintf(
+            stderr,
+            "malhas_qualidade: note: niter = %lld: the table of --historico will have %lld rows, about "
+            "%.0f GB (Ctrl-C stops the re-run and writes nothing)\n",
+            static_cast<long long>(c.niter), static_cast<long long>(c.niter + 1), bytes / 1e9);
+    for (const std::string& nome : p.saidas) {
+        if (!termina_em(nome, ".csv")) continue;
+        tempo_execucao::alocando a("the history's table buffers");
+        c.csvs.push_back(std::make_unique<saida_atomica>());
+        abre_saida(*c.csvs.back(), nome);
+        escreve(*c.csvs.back(), cabecalho_csv_historico());
+    }
+
+    // The shared state as the run driver sets it, and its steps.
+    const estado_da_reexecucao estado;
+    c.inicio = relogio::now();
+    v::nome_caso = h.c.nome_caso;
+    v::nvol_ksi = h.c.nvol_ksi;
+    v::nvol_eta = h.c.nvol_eta;
+    v::tipo_malha = h.c.tipo_malha;
+    v::deriva_tamanhos();
+    h.nvol_ksi = v::nvol_ksi;
+    h.nvol_eta = v::nvol_eta;
+    v::aloca_malha();
+    std::feclearexcept(FE_ALL_EXCEPT);
+    malhas_segmentos::gera_malha_inicial();
+    if (tempo_execucao::falha_fp_sinalizada()) {
+        h.falha.etapa = falha_reexecucao::onde::malha_inicial;
+        h.falha.sinalizadas = std::fetestexcept(falhas_fp);
+    } else {
+        v::niter_solver = h.par.niter_solver;
+        v::niter = h.par.niter;
+        v::dksi = h.par.dksi;
+        v::deta = h.par.deta;
+        v::tipo_p = h.par.tipo_p;
+        v::tipo_q = h.par.tipo_q;
+        v::aloca_trabalho_eliptico();
+        {
+            tempo_execucao::alocando a("the history's copies of the mesh");
+            const auto n = static_cast<std::size_t>(v::nvert) + 1;
+            c.a.nvol_ksi = v::nvol_ksi;
+            c.a.nvol_eta = v::nvol_eta;
+            c.a.nvert_ksi = v::nvert_ksi;
+            c.a.nvert_eta = v::nvert_eta;
+            c.a.nvert = v::nvert;
+            c.a.nvol = v::nvol;
+            for (std::vector<double>* a : {&c.a.x, &c.a.y, &c.ex, &c.ey, &c.r.x, &c.r.y})
+                a->assign(n, 0.0);
+            c.parciais.assign(static_cast<std::size_t>(v::nvert_eta) + 1, parcial_linha{});
+        }
+        linha(c, 0);
+        try {
+            malhas_segmentos::suaviza_malha(observa, &c);
+        } catch (const parada&) {
+        }
+        std::feclearexcept(FE_ALL_EXCEPT);
+    }
+    c.progresso.termina();
+    if (h.ultima.k != (h.curtas.empty() ? -1 : h.curtas.back().k) && h.linhas > 0)
+        h.curtas.push_back(h.ultima);
+    h.segundos = std::chrono::duration<double>(relogio::now() - c.inicio).count();
+
+    if (h.falha.etapa == falha_reexecucao::onde::nenhuma) compara_relatorio(p, h);
+
+    for (auto& s : c.csvs)
+        conclui_saida(*s);
+    for (const std::string& nome : p.saidas)
+        if (termina_em(nome, ".svg")) escreve_svg_historico(nome, h, p);
+    return h;
+}
+
+// --- The summary's part ------------------------------------------------------------
+
+namespace {
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void acrescenta(std::string& s, const char* formato, ...) {
+    char linha[1024];
+    std::va_list args;
+    va_start(args, formato);
+    const int n = std::vsnprintf(linha, sizeof linha, formato, args);
+    va_end(args);
+    if (n > 0) s.append(linha, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof linha - 1));
+}
+
+std::string posicao(std::int64_t vv, std::int32_t nk) {
+    return "vertex " + std::to_string(vv) + " (" + std::to_string((vv - 1) % nk + 1) + ", " +
+           std::to_string((vv - 1) / nk + 1) + ")";
+}
+
+// The MATH report of the flags: the very one when a single flag is set.
+std::string relatorio_fp(int sinalizadas) {
+    struct tipo {
+        int flag;
+        int codigo;
+        const char* texto;
+    };
+    const tipo tipos[] = {{FE_INVALID, tempo_execucao::codigo_fp_invalido, "invalid"},
+                          {FE_DIVBYZERO, tempo_execucao::codigo_fp_divisao_zero, "divide by zero"},
+                          {FE_OVERFLOW, tempo_execucao::codigo_fp_overflow, "overflow"}};
+    std::vector<const tipo*> dados;
+    for (const tipo& t : tipos)
+        if ((sinalizadas & t.flag) != 0) dados.push_back(&t);
+    if (dados.size() == 1)
+        return "the report \"run-time error M" + std::to_string(dados[0]->codigo) +
+               ": MATH\" (floating-point error: " + dados[0]->texto + ")";
+    std::string lista;
+    for (const tipo* t : dados)
+        lista += std::string(lista.empty() ? "" : " or ") + "M" + std::to_string(t->codigo) + " (" +
+                 t->texto + ")";
+    return "a MATH report (" + lista + ", whichever comes first)";
+}
+
+void linha_curta(std::string& s, const linha_historico& l) {
+    acrescenta(s, "  %9lld %10.3g %10.3g %10.3g %10.3g %10.3g %15.4g %9.4g %17.4g %9.3f\n",
+               static_cast<long long>(l.k), l.movimento_relativo, l.residuo_x_max, l.residuo_x_rms,
+               l.residuo_y_max, l.residuo_y_rms, l.jacobiano_minimo, l.assimetria_maxima,
+               l.nao_ortogonalidade_maxima, l.segundos);
+}
+
+}  // namespace
+
+std::string texto_historico(const historico& h, const pedido_historico& p, int& status) {
+    std::string s;
+    acrescenta(s,
+               "\nhistory of the smoothing, re-run from %s and %s (niter %d, niter_solver %d): %lld rows in "
+               "%.3g s\n",
+               p.entradas.c_str(), p.parametros.c_str(), h.par.niter, h.par.niter_solver,
+               static_cast<long long>(h.linhas), h.segundos);
+    if (h.linhas > 0) {
+        acrescenta(s, "  %9s %10s %21s %21s %15s %9s %17s %9s\n", "", "largest", nome::residuo_x,
+                   nome::residuo_y, nome::jacobiano_escalado, nome::assimetria, nome::nao_ortogonalidade, "");
+        acrescenta(s, "  %9s %10s %10s %10s %10s %10s %15s %9s %17s %9s\n", "k", "move/edge", "max", "RMS",
+                   "max", "RMS", "min", "max", "max", "seconds");
+        for (const linha_historico& l : h.curtas)
+            linha_curta(s, l);
+        acrescenta(
+            s, "  (rows 0, 1, every %lldth and the last; every row in the table of --historico FILE.csv)\n",
+            static_cast<long long>(h.passo_curtas));
+    }
+
+    const std::string relatorio = p.relatorio;
+    switch (h.falha.etapa) {
+        case falha_reexecucao::onde::nenhuma:
+            break;
+        case falha_reexecucao::onde::malha_inicial:
+            acrescenta(
+                s,
+                "  the program's own run of these case files ends while it builds the initial mesh, with "
+                "%s, and writes no result file: %s does not come from it\n",
+                relatorio_fp(h.falha.sinalizadas).c_str(), relatorio.c_str());
+            status = std::max(status, status_nao_reproduz);
+            return s;
+        case falha_reexecucao::onde::coeficientes:
+        case falha_reexecucao::onde::varreduras: {
+            std::string onde;
+            if (h.falha.etapa == falha_reexecucao::onde::coeficientes) {
+                onde = "in the metric terms and coefficients";
+                if (h.falha.vertice < 0) onde = "in the metric terms' factors 0.5/dksi and 0.5/deta";
+                if (h.falha.vertice > 0) onde += " of " + posicao(h.falha.vertice, h.nvol_ksi + 1);
+            } else {
+                onde = "in the sweeps";
+                if (h.falha.coordenada != 0)
+                    onde += std::string(" (sweep ") + std::to_string(h.falha.varredura) + " of " +
+                            h.falha.coordenada + ")";
+            }
+            acrescenta(
+                s,
+                "  the program's own run of these case files ends at outer iteration %lld, %s, with %s, and "
+                "writes no result file: %s does not come from it; the history stops at iteration %lld\n",
+                static_cast<long long>(h.falha.k), onde.c_str(), relatorio_fp(h.falha.sinalizadas).c_str(),
+                relatorio.c_str(), static_cast<long long>(h.falha.k - 1));
+            status = std::max(status, status_nao_reproduz);
+            return s;
+        }
+    }
+
+    if (h.ponto_fixo >= 0 && h.ponto_fixo < h.par.niter)
+        acrescenta(
+            s,
+            "  iteration %lld left every coordinate exactly as it found it: every later one repeats it to "
+            "the bit, so the re-run stops there (rows %lld to %d would all be row %lld)\n",
+            static_cast<long long>(h.ponto_fixo), static_cast<long long>(h.ponto_fixo + 1), h.par.niter,
+            static_cast<long long>(h.ponto_fixo));
+
+    switch (h.resultado_prova) {
+        case historico::prova::confere:
+            acrescenta(
+                s,
+                "  proof: the re-run's final coordinates are %s's, all %lld vertices digit for digit: the "
+                "result files come from this smoothing\n",
+                relatorio.c_str(),
+                static_cast<long long>(static_cast<std::int64_t>(h.nvol_ksi + 1) * (h.nvol_eta + 1)));
+            break;
+        case historico::prova::tamanhos:
+            acrescenta(
+                s,
+                "  MISMATCH: the case files make a %d x %d mesh and %s holds %d x %d volumes: the result "
+                "files do not come from these case files (another run, or the case file changed since); "
+                "the history above is that of the case files as they stand\n",
+                h.nvol_ksi, h.nvol_eta, relatorio.c_str(), p.nvol_ksi_relatorio, p.nvol_eta_relatorio);
+            status = std::max(status, status_nao_reproduz);
+            break;
+        case historico::prova::vertice:
+            acrescenta(
+                s,
+                "  MISMATCH: the re-run does not give %s: at %s the re-run's %c is %s where the file holds "
+                "%s (a file from another run, edited, or parameters changed after the run); the history "
+                "above is that of the case files as they stand\n",
+                relatorio.c_str(), posicao(h.vertice_diferente, h.nvol_ksi + 1).c_str(),
+                h.coordenada_diferente, h.texto_reexecucao.c_str(), citacao(h.texto_arquivo).c_str());
+            status = std::max(status, status_nao_reproduz);
+            break;
+        case historico::prova::arquivo_curto:
+            acrescenta(s, "  MISMATCH: %s ends before vertex %lld (did it change while it was read?)\n",
+                       relatorio.c_str(), static_cast<long long>(h.vertice_diferente));
+            status = std::max(status, status_nao_reproduz);
+            break;
+        case historico::prova::nao_feita:
+            break;
+    }
+
+    const double t = p.tolerancia;
+    const linha_historico& u = h.ultima;
+    if (h.recomendado < 0) {
+        if (std::isnan(u.movimento_relativo))
+            acrescenta(s,
+                       "  recommendation: none; the residual after %lld iterations has no verdict (undefined "
+                       "somewhere, or no shortest edge)\n",
+                       static_cast<long long>(u.k));
+        else
+            acrescenta(
+                s,
+                "  recommendation: the tolerance %g of the shortest edge is not reached: after %lld "
+                "iterations the largest move is still %.3g of it, %.3g times the tolerance; more outer "
+                "iterations are needed\n",
+                t, static_cast<long long>(u.k), u.movimento_relativo, u.movimento_relativo / t);
+        return s;
+    }
+    const std::int64_t k = h.recomendado;
+    acrescenta(
+        s,
+        "  recommendation (largest move below %g of the shortest edge from then on): niter = %lld would do",
+        t, static_cast<long long>(k));
+    if (k > 0)
+        acrescenta(s, " (%.3g at iteration %lld, %.3g at %lld)", h.linha_recomendada.movimento_relativo,
+                   static_cast<long long>(k), h.linha_anterior.movimento_relativo,
+                   static_cast<long long>(k - 1));
+    const std::int64_t ultima = std::max<std::int64_t>(h.par.niter, u.k);
+    if (k >= ultima) {
+        acrescenta(s, "; it is the present count\n");
+    } else {
+        acrescenta(
+            s,
+            ": the final mesh differs from the present one (niter %lld) by at most %.3g of the shortest "
+            "edge at any vertex\n",
+            static_cast<long long>(h.par.niter),
+            u.menor_aresta > 0.0 ? h.soma_deslocamentos / u.menor_aresta : nao_numero);
+    }
+    return s;
+}
+
+}  // namespace malhas_qualidade

@@ -1,0 +1,111 @@
+// The history of the smoothing: malhas_segmentos's own outer iterations run
+// again from the case files, with what the summary would say of the mesh
+// after every one of them.
+//
+// Row k is the summary's residual and quality extremes of the mesh after k
+// outer iterations as its report file would hold it, every coordinate taken
+// through its E25.15 text and read back: what the summary of a run with
+// niter = k finds. The re-run is the program's smoothing itself (the shared
+// state set as the run driver sets it, its outer iteration, its threads),
+// so its final coordinates are those of the program's run to the bit, and
+// the report file is compared with them field by field.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "malhas_qualidade/arquivos_caso.hpp"
+
+namespace malhas_qualidade {
+
+struct linha_historico {
+    std::int64_t k = 0;  // outer iterations done; 0 is the algebraic mesh
+    // The summary's residual: largest and RMS move of x and of y over the
+    // interior vertices, not a number where it is undefined somewhere.
+    double residuo_x_max = 0.0, residuo_x_rms = 0.0, residuo_y_max = 0.0, residuo_y_rms = 0.0;
+    double movimento = 0.0;           // the larger of the two largest moves
+    double movimento_relativo = 0.0;  // over the shortest edge; not a number: no verdict
+    double deslocamento = 0.0;        // the largest vertex displacement of iteration k
+    double menor_aresta = 0.0;
+    double jacobiano_minimo = 0.0, assimetria_maxima = 0.0, nao_ortogonalidade_maxima = 0.0;
+    double segundos = 0.0;  // since the re-run started
+};
+
+// The CSV columns, in order.
+std::string cabecalho_csv_historico();
+
+struct pedido_historico {
+    std::string entradas, parametros;  // the case files
+    std::string relatorio;             // the report file, compared at the end
+    std::int32_t nvol_ksi_relatorio = 0, nvol_eta_relatorio = 0;
+    std::string nome_caso;            // trimmed, for the plot's title
+    std::vector<std::string> saidas;  // each ending in .csv or .svg
+    double tolerancia = 0.0;          // of the shortest edge
+    // Progress on the standard error stream: a redrawn line when it is a
+    // terminal, else a note when the re-run is to take long; none when the
+    // caller's error stream is not the standard one.
+    bool progresso = false;
+    bool terminal = false;
+};
+
+// The value that the report file's field of x reads back as: x through its
+// E25.15 text and the report's reader, to the bit, without the text.
+double valor_gravado(double x);
+
+// Whether the name ends with the extension, in any case (".csv", ".svg").
+bool termina_em(std::string_view nome, std::string_view extensao);
+
+// How the program's own run would have ended at a floating-point fault.
+struct falha_reexecucao {
+    enum class onde { nenhuma, malha_inicial, coeficientes, varreduras };
+    onde etapa = onde::nenhuma;
+    std::int64_t k = 0;        // the outer iteration
+    int sinalizadas = 0;       // the fault flags (FE_INVALID, FE_DIVBYZERO, FE_OVERFLOW)
+    std::int64_t vertice = 0;  // the first vertex that faults, when known
+    char coordenada = 0;       // the sweep's coordinate ('x', 'y'), when known
+    std::int32_t varredura = 0;
+};
+
+struct historico {
+    caso c;
+    parametros par;
+    std::vector<linha_historico> curtas;  // the summary's rows: 0, 1, every passo_curtas-th, the last
+    std::int64_t passo_curtas = 10;
+    std::vector<linha_historico> grafico;  // every row, or the extremes of each step of passo_grafico
+    std::int64_t passo_grafico = 1;
+    linha_historico ultima;
+    std::int64_t linhas = 0;       // rows recorded
+    std::int64_t ponto_fixo = -1;  // the iteration that moved nothing, the re-run stopping there
+    falha_reexecucao falha;
+
+    // The recommendation: the least k from which every row is below the
+    // tolerance (-1: the last one is not), the row before it, and the bound
+    // on how far the final mesh is from the mesh after k.
+    std::int64_t recomendado = -1;
+    linha_historico linha_recomendada, linha_anterior;
+    double soma_deslocamentos = 0.0;
+
+    // The proof: the final coordinates against the report file.
+    enum class prova { confere, tamanhos, vertice, arquivo_curto, nao_feita };
+    prova resultado_prova = prova::nao_feita;
+    std::int32_t nvol_ksi = 0, nvol_eta = 0;  // of the re-run
+    std::int64_t vertice_diferente = 0;
+    char coordenada_diferente = 0;
+    std::string texto_reexecucao, texto_arquivo;
+
+    double segundos = 0.0;
+};
+
+// Runs the history and writes its outputs (a .csv one row by row as the
+// re-run goes, a .svg at the end). Fails with falha_qualidade for a case
+// that is not of mesh kind 2 and for any input or output failure.
+historico executa_historico(const pedido_historico& p);
+
+// The summary's part: the short form of the rows, the proof and the
+// recommendation. status is raised to status_nao_reproduz when the re-run
+// does not give the result files.
+std::string texto_historico(const historico& h, const pedido_historico& p, int& status);
+
+}  // namespace malhas_qualidade
