@@ -23,11 +23,8 @@ if(CPACK_MALHAS_STRIP)
   endforeach()
 endif()
 
-# Two findings of lintian that do not apply to this package.
+# A finding of lintian that does not apply to this package.
 file(WRITE "${raiz_pacote}/share/lintian/overrides/${CPACK_DEBIAN_PACKAGE_NAME}"
   "# The input files of the example case, copied by the user into a case folder: data, not documents.\n"
   "${CPACK_DEBIAN_PACKAGE_NAME}: package-contains-documentation-outside-usr-share-doc "
-  "[usr/share/malhas_segmentos/perfil_l/*]\n"
-  "# Built with -D_FORTIFY_SOURCE=2 (.ci/pacotes.sh), but the only fortifiable call, read(),\n"
-  "# fills buffers whose size the compiler cannot know, so no checked variant is linked.\n"
-  "${CPACK_DEBIAN_PACKAGE_NAME}: hardening-no-fortify-functions [usr/bin/*]\n")
+  "[usr/share/malhas_segmentos/perfil_l/*]\n")
