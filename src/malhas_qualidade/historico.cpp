@@ -688,18 +688,6 @@ historico executa_historico(const pedido_historico& p) {
 
 namespace {
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-void acrescenta(std::string& s, const char* formato, ...) {
-    char linha[1024];
-    std::va_list args;
-    va_start(args, formato);
-    const int n = std::vsnprintf(linha, sizeof linha, formato, args);
-    va_end(args);
-    if (n > 0) s.append(linha, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof linha - 1));
-}
-
 std::string posicao(std::int64_t vv, std::int32_t nk) {
     return "vertex " + std::to_string(vv) + " (" + std::to_string((vv - 1) % nk + 1) + ", " +
            std::to_string((vv - 1) / nk + 1) + ")";

@@ -5,6 +5,16 @@
 
 namespace malhas_qualidade {
 
+void acrescenta(std::string& s, const char* formato, ...) {
+    // Room for the longest line of any summary; a longer one is cut, not lost.
+    char linha[1024];
+    std::va_list args;
+    va_start(args, formato);
+    const int n = std::vsnprintf(linha, sizeof linha, formato, args);
+    va_end(args);
+    if (n > 0) s.append(linha, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof linha - 1));
+}
+
 estatistica estatistica_de(const std::vector<double>& v, bool pior_menor) {
     estatistica e;
     double soma = 0.0;
@@ -35,19 +45,6 @@ estatistica estatistica_de(const std::vector<double>& v, bool pior_menor) {
 }
 
 namespace {
-
-// printf into the text.
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-void acrescenta(std::string& s, const char* formato, ...) {
-    char linha[512];
-    std::va_list args;
-    va_start(args, formato);
-    const int n = std::vsnprintf(linha, sizeof linha, formato, args);
-    va_end(args);
-    if (n > 0) s.append(linha, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof linha - 1));
-}
 
 std::string posicao_volume(const malha_lida& m, std::int64_t p) {
     if (p == 0) return "-";

@@ -14,6 +14,13 @@
 
 namespace malhas_qualidade {
 
+// printf onto the end of a text: the summary's lines, and those of the parts
+// other files add to it.
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void acrescenta(std::string& s, const char* formato, ...);
+
 // Smallest, mean and largest of the values 1 .. n that are finite, the
 // position of the worst one (the largest, or the smallest when pior_menor),
 // and how many are not finite (undefined: the arithmetic overflowed).

@@ -10,18 +10,6 @@ namespace malhas_qualidade {
 
 namespace {
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-void acrescenta(std::string& s, const char* formato, ...) {
-    char linha[1024];
-    std::va_list args;
-    va_start(args, formato);
-    const int n = std::vsnprintf(linha, sizeof linha, formato, args);
-    va_end(args);
-    if (n > 0) s.append(linha, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof linha - 1));
-}
-
 std::string volume_texto(const malha_lida& m, std::int64_t p) {
     if (p == 0) return "-";
     const std::int64_t i = (p - 1) % m.nvol_ksi + 1, j = (p - 1) / m.nvol_ksi + 1;

@@ -12,6 +12,7 @@
 #include "malhas_qualidade/principal.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "processamento/processamento.hpp"
+#include "roda_qualidade.hpp"
 
 namespace {
 
@@ -49,24 +50,6 @@ double maior(const std::vector<double>& v) {
     for (double x : v)
         m = std::max(m, x);
     return m;
-}
-
-struct resultado {
-    int status;
-    std::string saida, erro;
-};
-
-// Runs malhas_qualidade in process, its two streams going to files in a
-// scratch folder of their own.
-resultado roda_qualidade(const std::vector<std::string>& argumentos) {
-    pasta_temporaria fluxos;
-    const std::string nome_saida = (fluxos / "saida").string(), nome_erro = (fluxos / "erro").string();
-    std::FILE* saida = std::fopen(nome_saida.c_str(), "wb");
-    std::FILE* erro = std::fopen(nome_erro.c_str(), "wb");
-    const int status = executa(argumentos, saida, erro);
-    std::fclose(saida);
-    std::fclose(erro);
-    return {status, apoio::le_arquivo(nome_saida), apoio::le_arquivo(nome_erro)};
 }
 
 TEST(QualidadeExecucao, ResiduoCaiComNiter) {
@@ -107,14 +90,14 @@ TEST(QualidadeExecucao, ResumoEExportacoes) {
     grava_caso(p, 20, 60);
     roda_malhas(p);
     const std::string pasta = p.caminho().string();
-    const auto r = roda_qualidade({pasta, "--csv", (p / "q.csv").string(), "--vtk", (p / "q.vts").string(),
-                                   "--msh", (p / "q.msh").string()});
+    const auto r = apoio::roda_qualidade({pasta, "--csv", (p / "q.csv").string(), "--vtk",
+                                          (p / "q.vts").string(), "--msh", (p / "q.msh").string()});
     ASSERT_EQ(r.status, 0) << r.erro;
     EXPECT_EQ(r.erro, "");
     // A second run replaces the files (on Windows, renaming over a file
     // needs to be asked for).
     apoio::grava_arquivo(p / "q.msh", "old");
-    EXPECT_EQ(roda_qualidade({pasta, "--msh", (p / "q.msh").string()}).status, 0);
+    EXPECT_EQ(apoio::roda_qualidade({pasta, "--msh", (p / "q.msh").string()}).status, 0);
     EXPECT_NE(apoio::le_arquivo(p / "q.msh"), "old");
     EXPECT_NE(r.saida.find("24 x 10 volumes (240)"), std::string::npos) << r.saida;
     EXPECT_NE(r.saida.find("inverted volumes:             0 of 240"), std::string::npos) << r.saida;
@@ -133,7 +116,7 @@ TEST(QualidadeExecucao, ResumoEExportacoes) {
     roda_malhas(alg);
     std::filesystem::remove(alg / "entradas.txt");
     std::filesystem::remove(alg / "entrada_eq_elipticas.txt");
-    const auto r2 = roda_qualidade({"--caso", "perfil_l", alg.caminho().string()});
+    const auto r2 = apoio::roda_qualidade({"--caso", "perfil_l", alg.caminho().string()});
     ASSERT_EQ(r2.status, 0) << r2.erro;
     EXPECT_NE(r2.saida.find("residual: not computed"), std::string::npos) << r2.saida;
 }
@@ -216,7 +199,7 @@ TEST(QualidadeExecucao, FalhasNomeiamArquivoENaoDeixamSaidaParcial) {
             if (a[0] == '@') a = p.caminho().string() + a.substr(1);
             argumentos.push_back(a);
         }
-        const auto r = roda_qualidade(argumentos);
+        const auto r = apoio::roda_qualidade(argumentos);
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
         EXPECT_EQ(apoio::le_arquivo(p / "saida.vts"), antes);

@@ -23,6 +23,7 @@
 #include "malhas_qualidade/resumo.hpp"
 #include "processamento/campos.hpp"
 #include "processamento/processamento.hpp"
+#include "roda_qualidade.hpp"
 
 namespace {
 
@@ -37,22 +38,6 @@ void roda_exemplo(const pasta_temporaria& p, int niter, const std::string& dksi 
     apoio::grava_arquivo(p / "entrada_eq_elipticas.txt", apoio::texto_parametros(20, niter, dksi));
     const auto r = apoio::executa_malhas(p.caminho());
     ASSERT_EQ(r.status, 0) << r.erro;
-}
-
-struct resultado {
-    int status;
-    std::string saida, erro;
-};
-
-resultado roda_qualidade(const std::vector<std::string>& argumentos) {
-    pasta_temporaria fluxos;
-    const std::string nome_saida = (fluxos / "saida").string(), nome_erro = (fluxos / "erro").string();
-    std::FILE* saida = std::fopen(nome_saida.c_str(), "wb");
-    std::FILE* erro = std::fopen(nome_erro.c_str(), "wb");
-    const int status = executa(argumentos, saida, erro);
-    std::fclose(saida);
-    std::fclose(erro);
-    return {status, apoio::le_arquivo(nome_saida), apoio::le_arquivo(nome_erro)};
 }
 
 pedido_historico pedido_de(const pasta_temporaria& p) {
@@ -166,7 +151,7 @@ TEST(Historico, ExemploReproduzidoUltimaLinhaEOResumoRecomendacaoVale) {
         SCOPED_TRACE(niter);
         pasta_temporaria d;
         roda_exemplo(d, static_cast<int>(niter));
-        const auto s = roda_qualidade({d.caminho().string()});
+        const auto s = apoio::roda_qualidade({d.caminho().string()});
         ASSERT_EQ(s.status, 0) << s.erro;
         EXPECT_EQ(s.saida.find("settled;") != std::string::npos, assentada) << s.saida;
     }
@@ -177,7 +162,7 @@ TEST(Historico, ExemploReproduzidoUltimaLinhaEOResumoRecomendacaoVale) {
 TEST(Historico, LinhaKEOResumoDeNiterK) {
     pasta_temporaria p;
     roda_exemplo(p, 5);
-    const auto r = roda_qualidade({p.caminho().string(), "--historico", (p / "h.csv").string()});
+    const auto r = apoio::roda_qualidade({p.caminho().string(), "--historico", (p / "h.csv").string()});
     ASSERT_EQ(r.status, 0) << r.erro;
     const std::string csv = apoio::le_arquivo(p / "h.csv");
     std::vector<std::string> linhas;
@@ -237,14 +222,14 @@ TEST(Historico, TodaMedidaDaTabelaDesenha) {
     for (const medida_volume& m : medidas_volume()) {
         SCOPED_TRACE(m.nome);
         const std::string svg = (p / (std::string(m.nome) + ".svg")).string();
-        const auto r = roda_qualidade({p.caminho().string(), "--svg", svg, "--medida", m.nome});
+        const auto r = apoio::roda_qualidade({p.caminho().string(), "--svg", svg, "--medida", m.nome});
         ASSERT_EQ(r.status, 0) << r.erro;
         const std::string texto = apoio::le_arquivo(svg);
         EXPECT_NE(texto.find("of the 240 volumes (24 x 10; 25 x 11 vertices)"), std::string::npos);
         EXPECT_NE(texto.find("id=\"pior\""), std::string::npos);
         EXPECT_EQ(texto.rfind("</svg>\n"), texto.size() - 7);
         const auto s =
-            roda_qualidade({p.caminho().string(), "--sem-residuo", "--svg", svg, "--medida", m.nome});
+            apoio::roda_qualidade({p.caminho().string(), "--sem-residuo", "--svg", svg, "--medida", m.nome});
         EXPECT_EQ(s.status, m.precisa_residuo ? 2 : 0) << s.erro;
     }
 }
@@ -311,8 +296,8 @@ TEST(Historico, ArquivosQueNaoVemDaSuavizacaoSaoNomeados) {
         pasta_temporaria p;
         roda_exemplo(p, 8);
         c.muda(p);
-        const auto r =
-            roda_qualidade({p.caminho().string(), "--sem-residuo", "--historico", (p / "h.csv").string()});
+        const auto r = apoio::roda_qualidade(
+            {p.caminho().string(), "--sem-residuo", "--historico", (p / "h.csv").string()});
         EXPECT_EQ(r.status, status_nao_reproduz) << r.erro;
         for (const std::string& t : c.trechos)
             EXPECT_NE(r.saida.find(t), std::string::npos) << t << "\n" << r.saida;
@@ -336,7 +321,7 @@ TEST(Historico, UsoDasOpcoes) {
     };
     for (const auto& [argumentos, trecho] : casos) {
         SCOPED_TRACE(argumentos.back());
-        const auto r = roda_qualidade(argumentos);
+        const auto r = apoio::roda_qualidade(argumentos);
         EXPECT_EQ(r.status, 2) << r.erro;
         EXPECT_NE(r.erro.find(trecho), std::string::npos) << r.erro;
     }

@@ -14,6 +14,7 @@
 #include "malhas_qualidade/malha_lida.hpp"
 #include "malhas_qualidade/malha_openfoam.hpp"
 #include "malhas_qualidade/principal.hpp"
+#include "roda_qualidade.hpp"
 
 namespace {
 
@@ -157,22 +158,6 @@ TEST(QualidadeSolver, NumeracaoEOrientacaoDasFaces) {
 
 // --- Whole runs -------------------------------------------------------------------
 
-struct resultado {
-    int status;
-    std::string saida, erro;
-};
-
-resultado roda(const std::vector<std::string>& argumentos) {
-    pasta_temporaria fluxos;
-    const std::string nome_saida = (fluxos / "saida").string(), nome_erro = (fluxos / "erro").string();
-    std::FILE* saida = std::fopen(nome_saida.c_str(), "wb");
-    std::FILE* erro = std::fopen(nome_erro.c_str(), "wb");
-    const int status = executa(argumentos, saida, erro);
-    std::fclose(saida);
-    std::fclose(erro);
-    return {status, apoio::le_arquivo(nome_saida), apoio::le_arquivo(nome_erro)};
-}
-
 void prepara(const pasta_temporaria& p) {
     apoio::grava_entradas(p.caminho(), "perfil_l", 24, 10, 2, apoio::texto_parametros(20, 60));
     const auto r = apoio::executa_malhas(p.caminho());
@@ -246,7 +231,7 @@ TEST(QualidadeSolver, VerificaDaZeroOuTresNomeandoAsFalhas) {
         c.prepara(p);
         std::vector<std::string> argumentos = c.opcoes;
         argumentos.push_back(p.caminho().string());
-        const resultado r = roda(argumentos);
+        const auto r = apoio::roda_qualidade(argumentos);
         EXPECT_EQ(r.status, c.status) << r.erro;
         for (const std::string& t : c.trechos)
             EXPECT_NE(r.saida.find(t), std::string::npos) << t << "\n" << r.saida;
@@ -266,7 +251,7 @@ TEST(QualidadeSolver, OpenfoamSubstituiSoOPolyMesh) {
     fs::create_directories(caso / "system");
     apoio::grava_arquivo(caso / "system" / "fvSchemes", "the user's schemes");
 
-    resultado r = roda({p.caminho().string(), "--openfoam", caso.string(), "--espessura", "0.5"});
+    auto r = apoio::roda_qualidade({p.caminho().string(), "--openfoam", caso.string(), "--espessura", "0.5"});
     ASSERT_EQ(r.status, 0) << r.erro;
     EXPECT_NE(apoio::le_arquivo(malha / "points"), "old points");
     EXPECT_NE(apoio::le_arquivo(malha / "points").find("(0.5 1 0.5)"), std::string::npos);
@@ -282,7 +267,7 @@ TEST(QualidadeSolver, OpenfoamSubstituiSoOPolyMesh) {
     // With a controlDict of the user's, no system file is written.
     fs::remove(caso / "system" / "fvSolution");
     apoio::grava_arquivo(caso / "system" / "controlDict", "the user's controlDict");
-    r = roda({p.caminho().string(), "--openfoam", caso.string()});
+    r = apoio::roda_qualidade({p.caminho().string(), "--openfoam", caso.string()});
     ASSERT_EQ(r.status, 0) << r.erro;
     EXPECT_EQ(apoio::le_arquivo(caso / "system" / "controlDict"), "the user's controlDict");
     EXPECT_FALSE(fs::exists(caso / "system" / "fvSolution"));
@@ -328,7 +313,7 @@ TEST(QualidadeSolver, OpenfoamRecusadoAntesDeEscrever) {
             if (a[0] == '@') a = pasta.string() + a.substr(1);
             argumentos.push_back(a);
         }
-        const resultado r = roda(argumentos);
+        const auto r = apoio::roda_qualidade(argumentos);
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
         EXPECT_FALSE(fs::exists(pasta / "of"));
