@@ -304,19 +304,6 @@ struct curva {
     int ponto_inicial, ponto_final;
 };
 
-void escreve_linha(saida_atomica& s, std::initializer_list<std::int64_t> valores) {
-    char* const inicio = reserva(s, 32 * valores.size() + 2);
-    char* q = inicio;
-    bool primeiro = true;
-    for (std::int64_t v : valores) {
-        if (!primeiro) *q++ = ' ';
-        primeiro = false;
-        q = escreve_inteiro(q, v);
-    }
-    *q++ = '\n';
-    confirma(s, static_cast<std::size_t>(q - inicio));
-}
-
 void escreve_coordenadas(saida_atomica& s, double x, double y) {
     char* const inicio = reserva(s, 80);
     char* q = escreve_real(inicio, x);
@@ -381,31 +368,31 @@ void escreve_msh(const std::string& nome, const malha_lida& m) {
 
     // One block, in vertex order: readers that number the points in the
     // order of the file (meshio) then number them as the vertices too.
-    escreve_linha(s, {1, m.nvert, 1, m.nvert});
-    escreve_linha(s, {2, 1, 0, m.nvert});
+    escreve_linha_inteiros(s, {1, m.nvert, 1, m.nvert});
+    escreve_linha_inteiros(s, {2, 1, 0, m.nvert});
     for (std::int64_t v = 1; v <= m.nvert; ++v)
-        escreve_linha(s, {v});
+        escreve_linha_inteiros(s, {v});
     for (std::int64_t v = 1; v <= m.nvert; ++v)
         escreve_coordenadas(s, x(v), y(v));
     escreve(s, "$EndNodes\n$Elements\n");
 
     const std::int64_t linhas = 2 * (nk - 1) + 2 * (ne - 1);
-    escreve_linha(s, {5, m.nvol + linhas, 1, m.nvol + linhas});
-    escreve_linha(s, {2, 1, 3, m.nvol});  // quadrangles (type 3) of the surface
+    escreve_linha_inteiros(s, {5, m.nvol + linhas, 1, m.nvol + linhas});
+    escreve_linha_inteiros(s, {2, 1, 3, m.nvol});  // quadrangles (type 3) of the surface
     for (std::int64_t j = 1; j < ne; ++j) {
         for (std::int64_t i = 1; i < nk; ++i) {
             const std::int64_t b = vertice(m, i, j);
-            escreve_linha(s, {(j - 1) * (nk - 1) + i, b, b + 1, b + nk + 1, b + nk});
+            escreve_linha_inteiros(s, {(j - 1) * (nk - 1) + i, b, b + 1, b + nk + 1, b + nk});
         }
     }
     std::int64_t tag = m.nvol;
     for (int c = 0; c < 4; ++c) {
         const curva& cv = curvas[c];
-        escreve_linha(s, {1, c + 1, 1, cv.n - 1});  // 2-node lines (type 1) of curve c + 1
+        escreve_linha_inteiros(s, {1, c + 1, 1, cv.n - 1});  // 2-node lines (type 1) of curve c + 1
         for (std::int64_t k = 0; k + 1 < cv.n; ++k) {
             const std::int64_t a = vertice(m, cv.i0 + k * cv.di, cv.j0 + k * cv.dj);
             const std::int64_t b = vertice(m, cv.i0 + (k + 1) * cv.di, cv.j0 + (k + 1) * cv.dj);
-            escreve_linha(s, {++tag, a, b});
+            escreve_linha_inteiros(s, {++tag, a, b});
         }
     }
     escreve(s, "$EndElements\n");

@@ -16,19 +16,6 @@ void escreve_reais(saida_atomica& s, const std::vector<double>& v, std::int64_t 
     }
 }
 
-void escreve_inteiros(saida_atomica& s, std::initializer_list<std::int64_t> valores) {
-    char* const inicio = reserva(s, 24 * valores.size() + 2);
-    char* q = inicio;
-    bool primeiro = true;
-    for (std::int64_t v : valores) {
-        if (!primeiro) *q++ = ' ';
-        primeiro = false;
-        q = escreve_inteiro(q, v);
-    }
-    *q++ = '\n';
-    confirma(s, static_cast<std::size_t>(q - inicio));
-}
-
 }  // namespace
 
 // One value a line, each the shortest text that reads back as the same
@@ -37,8 +24,8 @@ void escreve_inteiros(saida_atomica& s, std::initializer_list<std::int64_t> valo
 void escreve_plot3d(const std::string& nome, const malha_lida& m) {
     saida_atomica s;
     abre_saida(s, nome);
-    escreve_inteiros(s, {1});
-    escreve_inteiros(s, {m.nvert_ksi, m.nvert_eta});
+    escreve_linha_inteiros(s, {1});
+    escreve_linha_inteiros(s, {m.nvert_ksi, m.nvert_eta});
     escreve_reais(s, m.x, m.nvert);
     escreve_reais(s, m.y, m.nvert);
     conclui_saida(s);
@@ -59,9 +46,9 @@ void escreve_su2(const std::string& nome, const malha_lida& m, int orientacao) {
             const std::int64_t b = (j - 1) * nk + i - 1;
             // 9: VTK's quadrilateral.
             if (orientacao > 0)
-                escreve_inteiros(s, {9, b, b + 1, b + nk + 1, b + nk});
+                escreve_linha_inteiros(s, {9, b, b + 1, b + nk + 1, b + nk});
             else
-                escreve_inteiros(s, {9, b + nk, b + nk + 1, b + 1, b});
+                escreve_linha_inteiros(s, {9, b + nk, b + nk + 1, b + 1, b});
         }
     }
     escreve(s, "NPOIN= " + std::to_string(m.nvert) + "\n");
@@ -85,7 +72,7 @@ void escreve_su2(const std::string& nome, const malha_lida& m, int orientacao) {
         for (std::int64_t t = 0; t + 1 < l.n; ++t) {
             const std::int64_t a = vertice(m, l.i0 + t * l.di, l.j0 + t * l.dj) - 1;
             const std::int64_t b = vertice(m, l.i0 + (t + 1) * l.di, l.j0 + (t + 1) * l.dj) - 1;
-            escreve_inteiros(s, {3, a, b});  // 3: VTK's line
+            escreve_linha_inteiros(s, {3, a, b});  // 3: VTK's line
         }
     }
     conclui_saida(s);

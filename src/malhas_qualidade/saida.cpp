@@ -142,6 +142,19 @@ bool conclui_saida_nova(saida_atomica& s) {
     return conclui(s, false);
 }
 
+void escreve_linha_inteiros(saida_atomica& s, std::initializer_list<std::int64_t> valores) {
+    char* const inicio = reserva(s, 24 * valores.size() + 2);
+    char* q = inicio;
+    bool primeiro = true;
+    for (std::int64_t v : valores) {
+        if (!primeiro) *q++ = ' ';
+        primeiro = false;
+        q = escreve_inteiro(q, v);
+    }
+    *q++ = '\n';
+    confirma(s, static_cast<std::size_t>(q - inicio));
+}
+
 char* escreve_real(char* p, double v) {
     if (std::isnan(v)) {
         std::memcpy(p, "nan", 3);

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,9 @@ void conclui_saida(saida_atomica& s);
 // The same for a file that must not replace one of the user's: false, the
 // new file removed, when a file of that name appeared since it was opened.
 bool conclui_saida_nova(saida_atomica& s);
+
+// A line of decimal integers separated by blanks, ended by LF.
+void escreve_linha_inteiros(saida_atomica& s, std::initializer_list<std::int64_t> valores);
 
 // Number texts: the shortest that reads back as the same double, and
 // decimal integers. They return the end of what they wrote.
