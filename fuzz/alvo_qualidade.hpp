@@ -33,12 +33,7 @@ inline std::string le(const std::uint8_t* dados, std::size_t n) {
     malha_lida m;
     if (volumes) {
         if (n < 3) return "";
-        m.nvol_ksi = 1 + dados[1] % 8;
-        m.nvol_eta = 1 + dados[2] % 8;
-        m.nvert_ksi = m.nvol_ksi + 1;
-        m.nvert_eta = m.nvol_eta + 1;
-        m.nvert = std::int64_t{m.nvert_ksi} * m.nvert_eta;
-        m.nvol = std::int64_t{m.nvol_ksi} * m.nvol_eta;
+        dimensiona(m, 1 + dados[1] % 8, 1 + dados[2] % 8);
         inicio = 3;
     }
     const std::string bytes(reinterpret_cast<const char*>(dados) + inicio, n - inicio);

@@ -347,6 +347,17 @@ bool le_real_campo(std::string_view campo, double& valor) {
     return real(campo, valor);
 }
 
+void dimensiona(malha_lida& m, std::int32_t nvol_ksi, std::int32_t nvol_eta) {
+    m.nvol_ksi = nvol_ksi;
+    m.nvol_eta = nvol_eta;
+    m.nvert_ksi = nvol_ksi + 1;
+    m.nvert_eta = nvol_eta + 1;
+    m.nvert = std::int64_t{m.nvert_ksi} * m.nvert_eta;
+    m.nvol = std::int64_t{nvol_ksi} * nvol_eta;
+    m.x.assign(static_cast<std::size_t>(m.nvert) + 1, 0.0);
+    m.y = m.x;
+}
+
 void le_relatorio(const std::string& caminho, malha_lida& m) {
     leitor_linhas l;
     abre_arquivo(l, caminho);

@@ -39,6 +39,11 @@ inline std::int64_t vertice(const malha_lida& m, std::int64_t i, std::int64_t j)
 // report file's parser takes it; false when it is not a finite number.
 bool le_real_campo(std::string_view campo, double& valor);
 
+// The sizes of a mesh of nvol_ksi x nvol_eta volumes, derived as the report
+// file gives them, and x and y of every vertex set to zero: for a mesh made
+// other than by reading (tests, the fuzz target).
+void dimensiona(malha_lida& m, std::int32_t nvol_ksi, std::int32_t nvol_eta);
+
 // Fail with falha_qualidade naming the file and the line.
 void le_relatorio(const std::string& caminho, malha_lida& m);
 void le_volumes(const std::string& caminho, const malha_lida& m);

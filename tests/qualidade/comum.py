@@ -1,6 +1,7 @@
 """What the two Python checks share: case folders made by malhas_segmentos,
 runs of malhas_qualidade, and the result files read back as numbers."""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -27,6 +28,16 @@ def caso(pasta, segmentos, nome, nk, ne, tipo, niter_solver=0, niter=0):
         f.write(f"{nome}\n{nk}\n{ne}\n{tipo}\n")
     with open(os.path.join(d, "entrada_eq_elipticas.txt"), "w") as f:
         f.write(f"{niter_solver}\n{niter}\n0.001\n1.0\n1.0\n1\n1\n")
+    subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
+    return d
+
+
+def exemplo(pasta, segmentos, pasta_exemplo):
+    """The shipped case copied into pasta/perfil_l and run there; returns the folder."""
+    d = os.path.join(pasta, "perfil_l")
+    os.makedirs(d)
+    for f in ("entradas.txt", "entrada_eq_elipticas.txt"):
+        shutil.copy(os.path.join(pasta_exemplo, f), d)
     subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
     return d
 

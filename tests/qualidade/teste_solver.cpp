@@ -29,14 +29,7 @@ const double pi = 3.14159265358979323846;
 // turn clockwise).
 malha_lida grade(int nk, int ne, double dx, double dy, double angulo = 0.0, bool espelhada = false) {
     malha_lida m;
-    m.nvol_ksi = nk;
-    m.nvol_eta = ne;
-    m.nvert_ksi = nk + 1;
-    m.nvert_eta = ne + 1;
-    m.nvert = std::int64_t{nk + 1} * (ne + 1);
-    m.nvol = std::int64_t{nk} * ne;
-    m.x.assign(static_cast<std::size_t>(m.nvert) + 1, 0.0);
-    m.y = m.x;
+    dimensiona(m, nk, ne);
     const double t = std::tan(angulo * pi / 180.0);
     for (int j = 1; j <= ne + 1; ++j)
         for (int i = 1; i <= nk + 1; ++i) {

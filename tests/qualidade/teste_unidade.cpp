@@ -226,14 +226,7 @@ TEST(QualidadeLeitura, ArquivosDoCasoComLinhaDoErro) {
 
 malha_lida malha_de(int nk, int ne, double (*fx)(int, int), double (*fy)(int, int)) {
     malha_lida m;
-    m.nvol_ksi = nk;
-    m.nvol_eta = ne;
-    m.nvert_ksi = nk + 1;
-    m.nvert_eta = ne + 1;
-    m.nvert = std::int64_t{nk + 1} * (ne + 1);
-    m.nvol = std::int64_t{nk} * ne;
-    m.x.assign(static_cast<std::size_t>(m.nvert) + 1, 0.0);
-    m.y = m.x;
+    dimensiona(m, nk, ne);
     for (int j = 1; j <= ne + 1; ++j)
         for (int i = 1; i <= nk + 1; ++i) {
             m.x[static_cast<std::size_t>(vertice(m, i, j))] = fx(i, j);

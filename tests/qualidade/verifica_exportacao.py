@@ -130,11 +130,7 @@ def verifica_gmsh(rotulo, arquivo, nk, ne, x, y):
 
 
 with comum.pasta_temporaria() as pasta:
-    d = os.path.join(pasta, "perfil_l")
-    os.makedirs(d)
-    for f in ("entradas.txt", "entrada_eq_elipticas.txt"):
-        shutil.copy(os.path.join(exemplo, f), d)
-    subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
+    d = comum.exemplo(pasta, segmentos, exemplo)
     casos = [("shipped case", d, "perfil_l", True)]
     casos.append(("kind 1, 7 x 3", comum.caso(pasta, segmentos, "alg", 7, 3, 1), "alg", False))
     casos.append(("kind 2, 2 x 1 (no interior vertex)", comum.caso(pasta, segmentos, "fino", 2, 1, 2, 1, 1), "fino", True))

@@ -8,8 +8,6 @@ the file (meshio numbers them), with their element counts; the .vtu holds the
 Usage: verifica_exportacao_solver.py MALHAS_SEGMENTOS MALHAS_QUALIDADE EXAMPLE_FOLDER"""
 import os
 import re
-import shutil
-import subprocess
 import sys
 import warnings
 
@@ -108,11 +106,7 @@ def verifica_vtu(rotulo, vtu, vts, nk, ne, x, y):
 
 
 with comum.pasta_temporaria() as pasta:
-    d = os.path.join(pasta, "perfil_l")
-    os.makedirs(d)
-    for f in ("entradas.txt", "entrada_eq_elipticas.txt"):
-        shutil.copy(os.path.join(exemplo, f), d)
-    subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
+    d = comum.exemplo(pasta, segmentos, exemplo)
     casos = [("shipped case", d, [], False)]
     casos.append(("kind 1, 7 x 3", comum.caso(pasta, segmentos, "alg", 7, 3, 1), ["--caso", "alg"], False))
     # Mirrored, so that the volumes turn clockwise: SU2 gets them reversed.

@@ -6,8 +6,6 @@ Usage: verifica_medidas_vtk.py MALHAS_SEGMENTOS MALHAS_QUALIDADE EXAMPLE_FOLDER"
 import math
 import os
 import random
-import shutil
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -79,11 +77,7 @@ with comum.pasta_temporaria() as pasta:
     ]:
         d = comum.caso(pasta, segmentos, nome, nk, ne, tipo, ns, ni)
         compara(f"{nome} ({nk} x {ne}, kind {tipo})", d, nome)
-    d = os.path.join(pasta, "perfil_l")
-    os.makedirs(d)
-    for f in ("entradas.txt", "entrada_eq_elipticas.txt"):
-        shutil.copy(os.path.join(exemplo, f), d)
-    subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
+    d = comum.exemplo(pasta, segmentos, exemplo)
     compara("shipped case perfil_l", d, "perfil_l")
 
     s60 = math.sqrt(3.0) / 2.0

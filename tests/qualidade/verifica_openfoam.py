@@ -143,11 +143,7 @@ def verifica(rotulo, pasta, caso, nk, ne):
 
 
 with comum.pasta_temporaria() as pasta:
-    d = os.path.join(pasta, "perfil_l")
-    os.makedirs(d)
-    for f in ("entradas.txt", "entrada_eq_elipticas.txt"):
-        shutil.copy(os.path.join(exemplo, f), d)
-    subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
+    d = comum.exemplo(pasta, segmentos, exemplo)
     casos = [("shipped case", d, "perfil_l", *comum.le_relatorio(os.path.join(d, "perfil_l.txt"))[:2])]
     for nome, nk, ne, tipo, solver, niter in (
         ("k1_par", 12, 6, 1, 0, 0),

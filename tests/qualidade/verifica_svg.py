@@ -101,11 +101,7 @@ def verifica_malha(pasta, medida, pior_menor):
 
 
 with comum.pasta_temporaria() as pasta:
-    d = os.path.join(pasta, "perfil_l")
-    os.makedirs(d)
-    for f in ("entradas.txt", "entrada_eq_elipticas.txt"):
-        shutil.copy(os.path.join(exemplo, f), d)
-    subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
+    d = comum.exemplo(pasta, segmentos, exemplo)
     for medida, pior_menor in (("skew", False), ("scaled_jacobian", True), ("min_angle", True)):
         verifica_malha(d, medida, pior_menor)
     historico = os.path.join(d, "h.svg")
