@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -145,34 +146,44 @@ bool inteiro_i10(std::string_view c, std::int64_t& valor) {
 // there must not pass for a coordinate. The value is the correctly rounded
 // one, as any reader takes it.
 bool real_e25_15(std::string_view c, double& valor) {
-    if (c.size() != 25 || c.compare(0, 3, "   ") != 0 || (c[3] != ' ' && c[3] != '-')) return false;
-    if (!digito(c[4]) || c[5] != '.') return false;
-    for (std::size_t k = 6; k < 21; ++k)
-        if (!digito(c[k])) return false;
-    const bool com_letra = c[21] == 'E';
-    const char sinal = c[com_letra ? 22 : 21];
-    if (sinal != '+' && sinal != '-') return false;
-    int expoente = 0;
-    for (std::size_t k = com_letra ? 23 : 22; k < 25; ++k) {
-        if (!digito(c[k])) return false;
-        expoente = expoente * 10 + (c[k] - '0');
-    }
-    if (!com_letra && expoente < 100) return false;
-    if (com_letra && expoente == 0 && sinal == '-') return false;
-    if (c[4] == '0' && (c[3] == '-' || c.substr(6, 15) != "000000000000000" || c.substr(21) != "E+00"))
+    if (c.size() != 25) return false;
+    const char* const f = c.data();
+    // Eight bytes at once: each from '0' to '9' exactly when its high half
+    // is 3 and adding 6 leaves it 3 (no byte can carry into the next once
+    // every high half is 3). The report holds millions of these fields.
+    auto oito_digitos = [](const char* p) {
+        std::uint64_t x;
+        std::memcpy(&x, p, 8);
+        constexpr std::uint64_t altos = 0xF0F0F0F0F0F0F0F0u, tres = 0x3030303030303030u;
+        return (x & altos) == tres && ((x + 0x0606060606060606u) & altos) == tres;
+    };
+    if (std::memcmp(f, "   ", 3) != 0 || (f[3] != ' ' && f[3] != '-') || !digito(f[4]) || f[5] != '.' ||
+        !oito_digitos(f + 6) || !oito_digitos(f + 13))
         return false;
-    // The text from_chars takes: the mantissa, with its sign, then "e" and
-    // the exponent.
+    const bool com_letra = f[21] == 'E';
+    const char sinal = f[com_letra ? 22 : 21];
+    if ((sinal != '+' && sinal != '-') || !digito(f[23]) || !digito(f[24]) || (!com_letra && !digito(f[22])))
+        return false;
+    if (com_letra) {
+        if (sinal == '-' && f[23] == '0' && f[24] == '0') return false;  // E-00: the exponent 0 is E+00
+    } else if (f[22] == '0') {
+        return false;  // three digits only from 100 on
+    }
+    if (f[4] == '0' && std::memcmp(f + 3, " 0.000000000000000E+00", 22) != 0) return false;
+    // from_chars takes the field from its sign or first digit as it stands;
+    // the form without the letter is given one.
+    const char* inicio = f[3] == '-' ? f + 3 : f + 4;
+    const char* fim = f + 25;
     char texto[32];
-    const std::size_t inicio = c[3] == '-' ? 3 : 4;
-    const std::size_t n = 21 - inicio;
-    std::memcpy(texto, c.data() + inicio, n);
-    texto[n] = 'e';
-    texto[n + 1] = sinal;
-    const std::size_t digitos = com_letra ? 2 : 3;
-    std::memcpy(texto + n + 2, c.data() + 25 - digitos, digitos);
-    const char* const fim = texto + n + 2 + digitos;
-    const auto r = std::from_chars(texto, fim, valor, std::chars_format::scientific);
+    if (!com_letra) {
+        const auto n = static_cast<std::size_t>(f + 21 - inicio);
+        std::memcpy(texto, inicio, n);
+        texto[n] = 'e';
+        std::memcpy(texto + n + 1, f + 21, 4);
+        inicio = texto;
+        fim = texto + n + 5;
+    }
+    const auto r = std::from_chars(inicio, fim, valor, std::chars_format::scientific);
     // Beyond the double range (a field rounded up past the largest double)
     // no report holds a value.
     return r.ec == std::errc() && r.ptr == fim && std::isfinite(valor);
