@@ -541,7 +541,7 @@ TEST(QualidadeHostil, OpenfoamNaoSubstituiPastaForaDoCasoPorLink) {
 }
 
 // An interruption once the new polyMesh is in place, while the old one (here
-// with a sets folder of 30,000 files) is removed: the removal ends, nothing
+// with a sets folder of 15,000 files) is removed: the removal ends, nothing
 // hidden stays, and the status tells what was done: 0 when the mesh was all
 // that was asked, 128 + the signal when an export after it was stopped.
 TEST(QualidadeHostil, OpenfoamInterrompidoAoRemoverOAntigo) {
@@ -568,7 +568,7 @@ TEST(QualidadeHostil, OpenfoamInterrompidoAoRemoverOAntigo) {
         fs::remove_all(p / "of");
         fs::create_directories(constant / "polyMesh" / "sets");
         apoio::grava_arquivo(constant / "polyMesh" / "points", "the old points");
-        for (int k = 0; k < 30000; ++k)
+        for (int k = 0; k < 15000; ++k)
             apoio::grava_arquivo(constant / "polyMesh" / "sets" / std::to_string(k), "");
         bool interrompido = false;
         const auto r = roda(
