@@ -48,9 +48,11 @@ struct resultado_execucao {
 std::vector<std::string> ambiente_com(const std::map<std::string, std::string>& mudancas);
 
 // Runs the program in the folder with the given environment changes (an
-// empty value removes the variable) and standard input from /dev/null.
+// empty value removes the variable), the arguments, and standard input from
+// /dev/null.
 resultado_execucao executa(const std::string& programa, const std::filesystem::path& pasta,
-                           const std::map<std::string, std::string>& ambiente = {});
+                           const std::map<std::string, std::string>& ambiente = {},
+                           const std::vector<std::string>& argumentos = {});
 
 // Runs the real malhas_segmentos in the folder. Unless the caller says
 // otherwise, COMSPEC names the stand-in interpreter (logging to

@@ -52,7 +52,8 @@ std::vector<std::string> ambiente_com(const std::map<std::string, std::string>& 
 }
 
 resultado_execucao executa(const std::string& programa, const std::filesystem::path& pasta,
-                           const std::map<std::string, std::string>& ambiente) {
+                           const std::map<std::string, std::string>& ambiente,
+                           const std::vector<std::string>& argumentos) {
     std::vector<std::string> env_textos = ambiente_com(ambiente);
     std::vector<char*> envp;
     for (auto& s : env_textos)
@@ -67,10 +68,14 @@ resultado_execucao executa(const std::string& programa, const std::filesystem::p
     posix_spawn_file_actions_addopen(&acoes, 1, saida_p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&acoes, 2, erro_p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&acoes, pasta.c_str());
-    std::string prog = programa;
-    char* argv[] = {prog.data(), nullptr};
+    std::vector<std::string> textos{programa};
+    textos.insert(textos.end(), argumentos.begin(), argumentos.end());
+    std::vector<char*> argv;
+    for (auto& t : textos)
+        argv.push_back(t.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int r = posix_spawn(&pid, prog.c_str(), &acoes, nullptr, argv, envp.data());
+    const int r = posix_spawn(&pid, programa.c_str(), &acoes, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&acoes);
     if (r != 0) throw std::runtime_error("cannot start " + programa);
     int st = 0;

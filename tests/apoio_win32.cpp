@@ -39,7 +39,8 @@ HANDLE abre_herdavel(const std::string& nome, DWORD acesso, DWORD disposicao) {
 }  // namespace
 
 resultado_execucao executa(const std::string& programa, const std::filesystem::path& pasta,
-                           const std::map<std::string, std::string>& ambiente) {
+                           const std::map<std::string, std::string>& ambiente,
+                           const std::vector<std::string>& argumentos) {
     // The names of the "=C:" entries (current folder per drive) start with
     // '=', so the separator is looked for after the first character.
     std::map<std::string, std::string, menor_sem_caixa> env;
@@ -80,6 +81,9 @@ resultado_execucao executa(const std::string& programa, const std::filesystem::p
     inicio.hStdError = erro;
     PROCESS_INFORMATION processo{};
     std::string linha = "\"" + programa + "\"";
+    // The tests' arguments hold no quote or backslash before one.
+    for (const std::string& a : argumentos)
+        linha += " \"" + a + "\"";
     const std::string diretorio = pasta.string();
     const BOOL criado = CreateProcessA(nullptr, linha.data(), nullptr, nullptr, TRUE, 0, bloco.data(),
                                        diretorio.c_str(), &inicio, &processo);

@@ -15,7 +15,9 @@
 // stands in front of the C library's.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -205,6 +207,200 @@ TEST(Alocacao, MalhasQualidade) {
     }
     mostra("malhas_qualidade", n);
     EXPECT_GT(n.saidas_1, 0);
+}
+
+// ---------------------------------------------------------------------------
+// malhas_qualidade's exports, each run with an older export in its place:
+// whatever allocation is refused, the run ends with the new export whole or
+// with status 1 and the older one byte for byte as it was, no hidden
+// temporary left anywhere in the case, never by a signal. --openfoam in a
+// case without system files also leaves those whole or none of them.
+//
+// Every N is refused in turn, once and from N on, where
+// MALHAS_VARREDURA_COMPLETA=1; the suite takes every passo_amostra-th N
+// from an offset that changes from case to case and from the one mode to
+// the other, which reaches every part of a run in a few seconds.
+
+constexpr unsigned long long passo_amostra = 6;
+
+struct contagem_exportacao {
+    int execucoes = 0, saidas_0 = 0, saidas_1 = 0, sinais = 0, temporarios = 0;
+    int substituidas = 0;  // failed runs that failed after the new export was whole
+    int estragadas = 0;    // neither the older export nor the whole new one
+};
+
+// The hidden temporaries the program makes, anywhere under the folder.
+int temporarios_em(const std::filesystem::path& pasta) {
+    int n = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(pasta)) {
+        const std::string nome = e.path().filename().string();
+        if (nome.size() > 5 && nome[0] == '.' && nome.ends_with(".tmp")) ++n;
+    }
+    return n;
+}
+
+// The bytes of every file under the folder, by their path in it; the
+// history table's last column, the time taken, left out.
+std::map<std::string, std::string> conteudo(const std::filesystem::path& pasta) {
+    std::map<std::string, std::string> c;
+    if (!std::filesystem::exists(pasta)) return c;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(pasta)) {
+        if (!e.is_regular_file()) continue;
+        std::string bytes = le_arquivo(e.path());
+        if (e.path().extension() == ".csv") {
+            std::string sem_tempo;
+            for (std::size_t k = 0; k < bytes.size();) {
+                const std::size_t fim = bytes.find('\n', k);
+                const std::string linha = bytes.substr(k, fim - k);
+                sem_tempo += linha.substr(0, linha.rfind(',')) + "\n";
+                k = fim == std::string::npos ? bytes.size() : fim + 1;
+            }
+            bytes = sem_tempo;
+        }
+        c[std::filesystem::relative(e.path(), pasta).generic_string()] = bytes;
+    }
+    return c;
+}
+
+// The names whose bytes differ, for a short message.
+std::string diferencas(const std::map<std::string, std::string>& a,
+                       const std::map<std::string, std::string>& b) {
+    std::string d;
+    for (const auto& [nome, bytes] : a)
+        if (b.count(nome) == 0 || b.at(nome) != bytes) d += nome + " ";
+    for (const auto& e : b)
+        if (a.count(e.first) == 0) d += e.first + " ";
+    return d;
+}
+
+struct caso_exportacao {
+    const char* nome;
+    std::vector<std::string> argumentos;
+    const char* saida;        // the file or folder the export replaces
+    bool sistema_do_usuario;  // --openfoam: a case of the user's, with its own system files
+};
+
+const caso_exportacao casos_exportacao[] = {
+    {"--svg", {"--svg", "m.svg"}, "m.svg", false},
+    {"--historico .csv", {"--historico", "h.csv"}, "h.csv", false},
+    {"--historico .svg", {"--historico", "h.svg"}, "h.svg", false},
+    {"--openfoam, the user's case", {"--openfoam", "of"}, "of/constant/polyMesh", true},
+    {"--openfoam, a new case", {"--openfoam", "of"}, "of/constant/polyMesh", false},
+};
+
+void varre_exportacao(const caso_exportacao& c, unsigned long long deslocamento) {
+    namespace fs = std::filesystem;
+    pasta_temporaria p;
+    apoio::grava_entradas(p.caminho(), "caso", 8, 6, 2, apoio::texto_parametros(5, 3));
+    ASSERT_EQ(apoio::executa_malhas(p.caminho()).status, 0);
+    const fs::path saida = p / c.saida, sistema = p / "of" / "system";
+    const bool openfoam = std::string(c.saida).starts_with("of/");
+    // What a run may change: the case of --openfoam, else the whole folder.
+    const fs::path raiz = openfoam ? p / "of" : p.caminho();
+    // The older export (and the user's system files) put back before each run.
+    auto prepara = [&] {
+        if (openfoam) {
+            fs::remove_all(p / "of");
+            fs::create_directories(saida / "sets");
+            apoio::grava_arquivo(saida / "points", "the older points");
+            apoio::grava_arquivo(saida / "sets" / "a", "an older set");
+            if (c.sistema_do_usuario) {
+                fs::create_directories(sistema);
+                apoio::grava_arquivo(sistema / "controlDict", "the user's own");
+            }
+        } else {
+            apoio::grava_arquivo(saida, "an older export");
+        }
+    };
+    // The normal run, with its count, and what it leaves.
+    prepara();
+    const auto arquivo_contagem = p / ".contagem";
+    const auto r0 = apoio::executa(MALHAS_QUALIDADE_EXECUTAVEL, p.caminho(),
+                                   ambiente_falho(0, false, 1, arquivo_contagem.string()), c.argumentos);
+    ASSERT_EQ(r0.status, 0) << r0.erro;
+    const unsigned long long alocacoes = std::stoull(le_arquivo(arquivo_contagem));
+    fs::remove(arquivo_contagem);
+    const auto novo = conteudo(raiz);
+    prepara();
+    const auto antigo = conteudo(raiz);
+    // The system files of a new case go as a set: all of them or none.
+    auto sem_sistema = [&](std::map<std::string, std::string> m) {
+        if (!c.sistema_do_usuario)
+            std::erase_if(m, [](const auto& e) { return e.first.starts_with("system/"); });
+        return m;
+    };
+
+    const bool completa = std::getenv("MALHAS_VARREDURA_COMPLETA") != nullptr;
+    contagem_exportacao n;
+    for (const bool todas : {false, true}) {
+        const unsigned long long passo = completa ? 1 : passo_amostra;
+        const unsigned long long inicio = completa ? 1 : 1 + (deslocamento + (todas ? 2 : 0)) % passo;
+        for (unsigned long long k = inicio; k <= alocacoes + 1; k += passo) {
+            SCOPED_TRACE(testing::Message()
+                         << c.nome << (todas ? ", every allocation from " : ", allocation ") << k << " of "
+                         << alocacoes);
+            prepara();
+            const auto r = apoio::executa(MALHAS_QUALIDADE_EXECUTAVEL, p.caminho(),
+                                          ambiente_falho(k, todas, 1), c.argumentos);
+            ++n.execucoes;
+            if (r.sinal != 0) ++n.sinais;
+            const int temporarios = temporarios_em(p.caminho());
+            n.temporarios += temporarios;
+            EXPECT_EQ(r.sinal, 0);
+            EXPECT_EQ(temporarios, 0);
+            const auto depois = conteudo(raiz);
+            if (!c.sistema_do_usuario && openfoam) {
+                int sistema_escritos = 0;
+                for (const char* f : {"system/controlDict", "system/fvSchemes", "system/fvSolution"})
+                    if (depois.count(f) != 0) {
+                        ++sistema_escritos;
+                        EXPECT_EQ(depois.at(f), novo.at(f)) << f;
+                    }
+                EXPECT_TRUE(sistema_escritos == 0 || sistema_escritos == 3) << sistema_escritos;
+            }
+            if (r.status == 0) {
+                ++n.saidas_0;
+                EXPECT_EQ(diferencas(depois, novo), "");
+                continue;
+            }
+            ++n.saidas_1;
+            EXPECT_EQ(r.status, 1) << r.erro;
+            EXPECT_TRUE(r.erro.find("insufficient memory") != std::string::npos ||
+                        r.erro.find(std::strerror(ENOMEM)) != std::string::npos)
+                << r.erro;
+            // The older export as it was, or, when the run failed after it
+            // was done, the whole new one; never a part of either.
+            if (sem_sistema(depois) == sem_sistema(antigo)) continue;
+            if (sem_sistema(depois) == sem_sistema(novo)) {
+                ++n.substituidas;
+                continue;
+            }
+            ++n.estragadas;
+            ADD_FAILURE() << "changed: " << diferencas(depois, antigo) << r.erro;
+        }
+    }
+    std::printf(
+        "%s: %d runs (%llu allocations, %s): %d exit 0, %d exit 1, %d signals, %d temporaries left; "
+        "the older export changed in %d, replaced whole by %d that failed later\n",
+        c.nome, n.execucoes, alocacoes, completa ? "every N" : "a sample of N", n.saidas_0, n.saidas_1,
+        n.sinais, n.temporarios, n.estragadas, n.substituidas);
+    EXPECT_GT(n.saidas_1, 0);
+}
+
+TEST(AlocacaoExportacoes, Svg) {
+    varre_exportacao(casos_exportacao[0], 0);
+}
+TEST(AlocacaoExportacoes, HistoricoCsv) {
+    varre_exportacao(casos_exportacao[1], 1);
+}
+TEST(AlocacaoExportacoes, HistoricoSvg) {
+    varre_exportacao(casos_exportacao[2], 2);
+}
+TEST(AlocacaoExportacoes, OpenfoamCasoDoUsuario) {
+    varre_exportacao(casos_exportacao[3], 3);
+}
+TEST(AlocacaoExportacoes, OpenfoamCasoNovo) {
+    varre_exportacao(casos_exportacao[4], 4);
 }
 
 }  // namespace

@@ -4,16 +4,15 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <functional>
 #include <limits>
-#include <system_error>
 #include <utility>
 
+#include "malhas_qualidade/arquivo_lido.hpp"
+#include "malhas_qualidade/caminhos.hpp"
 #include "malhas_qualidade/erros.hpp"
 #include "malhas_qualidade/exportacao_solver.hpp"
 #include "malhas_qualidade/saida.hpp"
-#include "processamento/nomes_resultado.hpp"
 #include "tempo_execucao/linhas_execucao.hpp"
 #include "tempo_execucao/sistema.hpp"
 
@@ -21,17 +20,26 @@ namespace malhas_qualidade {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const char* const arquivos_polymesh[] = {"points", "faces", "owner", "neighbour", "boundary"};
 const char* const arquivos_sistema[] = {"controlDict", "fvSchemes", "fvSolution"};
 
-std::string junta(const std::string& pasta, const std::string& nome) {
-    return (fs::path(pasta) / fs::path(nome)).string();
-}
+using caminhos::junta;
 
 std::string polymesh_de(const std::string& pasta) {
     return junta(junta(pasta, "constant"), "polyMesh");
+}
+
+// constant/polyMesh is replaced as a whole: through a link (or a link in
+// place of constant) that would put the new mesh in a folder outside the
+// case and remove the folder the link leads to, with whatever the user
+// keeps there. Such a case is refused; the link and its folder stay.
+void confere_sem_link(const std::string& pasta) {
+    for (const std::string& p : {junta(pasta, "constant"), polymesh_de(pasta)})
+        if (sistema::e_link(p))
+            falha(p, 0,
+                  "cannot write the OpenFOAM case: it is a symbolic link; --openfoam replaces "
+                  "constant/polyMesh as a whole, never a folder outside the case (make it a folder "
+                  "of the case's own, or give the case the link leads to)");
 }
 
 std::string cabecalho(const char* classe, const char* local, const char* objeto,
@@ -41,33 +49,6 @@ std::string cabecalho(const char* classe, const char* local, const char* objeto,
     if (!nota.empty()) s += "    note        \"" + nota + "\";\n";
     s += "    location    \"" + std::string(local) + "\";\n    object      " + objeto + ";\n}\n\n";
     return s;
-}
-
-// A name as a path for comparisons: absolute, links resolved, normalised,
-// in lower case where the file system ignores case.
-fs::path caminho_comparavel(const std::string& nome) {
-    std::string s = fs::path(processamento::destino_resolvido(nome)).lexically_normal().generic_string();
-    if (sistema::nomes_ignoram_caixa())
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return fs::path(s);
-}
-
-// Whether nome lies inside the folder pasta, by its name or, where the folder
-// exists, by the identity of one of nome's folders (another spelling of it).
-bool dentro_de(const std::string& nome, const std::string& pasta) {
-    const fs::path alvo = caminho_comparavel(nome), base = caminho_comparavel(pasta);
-    const fs::path relativo = alvo.lexically_relative(base);
-    if (!relativo.empty() && relativo != "." && *relativo.begin() != "..") return true;
-    const sistema::identidade_arquivo id = sistema::identidade(pasta);
-    if (!id.valida) return false;
-    fs::path p = fs::path(processamento::destino_resolvido(nome)).parent_path();
-    for (int nivel = 0; nivel < 256 && !p.empty(); ++nivel) {
-        if (sistema::identidade(p.string()) == id) return true;
-        if (p == p.parent_path()) break;
-        p = p.parent_path();
-    }
-    return false;
 }
 
 // The new polyMesh folder while it is written: it and every file in it are
@@ -83,12 +64,19 @@ struct pasta_nova {
     pasta_nova(const pasta_nova&) = delete;
     pasta_nova& operator=(const pasta_nova&) = delete;
     ~pasta_nova() {
-        for (const auto& [arquivo, registro_arquivo] : arquivos) {
+        for (const auto& [arquivo, registro_arquivo] : arquivos)
             if (!no_lugar) sistema::remove_arquivo(arquivo.c_str());
-            sistema::esquece_temporario(registro_arquivo);
-        }
         if (!nome.empty() && !no_lugar) sistema::remove_pasta_vazia(nome.c_str());
+        esquece();
+    }
+    // Out of the table of temporaries; allocates nothing.
+    void esquece() {
+        for (auto& a : arquivos) {
+            sistema::esquece_temporario(a.second);
+            a.second = -1;
+        }
         sistema::esquece_temporario(registro);
+        registro = -1;
     }
 };
 
@@ -123,11 +111,14 @@ void em_duas_linhas(const std::function<void(int)>& parte) {
         if (f) std::rethrow_exception(f);
 }
 
+// The reason reported is the one the folder's making gave (EROFS on a
+// read-only file system), not that of a second look at the name.
 void cria_pasta(const std::string& pasta) {
-    std::error_code ec;
-    if (fs::is_directory(pasta, ec)) return;
-    if (!fs::create_directory(pasta, ec) && !fs::is_directory(pasta, ec))
-        falha(pasta, 0, "cannot make the folder: " + ec.message());
+    if (sistema::e_pasta(pasta)) return;
+    if (sistema::cria_pasta(pasta.c_str()) == 0) return;
+    const int numero = errno;
+    if (sistema::e_pasta(pasta)) return;  // made meanwhile by another run
+    falha(pasta, 0, "cannot make the folder: " + sistema::descricao_erro(numero));
 }
 
 // A label (0 or more) in decimal, two digits at a time: the faces, owner
@@ -286,22 +277,62 @@ const char texto_fv_solution[] =
     "SIMPLE\n{\n    nNonOrthogonalCorrectors 2;\n}\n\n"
     "PIMPLE\n{\n    nNonOrthogonalCorrectors 2;\n}\n";
 
+std::string texto_sistema(int k) {
+    const char* const textos[] = {texto_control_dict, texto_fv_schemes, texto_fv_solution};
+    return cabecalho("dictionary", "system", arquivos_sistema[k]) + textos[k];
+}
+
+// Whether the file holds exactly the text, read up to one byte past it; a
+// file that cannot be read does not.
+bool contem_exatamente(const std::string& nome, const std::string& texto) {
+    arquivo_lido a;
+    try {
+        abre_lido(a, nome, false);
+    } catch (const falha_qualidade&) {
+        return false;
+    }
+    std::string lido(texto.size() + 1, '\0');
+    std::size_t cheio = 0;
+    while (cheio < lido.size()) {
+        const std::size_t n = le_bytes(a, lido.data() + cheio, lido.size() - cheio);
+        if (n == 0) break;
+        cheio += n;
+    }
+    return cheio == texto.size() && lido.compare(0, cheio, texto) == 0;
+}
+
+// The system files go as a set: each missing one is written whole to a
+// temporary first, and they take their names only once all are written,
+// controlDict last. A failure while they are written names none; one
+// between the namings leaves the set without its controlDict, which the
+// next run completes. A controlDict that is not this program's marks a
+// case of the user's, whose files are left as they are; one that is
+// exactly this program's, with files missing beside it (a run of an earlier
+// version that failed halfway), has them completed.
 std::vector<std::string> escreve_sistema(const std::string& pasta) {
     std::vector<std::string> escritos;
     const std::string sistema_pasta = junta(pasta, "system");
-    if (sistema::tipo_do_nome(junta(sistema_pasta, "controlDict")) != sistema::tipo_nome::ausente)
+    const std::string dict = junta(sistema_pasta, arquivos_sistema[0]);
+    const sistema::tipo_nome tipo_dict = sistema::tipo_do_nome(dict);
+    if (tipo_dict == sistema::tipo_nome::outro) return escritos;
+    if (tipo_dict == sistema::tipo_nome::regular && !contem_exatamente(dict, texto_sistema(0)))
         return escritos;
     cria_pasta(sistema_pasta);
-    const char* const textos[] = {texto_control_dict, texto_fv_schemes, texto_fv_solution};
-    for (int k = 0; k < 3; ++k) {
+    saida_atomica saidas[3];
+    bool pedidos[3] = {};
+    for (int k : {1, 2, 0}) {
         const std::string nome = junta(sistema_pasta, arquivos_sistema[k]);
         if (sistema::tipo_do_nome(nome) != sistema::tipo_nome::ausente) continue;
-        saida_atomica s;
-        abre_saida(s, nome);
-        escreve(s, cabecalho("dictionary", "system", arquivos_sistema[k]));
-        escreve(s, textos[k]);
-        if (conclui_saida_nova(s)) escritos.push_back(nome);
+        abre_saida(saidas[k], nome);
+        escreve(saidas[k], texto_sistema(k));
+        fecha_saida(saidas[k]);
+        pedidos[k] = true;
     }
+    bool nomeados[3] = {};
+    for (int k : {1, 2, 0})
+        nomeados[k] = pedidos[k] && conclui_saida_nova(saidas[k]);
+    for (int k = 0; k < 3; ++k)
+        if (nomeados[k]) escritos.push_back(saidas[k].nome);
     return escritos;
 }
 
@@ -311,29 +342,29 @@ void confere_destino_openfoam(const std::string& pasta) {
     const std::string pastas[] = {pasta, junta(pasta, "constant"), polymesh_de(pasta),
                                   junta(pasta, "system")};
     for (const std::string& p : pastas) {
-        std::error_code ec;
-        const std::string destino = processamento::destino_resolvido(p);
+        const std::string destino = caminhos::resolvido(p);
         if (sistema::nome_de_dispositivo(destino))
             falha(p, 0, "cannot write the OpenFOAM case: the name of a device, not of a folder");
-        if (sistema::tipo_do_nome(destino) != sistema::tipo_nome::ausente && !fs::is_directory(destino, ec))
+        if (sistema::tipo_do_nome(destino) != sistema::tipo_nome::ausente && !sistema::e_pasta(destino))
             falha(p, 0, "cannot write the OpenFOAM case: it is not a folder");
     }
+    confere_sem_link(pasta);
 }
 
 bool openfoam_alcanca(const std::string& pasta, const std::string& nome) {
     const std::string constant = junta(pasta, "constant"), sistema_pasta = junta(pasta, "system");
     for (const std::string& p : {pasta, constant, polymesh_de(pasta), sistema_pasta})
-        if (processamento::leva_ao_mesmo_arquivo(nome, p)) return true;
+        if (caminhos::mesmo_arquivo(nome, p)) return true;
     for (const char* a : arquivos_sistema)
-        if (processamento::leva_ao_mesmo_arquivo(nome, junta(sistema_pasta, a))) return true;
+        if (caminhos::mesmo_arquivo(nome, junta(sistema_pasta, a))) return true;
     return dentro_do_polymesh(pasta, nome);
 }
 
 bool dentro_do_polymesh(const std::string& pasta, const std::string& nome) {
-    return dentro_de(nome, polymesh_de(pasta));
+    return caminhos::dentro_de(nome, polymesh_de(pasta));
 }
 
-std::vector<std::string> escreve_openfoam(const std::string& pasta, const extrusao& e) {
+exportacao_openfoam escreve_openfoam(const std::string& pasta, const extrusao& e) {
     const contagem_faces c = conta_faces(*e.m);
     // OpenFOAM's labels (Debian's build) are 32-bit.
     if (c.total > std::numeric_limits<std::int32_t>::max() ||
@@ -342,12 +373,15 @@ std::vector<std::string> escreve_openfoam(const std::string& pasta, const extrus
 
     cria_pasta(pasta);
     cria_pasta(junta(pasta, "constant"));
-    const std::string destino = processamento::destino_resolvido(polymesh_de(pasta));
-    const fs::path caminho_destino(destino);
+    confere_sem_link(pasta);
+    // The constant folder as it really is, and polyMesh in it by its own
+    // name: the exchange below then moves that name, whatever it is by now,
+    // and never a folder a link leads to.
+    const std::string constant = caminhos::resolvido(junta(pasta, "constant"));
+    const std::string destino = caminhos::junta(constant, "polyMesh");
 
     pasta_nova nova;
-    if (sistema::cria_pasta_exclusiva(caminho_destino.parent_path().string(), "polyMesh", nova.nome,
-                                      nova.registro) != 0) {
+    if (sistema::cria_pasta_exclusiva(constant, "polyMesh", nova.nome, nova.registro) != 0) {
         const int numero = errno;
         nova.nome.clear();
         falha(polymesh_de(pasta), 0,
@@ -374,23 +408,33 @@ std::vector<std::string> escreve_openfoam(const std::string& pasta, const extrus
     em_duas_linhas(grupo);
 
     // Before the mesh goes in: a failure here leaves the old mesh.
-    const std::vector<std::string> escritos = escreve_sistema(pasta);
+    exportacao_openfoam feita;
+    feita.sistema = escreve_sistema(pasta);
 
+    // Once the new mesh is in place the export is done, and the old one is
+    // removed to the last file before an interruption may end the run: cut
+    // in two, the step would leave the old mesh under a hidden name and an
+    // exit status saying that nothing was replaced.
+    sistema::adia_interrupcoes();
     std::string antiga;
     if (sistema::substitui_pasta(nova.nome.c_str(), destino.c_str(), antiga) != 0) {
         const int numero = errno;
+        if (const int sinal = sistema::retoma_interrupcoes(); sinal != 0)
+            sistema::termina_interrompido(sinal);
         falha(polymesh_de(pasta), 0, "cannot put the new mesh in place: " + sistema::descricao_erro(numero));
     }
     nova.no_lugar = true;
-    if (!antiga.empty()) {
-        std::error_code ec;
-        fs::remove_all(antiga, ec);
-        if (ec)
-            falha(
-                antiga, 0,
-                "the new mesh is in place, but the old one could not be removed from here: " + ec.message());
-    }
-    return escritos;
+    const int removida = antiga.empty() ? 0 : sistema::remove_arvore(antiga.c_str());
+    const int numero = errno;
+    // The new folder's names now name the old mesh's remains: forgotten
+    // before an interruption could act on them.
+    nova.esquece();
+    feita.interrupcao = sistema::retoma_interrupcoes();
+    if (removida != 0)
+        falha(antiga, 0,
+              "the new mesh is in place, but the old one could not be removed from here: " +
+                  sistema::descricao_erro(numero));
+    return feita;
 }
 
 }  // namespace malhas_qualidade

@@ -19,7 +19,9 @@ namespace malhas_qualidade {
 // each only where it is missing.
 
 // Before anything is written: fails, naming it, when FOLDER, FOLDER/constant,
-// FOLDER/constant/polyMesh or FOLDER/system is something other than a folder.
+// FOLDER/constant/polyMesh or FOLDER/system is something other than a
+// folder, or when FOLDER/constant or FOLDER/constant/polyMesh is a symbolic
+// link (the export would replace a folder outside the case).
 void confere_destino_openfoam(const std::string& pasta);
 
 // Whether writing the case into pasta would replace or remove the file nome:
@@ -29,8 +31,17 @@ bool openfoam_alcanca(const std::string& pasta, const std::string& nome);
 // Whether nome lies inside pasta/constant/polyMesh, which the export removes.
 bool dentro_do_polymesh(const std::string& pasta, const std::string& nome);
 
-// Writes the case; returns the system files it wrote.
-std::vector<std::string> escreve_openfoam(const std::string& pasta, const extrusao& e);
+// What the export did: the system files it wrote, and the interruption
+// (its signal) that came while the new mesh went in and the old one was
+// removed, held until then; 0 for none. The caller ends the run with it
+// unless nothing is left to do.
+struct exportacao_openfoam {
+    std::vector<std::string> sistema;
+    int interrupcao = 0;
+};
+
+// Writes the case.
+exportacao_openfoam escreve_openfoam(const std::string& pasta, const extrusao& e);
 
 // --- Plot3D and SU2 ---------------------------------------------------------------
 

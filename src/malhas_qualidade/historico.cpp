@@ -110,8 +110,10 @@ struct reexecucao {
 
 // The run's shared state freed whatever way the re-run ends: the companion
 // is not a run, and its tests call it again in the same process.
+// reinicia fills the case name anew: its room is taken here, where a
+// failure is reported, so that the destructor allocates nothing.
 struct estado_da_reexecucao {
-    estado_da_reexecucao() = default;
+    estado_da_reexecucao() { v::nome_caso.reserve(variaveis::comprimento_nome_caso); }
     ~estado_da_reexecucao() { v::reinicia(); }
     estado_da_reexecucao(const estado_da_reexecucao&) = delete;
     estado_da_reexecucao& operator=(const estado_da_reexecucao&) = delete;

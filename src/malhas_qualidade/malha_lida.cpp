@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -104,57 +105,100 @@ bool proxima_linha(leitor_linhas& l, std::string_view& linha, fim_linha& como) {
     }
 }
 
-bool inteiro(std::string_view c, std::int64_t& valor) {
+bool digito(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// An I10 field exactly as the program writes it: blanks, then "-" for a
+// negative value, then the digits without a leading zero ("0" alone for
+// zero), right-justified in the 10 columns. "032", "-0", "+32" or a blank
+// after the digits are not what it writes.
+bool inteiro_i10(std::string_view c, std::int64_t& valor) {
+    if (c.size() != 10) return false;
+    std::size_t k = 0;
+    while (k < c.size() && c[k] == ' ')
+        ++k;
+    const bool negativo = k < c.size() && c[k] == '-';
+    if (negativo) ++k;
+    if (k == c.size() || !digito(c[k]) || (c[k] == '0' && (negativo || k + 1 < c.size()))) return false;
     // Decimal digits by hand: the volume file alone holds ten million of
     // them, and this is the bulk of its parsing.
-    std::size_t k = 0;
-    const bool negativo = !c.empty() && c[0] == '-';
-    if (negativo) k = 1;
-    if (k == c.size() || c.size() - k > 10) return false;
     std::int64_t v = 0;
     for (; k < c.size(); ++k) {
-        const unsigned d = static_cast<unsigned char>(c[k]) - unsigned{'0'};
-        if (d > 9) return false;
-        v = v * 10 + d;
+        if (!digito(c[k])) return false;
+        v = v * 10 + (c[k] - '0');
     }
     if (negativo) v = -v;
+    // What the field holds is a 32-bit value.
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
         return false;
     valor = v;
     return true;
 }
 
-// A real as the E25.15 field writes it, including the form without the
-// letter E that the field takes for exponents of three digits
-// (1.000000000000000-100).
-bool real(std::string_view c, double& valor) {
-    if (c.empty()) return false;
-    const char* fim = c.data() + c.size();
-    auto r = std::from_chars(c.data(), fim, valor, std::chars_format::general);
-    if (r.ec == std::errc() && r.ptr != fim && (*r.ptr == '+' || *r.ptr == '-')) {
-        const std::string_view mantissa(c.data(), static_cast<std::size_t>(r.ptr - c.data()));
-        const std::string_view expoente(r.ptr + 1, static_cast<std::size_t>(fim - r.ptr - 1));
-        if (mantissa.find_first_of("eE") != std::string_view::npos || expoente.empty() || expoente.size() > 4)
-            return false;
-        for (char d : expoente) {
-            if (d < '0' || d > '9') return false;
-        }
-        char texto[64];
-        if (c.size() + 1 > sizeof texto) return false;
-        std::memcpy(texto, mantissa.data(), mantissa.size());
-        texto[mantissa.size()] = 'E';
-        std::memcpy(texto + mantissa.size() + 1, r.ptr, static_cast<std::size_t>(fim - r.ptr));
-        const char* fim2 = texto + c.size() + 1;
-        r = std::from_chars(texto, fim2, valor, std::chars_format::general);
-        return r.ec == std::errc() && r.ptr == fim2 && std::isfinite(valor);
+// An E25.15 field exactly as the program writes it under 1P: three blanks,
+// a blank or "-", a digit, ".", fifteen digits, and the exponent: "E", its
+// sign and two digits, or, from 100 on, its sign and three digits without
+// the letter. The first digit is 0 only in the field of zero,
+// "0.000000000000000E+00", which has no sign; the exponent 0 is "E+00".
+// Anything else ("e", "-.", a digit more or less, an exponent of three
+// digits below 100) is not what the program writes, and a changed byte
+// there must not pass for a coordinate. The value is the correctly rounded
+// one, as any reader takes it.
+bool real_e25_15(std::string_view c, double& valor) {
+    if (c.size() != 25) return false;
+    const char* const f = c.data();
+    // Eight bytes at once: each from '0' to '9' exactly when its high half
+    // is 3 and adding 6 leaves it 3 (no byte can carry into the next once
+    // every high half is 3). The report holds millions of these fields.
+    auto oito_digitos = [](const char* p) {
+        std::uint64_t x;
+        std::memcpy(&x, p, 8);
+        constexpr std::uint64_t altos = 0xF0F0F0F0F0F0F0F0u, tres = 0x3030303030303030u;
+        return (x & altos) == tres && ((x + 0x0606060606060606u) & altos) == tres;
+    };
+    if (std::memcmp(f, "   ", 3) != 0 || (f[3] != ' ' && f[3] != '-') || !digito(f[4]) || f[5] != '.' ||
+        !oito_digitos(f + 6) || !oito_digitos(f + 13))
+        return false;
+    const bool com_letra = f[21] == 'E';
+    const char sinal = f[com_letra ? 22 : 21];
+    if ((sinal != '+' && sinal != '-') || !digito(f[23]) || !digito(f[24]) || (!com_letra && !digito(f[22])))
+        return false;
+    if (com_letra) {
+        if (sinal == '-' && f[23] == '0' && f[24] == '0') return false;  // E-00: the exponent 0 is E+00
+    } else if (f[22] == '0') {
+        return false;  // three digits only from 100 on
     }
-    // from_chars takes "inf" and "nan" too: no coordinate is either.
+    if (f[4] == '0' && std::memcmp(f + 3, " 0.000000000000000E+00", 22) != 0) return false;
+    // from_chars takes the field from its sign or first digit as it stands;
+    // the form without the letter is given one.
+    const char* inicio = f[3] == '-' ? f + 3 : f + 4;
+    const char* fim = f + 25;
+    char texto[32];
+    if (!com_letra) {
+        const auto n = static_cast<std::size_t>(f + 21 - inicio);
+        std::memcpy(texto, inicio, n);
+        texto[n] = 'e';
+        std::memcpy(texto + n + 1, f + 21, 4);
+        inicio = texto;
+        fim = texto + n + 5;
+    }
+    const auto r = std::from_chars(inicio, fim, valor, std::chars_format::scientific);
+    // Beyond the double range (a field rounded up past the largest double)
+    // no report holds a value.
     return r.ec == std::errc() && r.ptr == fim && std::isfinite(valor);
 }
 
 std::string texto_campo(std::string_view c) {
     return citacao(c);
 }
+
+// What the messages say of a field that is not in the program's form.
+const char forma_i10[] =
+    " in the form malhas_segmentos writes (I10: the digits right-justified in 10 columns, no leading zero): ";
+const char forma_e25_15[] =
+    " in the form malhas_segmentos writes (E25.15: sign, digit, point, 15 digits, E, sign and two exponent "
+    "digits, or sign and three, right-justified in 25 columns): ";
 
 // The value of the field in the columns de + 1 .. de + largura, which a
 // Fortran-style field right-justifies: the blanks before it dropped. A value
@@ -191,8 +235,7 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
             falha(l.nome, l.linha, std::string("the file ends before the size line of ") + nomes_tamanhos[k]);
         if (como == fim_linha::cortada)
             falha(l.nome, l.linha, std::string("the file ends inside the size line of ") + nomes_tamanhos[k]);
-        const std::string_view c = campo_fixo(linha, 0, 10);
-        if (!inteiro(c, tamanhos[k]))
+        if (!inteiro_i10(linha.substr(0, 10), tamanhos[k]))
             falha(l.nome, l.linha,
                   std::string("expected ") + nomes_tamanhos[k] + " (an integer in columns 1 to 10), found " +
                       texto_campo(linha.substr(0, 10)));
@@ -260,22 +303,24 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
             falha(l.nome, l.linha,
                   "the line of vertex " + std::to_string(k) + " has " + std::to_string(linha.size()) +
                       " characters; malhas_segmentos writes 60 (I10 and two E25.15 fields)");
-        const std::string_view cv = campo_fixo(linha, 0, 10);
-        const std::string_view cx = campo_fixo(linha, 10, 25);
-        const std::string_view cy = campo_fixo(linha, 35, 25);
         std::int64_t numero = 0;
         double vx = 0.0, vy = 0.0;
-        if (!inteiro(cv, numero))
+        if (!inteiro_i10(linha.substr(0, 10), numero))
             falha(l.nome, l.linha,
-                  "the vertex number is not an integer: " + texto_campo(linha.substr(0, 10)));
+                  std::string("the vertex number is not an integer") + forma_i10 +
+                      texto_campo(campo_fixo(linha, 0, 10)));
         if (numero != k)
             falha(l.nome, l.linha,
                   "vertex number " + std::to_string(numero) + " where vertex " + std::to_string(k) +
                       " was due (vertex lines come in order 1 .. nvert)");
-        if (!real(cx, vx))
-            falha(l.nome, l.linha, "the x coordinate is not a finite number: " + texto_campo(cx));
-        if (!real(cy, vy))
-            falha(l.nome, l.linha, "the y coordinate is not a finite number: " + texto_campo(cy));
+        if (!real_e25_15(linha.substr(10, 25), vx))
+            falha(l.nome, l.linha,
+                  std::string("the x coordinate is not a finite number") + forma_e25_15 +
+                      texto_campo(campo_fixo(linha, 10, 25)));
+        if (!real_e25_15(linha.substr(35, 25), vy))
+            falha(l.nome, l.linha,
+                  std::string("the y coordinate is not a finite number") + forma_e25_15 +
+                      texto_campo(campo_fixo(linha, 35, 25)));
         m.x.push_back(vx);
         m.y.push_back(vy);
     }
@@ -310,10 +355,11 @@ void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
                           " characters; malhas_segmentos writes 50 (five I10 fields)");
             std::int64_t valores[5];
             for (int k = 0; k < 5; ++k) {
-                const std::string_view c = campo_fixo(linha, 10 * static_cast<std::size_t>(k), 10);
-                if (!inteiro(c, valores[k]))
+                const std::size_t de = 10 * static_cast<std::size_t>(k);
+                if (!inteiro_i10(linha.substr(de, 10), valores[k]))
                     falha(l.nome, l.linha,
-                          "field " + std::to_string(k + 1) + " is not an integer: " + texto_campo(c));
+                          "field " + std::to_string(k + 1) + " is not an integer" + forma_i10 +
+                              texto_campo(campo_fixo(linha, de, 10)));
             }
             if (valores[0] != p)
                 falha(l.nome, l.linha,
@@ -344,7 +390,11 @@ void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
 }  // namespace
 
 bool le_real_campo(std::string_view campo, double& valor) {
-    return real(campo, valor);
+    if (campo.size() > 25) return false;
+    char c[25];
+    std::memset(c, ' ', sizeof c);
+    std::memcpy(c + 25 - campo.size(), campo.data(), campo.size());
+    return real_e25_15(std::string_view(c, sizeof c), valor);
 }
 
 void dimensiona(malha_lida& m, std::int32_t nvol_ksi, std::int32_t nvol_eta) {

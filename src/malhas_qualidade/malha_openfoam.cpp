@@ -501,6 +501,11 @@ void calcula_figuras_checkmesh(const extrusao& e, figuras_checkmesh& f) {
     }
     for (double v : volumes)
         if (std::isfinite(v)) f.volume_total += v;
+    // checkMesh starts its smallest volume at GREAT (1e15) and its largest
+    // at -GREAT, so it prints 1e+15 as the smallest of cells that are all
+    // larger: the figure is checkMesh's, the cells named stay the real ones.
+    if (f.menor_volume > 0) f.volume_min = std::min(great, f.volume_min);
+    if (f.maior_volume > 0) f.volume_max = std::max(-great, f.volume_max);
 }
 
 std::string descreve_face(const malha_lida& m, const face_extrudida& f) {

@@ -4,12 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <new>
 #include <system_error>
 #include <utility>
 
 #include "malhas_qualidade/arquivos_caso.hpp"
+#include "malhas_qualidade/caminhos.hpp"
 #include "malhas_qualidade/erros.hpp"
 #include "malhas_qualidade/exportacao.hpp"
 #include "malhas_qualidade/exportacao_solver.hpp"
@@ -32,8 +32,6 @@
 namespace malhas_qualidade {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const char texto_ajuda[] =
     "Usage: malhas_qualidade [OPTION]... [--] [FOLDER]\n"
@@ -77,7 +75,9 @@ const char texto_ajuda[] =
     "\n"
     "An export replaces only a regular file (links are followed to the file they name), and\n"
     "only once it is complete; it may not be one of the case's files or another export.\n"
-    "--openfoam replaces constant/polyMesh as a whole, once the new one is complete.\n"
+    "--openfoam replaces constant/polyMesh as a whole, once the new one is complete, and\n"
+    "refuses a constant or constant/polyMesh that is a symbolic link. A failed run leaves\n"
+    "the exports finished before it replaced (each whole) and the others as they were.\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure (the message names the file and line),\n"
     "2 on a usage error, 3 with --verifica when a check fails, 4 when some measure,\n"
@@ -87,8 +87,11 @@ const char texto_ajuda[] =
     "vertex is named; or the program's run would end at a floating-point fault). On a\n"
     "terminal --historico shows its progress; Ctrl-C stops it, writes nothing and exits 130.\n";
 
-std::string junta(const std::string& pasta, const std::string& nome) {
-    return (fs::path(pasta) / fs::path(nome)).string();
+using caminhos::junta;
+
+// Whether the name leads to something (a dangling link leads nowhere).
+bool existe(const std::string& nome) {
+    return sistema::tipo_do_nome(nome) != sistema::tipo_nome::ausente;
 }
 
 // A message on the error stream, in pieces, so that reporting a failure
@@ -206,7 +209,7 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
     const auto saidas = saidas_de(o);
     for (std::size_t a = 0; a < saidas.size(); ++a)
         for (std::size_t b = a + 1; b < saidas.size(); ++b)
-            if (processamento::leva_ao_mesmo_arquivo(*saidas[a].second, *saidas[b].second))
+            if (caminhos::mesmo_arquivo(*saidas[a].second, *saidas[b].second))
                 falha_uso(std::string(saidas[a].first) + " and " + saidas[b].first +
                           " name the same file: " + *saidas[a].second);
     return o;
@@ -217,14 +220,13 @@ namespace {
 int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     const std::string nome_entradas = junta(o.pasta, "entradas.txt");
     const std::string nome_parametros = junta(o.pasta, "entrada_eq_elipticas.txt");
-    std::error_code ec;
-    if (!fs::is_directory(o.pasta, ec)) falha(o.pasta, 0, "not a folder");
+    if (!sistema::e_pasta(o.pasta)) falha(o.pasta, 0, "not a folder");
 
     // The case file names the case and says whether it was smoothed; with
     // --caso it is only consulted when it is there.
     caso c;
     bool caso_lido = false;
-    if (o.caso.empty() || fs::exists(nome_entradas, ec)) {
+    if (o.caso.empty() || existe(nome_entradas)) {
         c = le_caso(nome_entradas);
         caso_lido = true;
     }
@@ -249,7 +251,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     const std::string* protegidos[] = {&relatorio, &volumes, &nome_entradas, &nome_parametros, &malha};
     for (const auto& [opcao, nome] : saidas_de(o)) {
         for (const std::string* e : protegidos)
-            if (processamento::leva_ao_mesmo_arquivo(*nome, *e))
+            if (caminhos::mesmo_arquivo(*nome, *e))
                 falha_uso(std::string(opcao) + " " + *nome + " would overwrite the case's file " + *e);
         if (!o.openfoam.empty() && openfoam_alcanca(o.openfoam, *nome))
             falha_uso(std::string(opcao) + " " + *nome + " would be replaced or removed by --openfoam " +
@@ -270,11 +272,17 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         le_relatorio(relatorio, m);
         le_volumes(volumes, m);
     }
-    if (caso_lido && (c.nvol_ksi != m.nvol_ksi || c.nvol_eta != m.nvol_eta))
-        std::fprintf(erro,
-                     "malhas_qualidade: note: %s now asks for %d x %d volumes; the result files hold %d x %d "
-                     "(written before the case file changed?)\n",
-                     nome_entradas.c_str(), c.nvol_ksi, c.nvol_eta, m.nvol_ksi, m.nvol_eta);
+    if (caso_lido && (c.nvol_ksi != m.nvol_ksi || c.nvol_eta != m.nvol_eta)) {
+        // The folder's name is the user's bytes: by the one rule for them.
+        char tamanhos[160];
+        std::snprintf(tamanhos, sizeof tamanhos,
+                      " now asks for %d x %d volumes; the result files hold %d x %d (written before the case "
+                      "file changed?)\n",
+                      c.nvol_ksi, c.nvol_eta, m.nvol_ksi, m.nvol_eta);
+        escreve_visivel(erro, "malhas_qualidade: note: ");
+        escreve_visivel(erro, nome_entradas);
+        escreve_visivel(erro, tamanhos);
+    }
 
     medidas_malha med;
     {
@@ -291,7 +299,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
 
     // The residual belongs to the elliptic mesh kind; when the kind is not
     // known (--caso without a case file), the parameter file's presence decides.
-    const bool eliptica = caso_lido ? c.tipo_malha == 2 : fs::exists(nome_parametros, ec);
+    const bool eliptica = caso_lido ? c.tipo_malha == 2 : existe(nome_parametros);
     parametros par;
     residuo_malha r;
     const bool com_residuo = eliptica && !o.sem_residuo;
@@ -299,7 +307,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         falha_uso("--medida " + o.medida +
                   " needs the residual, which is computed for mesh kind 2 without --sem-residuo");
     if (com_residuo) {
-        if (!fs::exists(nome_parametros, ec))
+        if (!existe(nome_parametros))
             falha(nome_parametros, 0,
                   "cannot open: no such file; the residual of mesh kind 2 needs it (--sem-residuo goes "
                   "without)");
@@ -335,9 +343,20 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     if (!o.plot3d.empty()) escreve_plot3d(o.plot3d, m);
     if (!o.su2.empty()) escreve_su2(o.su2, m, med.orientacao);
     if (!o.openfoam.empty()) {
-        for (const std::string& arquivo : escreve_openfoam(o.openfoam, ext))
-            escreve_visivel(
-                erro, "malhas_qualidade: note: the case had no system/controlDict: wrote " + arquivo + "\n");
+        const exportacao_openfoam feita = escreve_openfoam(o.openfoam, ext);
+        // In pieces: the mesh is in place, and nothing from here may fail
+        // for want of memory and report as failed what is done.
+        for (const std::string& arquivo : feita.sistema) {
+            escreve_visivel(erro, "malhas_qualidade: note: wrote the missing system file ");
+            escreve_visivel(erro, arquivo);
+            escreve_visivel(erro, "\n");
+        }
+        // An interruption held while the mesh went in stops what is left;
+        // with nothing left, the run has done all it was asked.
+        if (feita.interrupcao != 0 && (!o.svg.empty() || !o.historico.empty())) {
+            std::fflush(saida);
+            sistema::termina_interrompido(feita.interrupcao);
+        }
     }
     if (!o.svg.empty()) {
         const medida_volume& medida = *procura_medida_volume(o.medida.empty() ? nome::assimetria : o.medida);
@@ -370,7 +389,11 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         falha("", 0, "standard output: cannot write: " + sistema::descricao_erro(errno));
     const historico h = executa_historico(p);
     int status_historico = 0;
-    escreve_saida(saida, texto_historico(h, p, status_historico));
+    {
+        // Its files are written by now: a failure here says so.
+        tempo_execucao::alocando nome("the history's part of the summary, after its files were written");
+        escreve_saida(saida, texto_historico(h, p, status_historico));
+    }
     return status_historico != 0 ? status_historico : status;
 }
 

@@ -5,10 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 
+#include "malhas_qualidade/caminhos.hpp"
 #include "malhas_qualidade/erros.hpp"
-#include "processamento/nomes_resultado.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 #include "tempo_execucao/sistema.hpp"
 
@@ -51,12 +50,26 @@ void abandona(saida_atomica& s) {
 
 }  // namespace
 
+std::string base_temporario(std::string nome) {
+    // The temporary's name adds a dot before and at most 34 bytes after
+    // (process number, count, clock, ".tmp"); a file name of 255 bytes, as
+    // long as most file systems take, then still leaves room for it. A byte
+    // that continues a UTF-8 character is not left at the end alone.
+    constexpr std::size_t maximo = 200;
+    if (nome.size() <= maximo) return nome;
+    std::size_t n = maximo;
+    while (n > 0 && (static_cast<unsigned char>(nome[n]) & 0xC0) == 0x80)
+        --n;
+    nome.resize(n);
+    return nome;
+}
+
 saida_atomica::~saida_atomica() {
     abandona(*this);
 }
 
 void confere_destino(const std::string& nome) {
-    const std::string destino = processamento::destino_resolvido(nome);
+    const std::string destino = caminhos::resolvido(nome);
     if (sistema::nome_de_dispositivo(destino))
         falha(nome, 0, "cannot write: the name of a device, not of a file");
     if (sistema::tipo_do_nome(destino) == sistema::tipo_nome::outro)
@@ -69,12 +82,11 @@ void confere_destino(const std::string& nome) {
 void abre_saida(saida_atomica& s, const std::string& nome) {
     confere_destino(nome);
     s.nome = nome;
-    s.destino = processamento::destino_resolvido(nome);
+    s.destino = caminhos::resolvido(nome);
     s.buffer.resize(tamanho_buffer);
     s.usado = 0;
-    const std::filesystem::path destino(s.destino);
-    s.fd = sistema::cria_exclusivo(destino.parent_path().string(), destino.filename().string(), s.temporario,
-                                   s.registro);
+    s.fd = sistema::cria_exclusivo(caminhos::pasta_de(s.destino),
+                                   base_temporario(caminhos::nome_de(s.destino)), s.temporario, s.registro);
     if (s.fd < 0) {
         const int numero = errno;
         s.temporario.clear();
@@ -100,9 +112,8 @@ char* reserva(saida_atomica& s, std::size_t n) {
     return s.buffer.data() + s.usado;
 }
 
-namespace {
-
-bool conclui(saida_atomica& s, bool substituindo) {
+void fecha_saida(saida_atomica& s) {
+    if (s.fd < 0) return;
     try {
         descarrega(s);
     } catch (...) {
@@ -116,6 +127,12 @@ bool conclui(saida_atomica& s, bool substituindo) {
         abandona(s);
         falha_escrita(s, numero);
     }
+}
+
+namespace {
+
+bool conclui(saida_atomica& s, bool substituindo) {
+    fecha_saida(s);
     // The name in one step, on Windows as well: over the destination, or
     // only while the name is free.
     const int feito = substituindo ? sistema::substitui(s.temporario.c_str(), s.destino.c_str())

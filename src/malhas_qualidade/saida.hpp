@@ -42,6 +42,10 @@ struct saida_atomica {
 void confere_destino(const std::string& nome);
 
 void abre_saida(saida_atomica& s, const std::string& nome);
+// The part of a destination's name that its temporary's name repeats: the
+// name, cut short where the temporary's would be longer than a file system
+// takes.
+std::string base_temporario(std::string nome);
 void escreve(saida_atomica& s, const void* bytes, std::size_t n);
 inline void escreve(saida_atomica& s, std::string_view texto) {
     escreve(s, texto.data(), texto.size());
@@ -52,6 +56,9 @@ char* reserva(saida_atomica& s, std::size_t n);
 inline void confirma(saida_atomica& s, std::size_t n) {
     s.usado += n;
 }
+// Writes what is left and closes the temporary file, which keeps its
+// temporary name: a set of files all written before any takes its name.
+void fecha_saida(saida_atomica& s);
 // Writes what is left, closes, and gives the file its name.
 void conclui_saida(saida_atomica& s);
 // The same for a file that must not replace one of the user's: false, the

@@ -81,6 +81,38 @@ int nomeia_sem_substituir(const char* temporario, const char* destino);
 int substitui_pasta(const char* nova, const char* destino, std::string& antiga);
 int remove_arquivo(const char* nome);
 int remove_pasta_vazia(const char* nome);
+// Removes the folder and everything under it, never through a link (a link
+// is removed itself, not what it leads to; a name that is not a folder is
+// removed as a file). On Linux it allocates nothing, so that it finishes
+// when memory has run out. 0 or -1, errno telling why.
+int remove_arvore(const char* nome);
+
+// Names as the file system has them, in fixed buffers. Each returns 0, or
+// -1 with errno (ENOMEM when the system had no memory for the answer).
+// The current folder.
+int pasta_atual(std::string& pasta);
+// nome made absolute: the current folder before a relative name (on
+// Windows, the system's full name of it).
+int caminho_absoluto(const std::string& nome, std::string& absoluto);
+// The absolute name of an existing file or folder with every link resolved
+// (ENOENT, ENOTDIR when some part does not exist).
+int caminho_real(const std::string& nome, std::string& real);
+// The text of the symbolic link nome (EINVAL: nome is not one). Windows
+// gives none: its links are told by e_link only.
+int le_link(const std::string& nome, std::string& alvo);
+// The separator a joined name gets ('/', '\\' on Windows), and whether c
+// separates the parts of a name ('/', also '\\' on Windows).
+char separador_nativo();
+bool e_separador(char c);
+// The length of the root at the start of a name whose separators are all
+// '/': "/" on POSIX; "C:/", "C:", "/" or "//server/share/" on Windows; 0
+// for a relative name.
+std::size_t tamanho_raiz(const std::string& nome);
+// Whether nome itself is a symbolic link (on Windows, any reparse point: a
+// link or a junction), not followed.
+bool e_link(const std::string& nome);
+// Whether nome leads to a folder, links followed.
+bool e_pasta(const std::string& nome);
 
 // Temporary files and folders that an interruption must not leave behind.
 // Once limpa_temporarios_ao_interromper has run, SIGINT, SIGTERM and SIGHUP
@@ -95,6 +127,19 @@ void limpa_temporarios_ao_interromper();
 // Removes every one registered, now: the handlers' step, safe in a signal
 // handler and on any thread.
 void remove_temporarios_registrados();
+// A step that must not be cut in two (a folder put in place and the old one
+// removed): from adia_interrupcoes on, an interruption is only noted, and
+// retoma_interrupcoes, which ends the step, returns its signal (SIGINT 2 for
+// Ctrl-C, 15 for the others on Windows), or 0 when none came. The caller
+// then ends the process with termina_interrompido, or goes on when nothing
+// is left to stop. Neither call allocates.
+void adia_interrupcoes();
+int retoma_interrupcoes();
+// What an interruption by the signal does: the text, the temporaries
+// removed, status 128 + the signal.
+[[noreturn]] void termina_interrompido(int sinal);
+// The handlers' test: true when the signal is to be noted, not acted on.
+bool guarda_interrupcao(int sinal);
 
 // A line on the terminal that a long computation redraws (its progress), and
 // the text that clears it when an interruption ends the process.

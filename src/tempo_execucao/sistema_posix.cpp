@@ -1,5 +1,7 @@
 // The operating system's calls on POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #if defined(__linux__)
 #include <sched.h>
 #endif
@@ -7,6 +9,9 @@
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -170,6 +175,9 @@ int nomeia_sem_substituir(const char* temporario, const char* destino) {
 
 int substitui_pasta(const char* nova, const char* destino, std::string& antiga) {
     antiga.clear();
+    // Room for the old folder's name is taken before anything moves: once
+    // the folders are exchanged, no failure may leave the caller unaware.
+    antiga.reserve(std::strlen(nova));
     if (::rename(nova, destino) == 0) return 0;  // there was none, or an empty one
     if (errno != EEXIST && errno != ENOTEMPTY) return -1;
 #if defined(__linux__) && defined(RENAME_EXCHANGE)
@@ -189,6 +197,13 @@ int substitui_pasta(const char* nova, const char* destino, std::string& antiga) 
     std::string lado;
     int registro = -1;
     if (cria_pasta_exclusiva(pasta, base, lado, registro) != 0) return -1;
+    try {
+        antiga.reserve(lado.size());
+    } catch (...) {
+        ::rmdir(lado.c_str());
+        esquece_temporario(registro);
+        throw;
+    }
     // The empty folder only reserved the name: whether or not it is removed,
     // the rename below puts the old folder in its place, as rename replaces
     // an empty folder.
@@ -211,6 +226,201 @@ int substitui_pasta(const char* nova, const char* destino, std::string& antiga) 
 
 int remove_arquivo(const char* nome) {
     return ::unlink(nome);
+}
+
+namespace {
+
+// Folders deeper than this under the one removed are left, with ELOOP: a
+// polyMesh holds sets and zones one level down, and every level takes a
+// descriptor and a buffer on the stack.
+constexpr int profundidade_maxima = 32;
+
+// The entries of an open folder one at a time. On Linux the system's own
+// entry reader fills a buffer on the stack (opendir would allocate); the
+// caller's descriptor stays its own.
+class entradas_pasta {
+  public:
+    explicit entradas_pasta(int fd) : fd_(fd) {}
+    entradas_pasta(const entradas_pasta&) = delete;
+    entradas_pasta& operator=(const entradas_pasta&) = delete;
+#if defined(__linux__)
+    ~entradas_pasta() = default;
+    int abre() {
+        return ::lseek(fd_, 0, SEEK_SET) < 0 ? -1 : 0;
+    }
+    // The next entry's name and type; false at the end, or on an error with
+    // errno set (0 at the end).
+    bool proxima(const char*& nome, unsigned char& tipo) {
+        if (pos_ >= cheio_) {
+            const long n = repete_se_interrompido(
+                [&] { return ::syscall(SYS_getdents64, fd_, buffer_, sizeof buffer_); });
+            if (n <= 0) {
+                errno = n < 0 ? errno : 0;
+                return false;
+            }
+            cheio_ = n;
+            pos_ = 0;
+        }
+        const auto* e = reinterpret_cast<const struct dirent64*>(buffer_ + pos_);
+        pos_ += e->d_reclen;
+        nome = e->d_name;
+        tipo = e->d_type;
+        return true;
+    }
+
+  private:
+    int fd_;
+    alignas(8) char buffer_[4096];
+    long cheio_ = 0, pos_ = 0;
+#else
+    ~entradas_pasta() {
+        if (pasta_ != nullptr) ::closedir(pasta_);
+    }
+    int abre() {
+        const int copia = ::dup(fd_);
+        if (copia < 0) return -1;
+        pasta_ = ::fdopendir(copia);
+        if (pasta_ == nullptr) {
+            ::close(copia);
+            return -1;
+        }
+        ::rewinddir(pasta_);
+        return 0;
+    }
+    bool proxima(const char*& nome, unsigned char& tipo) {
+        errno = 0;
+        const struct dirent* e = ::readdir(pasta_);
+        if (e == nullptr) return false;
+        nome = e->d_name;
+        tipo = e->d_type;
+        return true;
+    }
+
+  private:
+    int fd_;
+    DIR* pasta_ = nullptr;
+#endif
+};
+
+// Removes what the open folder fd holds. The entries are read again from
+// the start until a whole pass finds nothing left, since removing entries
+// while a folder is read may make the reading skip some.
+int esvazia_pasta(int fd, int profundidade) {
+    for (;;) {
+        entradas_pasta entradas(fd);
+        if (entradas.abre() != 0) return -1;
+        bool removeu = false;
+        const char* nome = nullptr;
+        unsigned char tipo = DT_UNKNOWN;
+        while (entradas.proxima(nome, tipo)) {
+            if (std::strcmp(nome, ".") == 0 || std::strcmp(nome, "..") == 0) continue;
+            if (tipo != DT_DIR) {
+                if (::unlinkat(fd, nome, 0) == 0) {
+                    removeu = true;
+                    continue;
+                }
+                // A folder the entry did not say was one.
+                if (errno != EISDIR && errno != EPERM) return -1;
+            }
+            if (profundidade >= profundidade_maxima) {
+                errno = ELOOP;
+                return -1;
+            }
+            const int sub = repete_se_interrompido(
+                [&] { return ::openat(fd, nome, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+            if (sub < 0) return -1;
+            const int r = esvazia_pasta(sub, profundidade + 1);
+            const int erro = errno;
+            ::close(sub);
+            if (r != 0) {
+                errno = erro;
+                return -1;
+            }
+            if (::unlinkat(fd, nome, AT_REMOVEDIR) != 0) return -1;
+            removeu = true;
+        }
+        if (errno != 0) return -1;
+        if (!removeu) return 0;
+    }
+}
+
+}  // namespace
+
+int remove_arvore(const char* nome) {
+    // A file or a link goes by its name; only a folder is opened, never
+    // through a link.
+    if (::unlink(nome) == 0) return 0;
+    if (errno != EISDIR && errno != EPERM) return -1;
+    const int fd =
+        repete_se_interrompido([&] { return ::open(nome, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+    if (fd < 0) return -1;
+    const int r = esvazia_pasta(fd, 0);
+    const int erro = errno;
+    ::close(fd);
+    if (r != 0) {
+        errno = erro;
+        return -1;
+    }
+    return ::rmdir(nome);
+}
+
+int pasta_atual(std::string& pasta) {
+    char buffer[PATH_MAX];
+    if (::getcwd(buffer, sizeof buffer) == nullptr) return -1;
+    pasta = buffer;
+    return 0;
+}
+
+int caminho_absoluto(const std::string& nome, std::string& absoluto) {
+    if (!nome.empty() && nome[0] == '/') {
+        absoluto = nome;
+        return 0;
+    }
+    std::string pasta;
+    if (pasta_atual(pasta) != 0) return -1;
+    absoluto = pasta == "/" ? "/" + nome : pasta + "/" + nome;
+    return 0;
+}
+
+int caminho_real(const std::string& nome, std::string& real) {
+    char buffer[PATH_MAX];
+    if (::realpath(nome.c_str(), buffer) == nullptr) return -1;
+    real = buffer;
+    return 0;
+}
+
+int le_link(const std::string& nome, std::string& alvo) {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(nome.c_str(), buffer, sizeof buffer);
+    if (n < 0) return -1;
+    if (static_cast<std::size_t>(n) == sizeof buffer) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    alvo.assign(buffer, static_cast<std::size_t>(n));
+    return 0;
+}
+
+char separador_nativo() {
+    return '/';
+}
+
+bool e_separador(char c) {
+    return c == '/';
+}
+
+std::size_t tamanho_raiz(const std::string& nome) {
+    return !nome.empty() && nome[0] == '/' ? 1 : 0;
+}
+
+bool e_link(const std::string& nome) {
+    struct stat st {};
+    return ::lstat(nome.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool e_pasta(const std::string& nome) {
+    struct stat st {};
+    return ::stat(nome.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int remove_pasta_vazia(const char* nome) {
@@ -263,17 +473,25 @@ void prepara_processo() {
 namespace {
 
 void trata_interrupcao(int sinal) {
+    if (guarda_interrupcao(sinal)) return;
+    termina_interrompido(sinal);
+}
+
+}  // namespace
+
+void termina_interrompido(int sinal) {
     escreve_texto_interrupcao();
     remove_temporarios_registrados();
     _exit(128 + sinal);
 }
 
-}  // namespace
-
 void limpa_temporarios_ao_interromper() {
     struct sigaction acao {};
     acao.sa_handler = trata_interrupcao;
     sigemptyset(&acao.sa_mask);
+    // A held interruption returns from the handler: the calls it came in
+    // are made again rather than failing with EINTR.
+    acao.sa_flags = SA_RESTART;
     // Every one of them blocked while one is handled: the removal runs once.
     for (int sinal : {SIGINT, SIGTERM, SIGHUP})
         sigaddset(&acao.sa_mask, sinal);

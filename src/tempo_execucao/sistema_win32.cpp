@@ -200,6 +200,15 @@ int substitui_pasta(const char* nova, const char* destino, std::string& antiga) 
     std::string lado;
     int registro = -1;
     if (cria_pasta_exclusiva(pasta, base, lado, registro) != 0) return -1;
+    // Room for the old folder's name is taken before anything moves: once
+    // the folders are exchanged, no failure may leave the caller unaware.
+    try {
+        antiga.reserve(lado.size());
+    } catch (...) {
+        RemoveDirectoryA(lado.c_str());
+        esquece_temporario(registro);
+        throw;
+    }
     // The empty folder only reserved the name, and must go before the old
     // folder can take it: MoveFileEx moves nothing over a folder.
     const bool liberado = RemoveDirectoryA(lado.c_str());
@@ -237,6 +246,118 @@ int remove_pasta_vazia(const char* nome) {
     if (RemoveDirectoryA(nome)) return 0;
     errno = errno_de(GetLastError());
     return -1;
+}
+
+namespace {
+
+// As on POSIX: a polyMesh holds sets and zones one level down.
+constexpr int profundidade_maxima = 32;
+
+int remove_arvore_em(const std::string& nome, int profundidade) {
+    const DWORD atributos = GetFileAttributesA(nome.c_str());
+    if (atributos == INVALID_FILE_ATTRIBUTES) {
+        errno = errno_de(GetLastError());
+        return -1;
+    }
+    // A link or a junction is removed itself, never what it leads to.
+    if ((atributos & FILE_ATTRIBUTE_DIRECTORY) == 0) return remove_arquivo(nome.c_str());
+    if ((atributos & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return remove_pasta_vazia(nome.c_str());
+    if (profundidade >= profundidade_maxima) {
+        errno = ELOOP;
+        return -1;
+    }
+    WIN32_FIND_DATAA entrada;
+    HANDLE busca = FindFirstFileA((nome + "\\*").c_str(), &entrada);
+    if (busca != INVALID_HANDLE_VALUE) {
+        do {
+            if (std::strcmp(entrada.cFileName, ".") == 0 || std::strcmp(entrada.cFileName, "..") == 0)
+                continue;
+            if (remove_arvore_em(nome + "\\" + entrada.cFileName, profundidade + 1) != 0) {
+                const int erro = errno;
+                FindClose(busca);
+                errno = erro;
+                return -1;
+            }
+        } while (FindNextFileA(busca, &entrada));
+        FindClose(busca);
+    }
+    return remove_pasta_vazia(nome.c_str());
+}
+
+}  // namespace
+
+int remove_arvore(const char* nome) {
+    return remove_arvore_em(nome, 0);
+}
+
+int pasta_atual(std::string& pasta) {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+    if (n == 0 || n > MAX_PATH) {
+        errno = n == 0 ? errno_de(GetLastError()) : ENAMETOOLONG;
+        return -1;
+    }
+    pasta.assign(buffer, n);
+    return 0;
+}
+
+int caminho_absoluto(const std::string& nome, std::string& absoluto) {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetFullPathNameA(nome.c_str(), sizeof buffer, buffer, nullptr);
+    if (n == 0 || n > MAX_PATH) {
+        errno = n == 0 ? errno_de(GetLastError()) : ENAMETOOLONG;
+        return -1;
+    }
+    absoluto.assign(buffer, n);
+    return 0;
+}
+
+// Windows resolves no links here (nor did the library calls this replaces):
+// the full name of what exists.
+int caminho_real(const std::string& nome, std::string& real) {
+    if (caminho_absoluto(nome, real) != 0) return -1;
+    if (GetFileAttributesA(real.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        errno = errno_de(GetLastError());
+        return -1;
+    }
+    return 0;
+}
+
+int le_link(const std::string&, std::string&) {
+    errno = EINVAL;
+    return -1;
+}
+
+char separador_nativo() {
+    return '\\';
+}
+
+bool e_separador(char c) {
+    return c == '/' || c == '\\';
+}
+
+std::size_t tamanho_raiz(const std::string& nome) {
+    const std::size_t n = nome.size();
+    if (n >= 2 && std::isalpha(static_cast<unsigned char>(nome[0])) && nome[1] == ':')
+        return n >= 3 && nome[2] == '/' ? 3 : 2;
+    if (n >= 2 && nome[0] == '/' && nome[1] == '/') {
+        // //server/share/: the share is part of the root.
+        std::size_t k = nome.find('/', 2);
+        if (k == std::string::npos) return n;
+        k = nome.find('/', k + 1);
+        return k == std::string::npos ? n : k + 1;
+    }
+    return n >= 1 && nome[0] == '/' ? 1 : 0;
+}
+
+bool e_link(const std::string& nome) {
+    const DWORD atributos = GetFileAttributesA(nome.c_str());
+    return atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool e_pasta(const std::string& nome) {
+    const DWORD atributos = GetFileAttributesA(nome.c_str());
+    return atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 identidade_arquivo identidade(int fd) {
@@ -292,16 +413,31 @@ BOOL WINAPI trata_interrupcao(DWORD evento) {
         case CTRL_BREAK_EVENT:
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
-        case CTRL_SHUTDOWN_EVENT:
-            escreve_texto_interrupcao();
-            remove_temporarios_registrados();
-            ExitProcess(evento == CTRL_C_EVENT ? 130 : 128 + 15);
+        case CTRL_SHUTDOWN_EVENT: {
+            const int sinal = evento == CTRL_C_EVENT ? 2 : 15;
+            if (guarda_interrupcao(sinal)) {
+                // Held until the step ends. Ctrl-C and Ctrl-Break are then
+                // handled; for the others the system ends the process when
+                // this returns, so this thread waits for the step's end, at
+                // which the run ends the process itself.
+                if (evento == CTRL_C_EVENT || evento == CTRL_BREAK_EVENT) return TRUE;
+                for (;;)
+                    Sleep(INFINITE);
+            }
+            termina_interrompido(sinal);
+        }
         default:
             return FALSE;
     }
 }
 
 }  // namespace
+
+void termina_interrompido(int sinal) {
+    escreve_texto_interrupcao();
+    remove_temporarios_registrados();
+    ExitProcess(static_cast<UINT>(128 + sinal));
+}
 
 void limpa_temporarios_ao_interromper() {
     // Refused only without the memory for one more handler in the list; an

@@ -27,6 +27,11 @@ registro_temporario tabela[capacidade];
 
 std::atomic<const char*> texto_interrupcao{nullptr};
 
+// 0: an interruption acts at once; -1: it is held; above 0: the signal held.
+// One atomic, so that a signal that comes as the step ends is either held
+// and returned, or acted on: never lost between the two.
+std::atomic<int> interrupcao{0};
+
 }  // namespace
 
 int registra_temporario(const char* nome, bool e_pasta) {
@@ -58,6 +63,21 @@ void remove_temporarios_registrados() {
                 remove_pasta_vazia(tabela[k].nome);
         }
     }
+}
+
+void adia_interrupcoes() {
+    interrupcao.store(-1);
+}
+
+int retoma_interrupcoes() {
+    const int anterior = interrupcao.exchange(0);
+    return anterior > 0 ? anterior : 0;
+}
+
+bool guarda_interrupcao(int sinal) {
+    int esperado = -1;
+    if (interrupcao.compare_exchange_strong(esperado, sinal)) return true;
+    return esperado > 0;  // one is held already: the step still ends first
 }
 
 void define_texto_interrupcao(const char* texto) {

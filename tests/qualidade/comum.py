@@ -83,8 +83,9 @@ def grava_malha(pasta, nome, nk, ne, pontos):
         for valor, rotulo in zip((nk - 1, ne - 1, nk, ne), ROTULOS_TAMANHOS):
             f.write(b"%10d%s\r\n" % (valor, rotulo))
         f.write(b"\r\n" + CABECALHO_VERTICES + b"\r\n")
+        # + 0.0: the program writes a zero of either sign without one.
         for k, (px, py) in enumerate(pontos, 1):
-            f.write(b"%10d%25.15E%25.15E\r\n" % (k, px, py))
+            f.write(b"%10d%25.15E%25.15E\r\n" % (k, px + 0.0, py + 0.0))
     with open(os.path.join(d, nome + "_vert.txt"), "wb") as f:
         f.write(CABECALHO_VOLUMES + b"\r\n")
         p = 0

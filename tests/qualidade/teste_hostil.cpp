@@ -10,13 +10,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -246,6 +249,14 @@ TEST(QualidadeHostil, SaidasNaoDestroemNada) {
          1,
          "existe.msh: cannot write",
          relatorio_intacto},
+        {"nome de 250 bytes, valido no sistema de arquivos",
+         nada,
+         {"--csv", std::string(246, 'n') + ".csv"},
+         0,
+         "",
+         [](const pasta_temporaria& p, const std::string& c) {
+             EXPECT_EQ(le_arquivo(p / (std::string(246, 'n') + ".csv")), c);
+         }},
         {"-- termina as opcoes",
          [](const pasta_temporaria& p) {
              fs::create_directory(p / "-caso");
@@ -427,13 +438,23 @@ TEST(QualidadeHostil, ResumoSemVereditoSemSustentoESemEscapes) {
         "2Jb";
     apoio::grava_arquivo(p / "entradas.txt", "'" + nome + "'\r\n8\r\n4\r\n1\r\n");
     ASSERT_EQ(apoio::executa_malhas(p.caminho()).status, 0);
-    for (const pedido& q : {pedido{{}}, pedido{{"--csv", "x/" + nome}}}) {
+    // A folder of that name whose case file now asks for another mesh: the
+    // note that says so names the folder.
+    fs::create_directory(p / nome);
+    for (const std::string f : {nome + ".txt", nome + "_vert.txt"})
+        fs::copy_file(p / f, p / nome / f);
+    apoio::grava_arquivo(p / nome / "entradas.txt", "'" + nome + "'\r\n9\r\n4\r\n1\r\n");
+    for (const pedido& q : {pedido{{}}, pedido{{"--csv", "x/" + nome}}, pedido{{nome}}}) {
         const auto r = roda(p.caminho(), q);
         for (const std::string* texto : {&r.saida, &r.erro}) {
             for (char c : std::string("\x1b\x07\x9b"))
                 EXPECT_EQ(texto->find(c), std::string::npos) << *texto;
         }
         EXPECT_NE((r.saida + r.erro).find("a?]0;PWNED??2Jb"), std::string::npos) << r.saida << r.erro;
+        if (q.argumentos.size() == 1)
+            EXPECT_NE(r.erro.find("a?]0;PWNED??2Jb/entradas.txt now asks for 9 x 4 volumes"),
+                      std::string::npos)
+                << r.erro;
     }
 }
 
@@ -481,6 +502,212 @@ TEST(QualidadeHostil, OpenfoamInterrompidoDeixaOPolyMeshAntigo) {
         EXPECT_TRUE(novos().empty());
         EXPECT_TRUE(temporarios(malha).empty());
     }
+}
+
+// --- --openfoam in a case the user made ---------------------------------------------
+
+// constant/polyMesh (or constant) a link to a folder outside the case: the
+// export would exchange that folder and remove what it holds. It is refused;
+// the link and the folder it leads to stay as they were.
+TEST(QualidadeHostil, OpenfoamNaoSubstituiPastaForaDoCasoPorLink) {
+    pasta_temporaria p;
+    prepara_caso(p, 8, 4);
+    struct caso {
+        const char* nome;
+        const char* link;  // in the case folder "of"
+        const char* alvo;  // relative to the link
+    };
+    const caso casos[] = {{"constant/polyMesh", "constant/polyMesh", "../../fora"},
+                          {"constant", "constant", "../fora"}};
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        fs::remove_all(p / "of");
+        fs::remove_all(p / "fora");
+        fs::create_directories(p / "of" / "constant");
+        fs::remove(p / "of" / c.link);
+        fs::create_directories(p / "fora");
+        apoio::grava_arquivo(p / "fora" / "thesis.tex", "my thesis");
+        fs::create_directory_symlink(c.alvo, p / "of" / c.link);
+        const auto r = roda(p.caminho(), {{"--openfoam", "of"}});
+        EXPECT_EQ(r.status, 1) << r.erro;
+        EXPECT_NE(
+            r.erro.find(std::string(c.link) + ": cannot write the OpenFOAM case: it is a symbolic link"),
+            std::string::npos)
+            << r.erro;
+        EXPECT_TRUE(fs::is_symlink(p / "of" / c.link));
+        EXPECT_EQ(le_arquivo(p / "fora" / "thesis.tex"), "my thesis");
+        EXPECT_EQ(std::distance(fs::directory_iterator(p / "fora"), fs::directory_iterator()), 1);
+    }
+}
+
+// An interruption once the new polyMesh is in place, while the old one (here
+// with a sets folder of 15,000 files) is removed: the removal ends, nothing
+// hidden stays, and the status tells what was done: 0 when the mesh was all
+// that was asked, 128 + the signal when an export after it was stopped.
+TEST(QualidadeHostil, OpenfoamInterrompidoAoRemoverOAntigo) {
+    pasta_temporaria p;
+    prepara_caso(p, 8, 4);
+    const fs::path constant = p / "of" / "constant";
+    auto antigo_sendo_removido = [&] {
+        for (const auto& e : fs::directory_iterator(constant))
+            if (e.path().filename().string()[0] == '.' && fs::exists(e.path() / "sets")) return true;
+        return false;
+    };
+    struct caso {
+        const char* nome;
+        std::vector<std::string> argumentos;
+        int sinal, status;
+    };
+    const caso casos[] = {
+        {"SIGINT, so --openfoam", {"--openfoam", "of"}, SIGINT, 0},
+        {"SIGHUP, so --openfoam", {"--openfoam", "of"}, SIGHUP, 0},
+        {"SIGTERM, --svg depois", {"--openfoam", "of", "--svg", "m.svg"}, SIGTERM, 143},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        fs::remove_all(p / "of");
+        fs::create_directories(constant / "polyMesh" / "sets");
+        apoio::grava_arquivo(constant / "polyMesh" / "points", "the old points");
+        for (int k = 0; k < 15000; ++k)
+            apoio::grava_arquivo(constant / "polyMesh" / "sets" / std::to_string(k), "");
+        bool interrompido = false;
+        const auto r = roda(
+            p.caminho(), {c.argumentos, destino_saida::arquivo, {}, [&](pid_t pid) {
+                              const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+                              while (!antigo_sendo_removido() && std::chrono::steady_clock::now() < limite)
+                                  std::this_thread::sleep_for(std::chrono::microseconds(100));
+                              interrompido = ::kill(pid, c.sinal) == 0;
+                          }});
+        EXPECT_TRUE(interrompido);
+        EXPECT_EQ(r.sinal, 0);
+        EXPECT_EQ(r.status, c.status) << r.erro;
+        std::vector<std::string> nomes;
+        for (const auto& e : fs::directory_iterator(constant))
+            nomes.push_back(e.path().filename().string());
+        EXPECT_EQ(nomes, std::vector<std::string>{"polyMesh"});
+        EXPECT_NE(le_arquivo(constant / "polyMesh" / "points"), "the old points");
+        EXPECT_FALSE(fs::exists(constant / "polyMesh" / "sets"));
+    }
+}
+
+// The system files of a case go as a set. Left incomplete by a run that
+// failed halfway (a full disk; an earlier version wrote controlDict first),
+// they are completed; a controlDict of the user's keeps them the user's.
+TEST(QualidadeHostil, OpenfoamArquivosDeSistemaComoConjunto) {
+    pasta_temporaria p;
+    prepara_caso(p, 8, 4);
+    ASSERT_EQ(roda(p.caminho(), {{"--openfoam", "ref"}}).status, 0);
+    const fs::path sistema = p / "of" / "system";
+    const char* const arquivos[] = {"controlDict", "fvSchemes", "fvSolution"};
+    for (const bool do_usuario : {false, true}) {
+        SCOPED_TRACE(do_usuario ? "controlDict do usuario" : "controlDict deste programa sozinho");
+        fs::remove_all(p / "of");
+        fs::create_directories(sistema);
+        const std::string dict =
+            do_usuario ? "the user's own" : le_arquivo(p / "ref" / "system" / "controlDict");
+        apoio::grava_arquivo(sistema / "controlDict", dict);
+        const auto r = roda(p.caminho(), {{"--openfoam", "of"}});
+        EXPECT_EQ(r.status, 0) << r.erro;
+        EXPECT_EQ(le_arquivo(sistema / "controlDict"), dict);
+        for (const char* f : {arquivos[1], arquivos[2]}) {
+            EXPECT_EQ(fs::exists(sistema / f), !do_usuario) << f;
+            if (!do_usuario) EXPECT_EQ(le_arquivo(sistema / f), le_arquivo(p / "ref" / "system" / f)) << f;
+        }
+    }
+
+    // A disk that fills while they are written: a small file system, with
+    // room for the mesh and for one system file only.
+    const fs::path montagem = p / "disco";
+    fs::create_directory(montagem);
+    if (::mount("tmpfs", montagem.c_str(), "tmpfs", 0, "size=24k") != 0)
+        GTEST_SKIP() << "mounting a small file system needs the right to (root): " << std::strerror(errno);
+    const auto r = roda(p.caminho(), {{"--openfoam", (montagem / "of").string()}});
+    const bool cheio = r.status == 1 && r.erro.find("No space left on device") != std::string::npos;
+    std::vector<std::string> escritos;
+    for (const char* f : arquivos)
+        if (fs::exists(montagem / "of" / "system" / f)) escritos.push_back(f);
+    ::mount("tmpfs", montagem.c_str(), "tmpfs", MS_REMOUNT, "size=1m");
+    const auto depois = roda(p.caminho(), {{"--openfoam", (montagem / "of").string()}});
+    std::vector<std::string> completos;
+    for (const char* f : arquivos)
+        if (fs::exists(montagem / "of" / "system" / f) &&
+            le_arquivo(montagem / "of" / "system" / f) == le_arquivo(p / "ref" / "system" / f))
+            completos.push_back(f);
+    ::umount(montagem.c_str());
+    EXPECT_TRUE(cheio) << r.status << " " << r.erro;
+    EXPECT_TRUE(escritos.empty()) << escritos.size();
+    EXPECT_EQ(depois.status, 0) << depois.erro;
+    EXPECT_EQ(completos.size(), 3u);
+}
+
+// A folder on a read-only file system: the reason is the system's for the
+// folder's making.
+TEST(QualidadeHostil, PastaEmSistemaDeArquivosSoDeLeitura) {
+    pasta_temporaria p;
+    prepara_caso(p, 8, 4);
+    const fs::path montagem = p / "ro";
+    fs::create_directory(montagem);
+    if (::mount("tmpfs", montagem.c_str(), "tmpfs", MS_RDONLY, "size=16k") != 0)
+        GTEST_SKIP() << "mounting a file system needs the right to (root): " << std::strerror(errno);
+    const auto r = roda(p.caminho(), {{"--openfoam", (montagem / "of").string()}});
+    ::umount(montagem.c_str());
+    EXPECT_EQ(r.status, 1) << r.erro;
+    EXPECT_NE(r.erro.find("of: cannot make the folder: " + std::string(std::strerror(EROFS))),
+              std::string::npos)
+        << r.erro;
+}
+
+// --- Result files changed by a byte ---------------------------------------------------
+
+// The shipped example's result files, each with one byte changed where the
+// value still parses as some number: refused, naming the file and the line,
+// never read as the mesh they no longer hold.
+TEST(QualidadeHostil, ArquivoDeResultadoComUmByteMudadoERecusado) {
+    pasta_temporaria p;
+    for (const char* f : {"entradas.txt", "entrada_eq_elipticas.txt"})
+        fs::copy_file(fs::path(MALHAS_EXEMPLOS) / "perfil_l" / f, p / f);
+    ASSERT_EQ(apoio::executa_malhas(p.caminho()).status, 0);
+    const std::string relatorio = le_arquivo(p / "perfil_l.txt"),
+                      volumes = le_arquivo(p / "perfil_l_vert.txt");
+    struct caso {
+        const char* arquivo;
+        const char* antes;
+        const char* depois;
+        const char* trecho;  // file and line
+    };
+    const caso casos[] = {
+        {"perfil_l.txt", "6.931203450476553E-01", "60931203450476553E-01", "perfil_l.txt, line 249"},
+        {"perfil_l.txt", "6.931203450476553E-01", "6.931203450476553e-01", "perfil_l.txt, line 249"},
+        {"perfil_l.txt", "    0.000000000000000E+00", "    -.000000000000000E+00", "perfil_l.txt, line 7"},
+        {"perfil_l.txt", "    0.000000000000000E+00", "   +0.000000000000000E+00", "perfil_l.txt, line 7"},
+        {"perfil_l_vert.txt", "        32", "       032", "perfil_l_vert.txt, line 7"},
+        {"perfil_l_vert.txt", "         2", "        +2", "perfil_l_vert.txt, line 2"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(std::string(c.arquivo) + ": " + c.depois);
+        std::string texto = std::string(c.arquivo) == "perfil_l.txt" ? relatorio : volumes;
+        const auto k = texto.find(c.antes);
+        ASSERT_NE(k, std::string::npos);
+        texto.replace(k, std::strlen(c.antes), c.depois);
+        apoio::grava_arquivo(p / c.arquivo, texto);
+        const auto r = roda(p.caminho(), {});
+        apoio::grava_arquivo(p / "perfil_l.txt", relatorio);
+        apoio::grava_arquivo(p / "perfil_l_vert.txt", volumes);
+        EXPECT_EQ(r.status, 1) << r.erro;
+        EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
+        EXPECT_NE(r.erro.find("in the form malhas_segmentos writes"), std::string::npos) << r.erro;
+    }
+    EXPECT_EQ(roda(p.caminho(), {}).status, 0);
+}
+
+// Cells all larger than checkMesh's GREAT: the smallest volume is the one
+// checkMesh prints, 1e+15.
+TEST(QualidadeHostil, VolumeMinimoComoOCheckMeshOImprime) {
+    pasta_temporaria p;
+    prepara_caso(p, 8, 4);
+    const auto r = roda(p.caminho(), {{"--espessura", "1e20"}});
+    EXPECT_EQ(r.status, 0) << r.erro;
+    EXPECT_NE(r.saida.find("cell_volume: min 1e+15, max "), std::string::npos) << r.saida;
 }
 
 }  // namespace

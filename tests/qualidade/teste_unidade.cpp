@@ -10,6 +10,7 @@
 #include "alvo_qualidade.hpp"
 #include "coef/coef.hpp"
 #include "malhas_qualidade/arquivos_caso.hpp"
+#include "malhas_qualidade/caminhos.hpp"
 #include "malhas_qualidade/erros.hpp"
 #include "malhas_qualidade/malha_lida.hpp"
 #include "malhas_qualidade/medidas.hpp"
@@ -17,6 +18,7 @@
 #include "metricas/metricas.hpp"
 #include "processamento/nomes_resultado.hpp"
 #include "processamento/processamento.hpp"
+#include "tempo_execucao/sistema.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace {
@@ -90,6 +92,25 @@ TEST(QualidadeNomes, BrancosIniciaisEFinaisSaem) {
     EXPECT_EQ(processamento::nome_relatorio(nome), "caso 1.txt");
     EXPECT_EQ(processamento::nome_volumes(nome), "caso 1_vert.txt");
     EXPECT_EQ(processamento::nome_relatorio(std::string(100, ' ')), ".txt");
+}
+
+// --- Names -------------------------------------------------------------------------
+
+TEST(QualidadeNomes, FormaGenericaPastaENome) {
+    if (sistema::separador_nativo() != '/') GTEST_SKIP() << "POSIX names";
+    const std::pair<const char*, const char*> normais[] = {
+        {"a/./b/../c", "a/c"}, {"/../x", "/x"}, {"../a/..", ".."}, {"", "."},
+        {"a//b/", "a/b"},      {"./", "."},     {"/", "/"},        {"a/b/../../..", ".."}};
+    for (const auto& [nome, esperado] : normais)
+        EXPECT_EQ(caminhos::normal(nome), esperado) << nome;
+    EXPECT_EQ(caminhos::pasta_de("/a/b"), "/a");
+    EXPECT_EQ(caminhos::nome_de("/a/b"), "b");
+    EXPECT_EQ(caminhos::pasta_de("/b"), "/");
+    EXPECT_EQ(caminhos::pasta_de("b"), "");
+    EXPECT_EQ(caminhos::nome_de("/"), "");
+    EXPECT_EQ(caminhos::junta("a/", "b"), "a/b");
+    EXPECT_EQ(caminhos::junta("", "b"), "b");
+    EXPECT_EQ(caminhos::junta("a", "b"), "a/b");
 }
 
 // --- Result-file parsers ----------------------------------------------------------
@@ -184,7 +205,27 @@ TEST(QualidadeLeitura, EntradasRuinsNomeiamArquivoELinha) {
         {"volume fora de ordem", r, troca(v, "         2         2", "         7         2"), "v.txt", 3,
          "volume number 7 where volume 2 was due"},
         {"campo nao inteiro", r, troca(v, "         4\r\n", "       4.0\r\n"), "v.txt", 2,
-         "field 5 is not an integer: '4.0'"},
+         "field 5 is not an integer in the form malhas_segmentos writes (I10: the digits right-justified in "
+         "10 "
+         "columns, no leading zero): '4.0'"},
+        // Numbers a reader would take, in forms the program never writes.
+        {"zero a esquerda", r, troca(v, "         5\r\n", "        05\r\n"), "v.txt", 3, "'05'"},
+        {"menos zero", r, troca(v, "         1         1", "         1        -0"), "v.txt", 2, "'-0'"},
+        {"e minusculo", troca(r, "2.000000000000000E+00    1", "2.000000000000000e+00    1"), v, "r.txt", 12,
+         "x coordinate is not a finite number in the form"},
+        {"expoente -00", troca(r, "2.000000000000000E+00    1", "2.000000000000000E-00    1"), v, "r.txt", 12,
+         "x coordinate"},
+        {"tres algarismos abaixo de 100",
+         troca(r, "2.000000000000000E+00    1", "2.000000000000000+000    1"), v, "r.txt", 12,
+         "x coordinate"},
+        {"16 algarismos", troca(r, "    2.000000000000000E+00    1", "   2.0000000000000000E+00    1"), v,
+         "r.txt", 12, "x coordinate"},
+        {"zero com sinal", troca(r, "    0.000000000000000E+00    1", "   -0.000000000000000E+00    1"), v,
+         "r.txt", 10, "x coordinate"},
+        {"primeiro algarismo 0", troca(r, "    1.000000000000000E+00\r\n", "    0.100000000000000E+01\r\n"),
+         v, "r.txt", 10, "y coordinate"},
+        {"fora do alinhamento", troca(r, "    2.000000000000000E+00    1", "   2.000000000000000E+00     1"),
+         v, "r.txt", 12, "x coordinate"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nome);
