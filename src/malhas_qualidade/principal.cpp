@@ -65,12 +65,13 @@ const char texto_ajuda[] =
     "  --svg FILE      draw the mesh as an SVG picture, every volume coloured by a measure\n"
     "  --medida NAME   the measure of --svg (default skew): any of the summary's, by its name\n"
     "  --historico FILE  run the smoothing again from the case files and record, after every\n"
-    "                  outer iteration, the residual and the quality extremes: FILE ending\n"
-    "                  .csv gets the table, .svg the plot; the summary gets a short form, the\n"
-    "                  proof that the result files come from this smoothing, and the least\n"
-    "                  niter that would do (the option may be given twice, .csv and .svg)\n"
-    "  --tolerancia T  what would do for --historico: the largest move below T times the\n"
-    "                  shortest edge from then on (default 0.001, the summary's 'settled')\n"
+    "                  outer iteration, the residual, the quality extremes and the distance\n"
+    "                  from the report file's mesh: FILE ending .csv gets the table, .svg the\n"
+    "                  plot; the summary gets a short form, the proof that the result files\n"
+    "                  come from this smoothing, the least niter that would do, or about how\n"
+    "                  many more are needed (the option may be given twice, .csv and .svg)\n"
+    "  --tolerancia T  what would do for --historico: the distance from the report file's\n"
+    "                  mesh below T times its shortest edge from then on (default 0.001)\n"
     "  --sem-residuo   do not compute the residual\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
@@ -366,7 +367,10 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     p.tolerancia = o.tolerancia != 0.0 ? o.tolerancia : fracao_visivel;
     p.progresso = erro == stderr;
     p.terminal = p.progresso && sistema::erro_padrao_e_terminal();
-    // The re-run takes the memory of a run: what the summary held goes first.
+    // The re-run takes the memory of a run: what the summary held goes
+    // first, but for the coordinates, which every row is measured from.
+    p.final_x = std::move(m.x);
+    p.final_y = std::move(m.y);
     m = malha_lida();
     med = medidas_malha();
     r = residuo_malha();
