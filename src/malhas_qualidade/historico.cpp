@@ -803,6 +803,8 @@ historico executa_historico(const pedido_historico& p) {
             for (std::vector<double>* a : {&c.a.x, &c.a.y, &c.ex, &c.ey, &c.r.x, &c.r.y})
                 a->assign(n, 0.0);
             c.parciais.assign(static_cast<std::size_t>(v::nvert_eta) + 1, parcial_linha{});
+            // Kept as the re-run goes, where nothing may allocate.
+            c.ultimos.reserve(maximo_ultimos);
         }
         linha(c, 0);
         try {
