@@ -234,23 +234,25 @@ void celula_completa(const face_dados* const faces[], const bool dono[], const b
     }
 
     // Concave: the centre of some face of the cell is not behind the plane
-    // of another (within a cosine of 1e-6).
-    c.concava = false;
-    for (int a = 0; a < n && !c.concava; ++a) {
+    // of another (within a cosine of 1e-6). The way from face b's centre to
+    // a's is the negated way from a's to b's, to the bit, and so is its
+    // unit vector: each pair's is formed once.
+    vetor normal[6], rumo[6][6];
+    for (int a = 0; a < n; ++a) {
         const double m = modulo(faces[a]->area);
-        vetor normal = faces[a]->area / (m > vsmall ? m : vsmall);
-        if (!dono[a]) normal = -1.0 * normal;
-        for (int b = 0; b < n; ++b) {
-            if (b == a) continue;
-            vetor rumo = faces[b]->centro - faces[a]->centro;
-            const double mr = modulo(rumo);
-            rumo = rumo / (mr > vsmall ? mr : vsmall);
-            if (escalar(rumo, normal) > -cosseno_planar) {
-                c.concava = true;
-                break;
-            }
+        normal[a] = faces[a]->area / (m > vsmall ? m : vsmall);
+        if (!dono[a]) normal[a] = -1.0 * normal[a];
+        for (int b = a + 1; b < n; ++b) {
+            const vetor r = faces[b]->centro - faces[a]->centro;
+            const double mr = modulo(r);
+            rumo[a][b] = r / (mr > vsmall ? mr : vsmall);
+            rumo[b][a] = -1.0 * rumo[a][b];
         }
     }
+    c.concava = false;
+    for (int a = 0; a < n && !c.concava; ++a)
+        for (int b = 0; b < n && !c.concava; ++b)
+            c.concava = b != a && escalar(rumo[a][b], normal[a]) > -cosseno_planar;
 }
 
 // The cells of row j, whose south faces are sul (the j = 1 boundary faces, or
@@ -365,15 +367,21 @@ void centro_e_normal_da_face(const face_dados& g, vetor& centro, vetor& normal) 
 // OpenFOAM's quality of the tet a, b, c, d: its signed volume over that of
 // the regular tet of the same circumradius.
 double qualidade_tetraedro(const vetor& a, const vetor& b, const vetor& c, const vetor& d) {
-    const double volume = (1.0 / 6.0) * escalar(vetorial(b - a, c - a), d - a);
     const vetor ea = b - a, eb = c - a, ec = d - a;
+    // OpenFOAM's circumradius takes eb x ea and ec . (eb x ea): the negated
+    // ea x eb and triple product of the volume, to the bit (a product, a
+    // difference and a sum of terms change only their sign), so they are
+    // formed once, and (lambda (eb x ea) - mu (ec x ea)) / (ec . (eb x ea))
+    // is (lambda (ea x eb) + mu (ec x ea)) / (ec . (ea x eb)).
+    const vetor normal = vetorial(ea, eb);
+    const double triplo = escalar(normal, ec);
+    const double volume = (1.0 / 6.0) * triplo;
     const double lambda = escalar(ec, ec) - escalar(ea, ec);
     const double mu = escalar(eb, eb) - escalar(ea, eb);
-    const vetor ba = vetorial(eb, ea), ca = vetorial(ec, ea);
-    const vetor num = lambda * ba - mu * ca;
-    const double denominador = escalar(ec, ba);
+    const vetor ca = vetorial(ec, ea);
+    const vetor num = lambda * normal + mu * ca;
     // A degenerate tet has no circumsphere: OpenFOAM takes GREAT.
-    const double raio = std::fabs(denominador) < rootvsmall ? great : modulo(0.5 * (ea + num / denominador));
+    const double raio = std::fabs(triplo) < rootvsmall ? great : modulo(0.5 * (ea + num / triplo));
     const double r = raio < great ? raio : great;
     return volume / (8.0 / (9.0 * std::sqrt(3.0)) * (r * r * r) + rootvsmall);
 }
