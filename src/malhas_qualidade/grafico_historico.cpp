@@ -35,6 +35,8 @@ double rms_relativo(const linha_historico& l) {
 }
 
 const serie series[] = {
+    {"distance from the final mesh / shortest edge", "#008000", "", 2.0, true,
+     [](const linha_historico& l) { return l.distancia_final; }},
     {"largest move / shortest edge", "#000000", "", 2.0, true,
      [](const linha_historico& l) { return l.movimento_relativo; }},
     {"RMS move / shortest edge", "#606060", "5,3", 1.3, true, rms_relativo},
@@ -133,7 +135,7 @@ void escreve_svg_historico(const std::string& nome, const historico& h, const pe
     t += "<text x=\"" + svg::num(me + pw / 2) + "\" y=\"" + svg::num(mt + ph + 40) +
          "\" text-anchor=\"middle\" font-size=\"14\">outer iteration k</text>\n";
     t += "<text transform=\"translate(" + svg::num(24) + "," + svg::num(mt + ph / 2) +
-         ") rotate(-90)\" text-anchor=\"middle\" font-size=\"14\">move / shortest edge (log)</text>\n";
+         ") rotate(-90)\" text-anchor=\"middle\" font-size=\"14\">over the shortest edge (log)</text>\n";
     t += "<text transform=\"translate(" + svg::num(largura - 24) + "," + svg::num(mt + ph / 2) +
          ") rotate(90)\" text-anchor=\"middle\" font-size=\"14\">quality extremes</text>\n</g>\n";
 
@@ -144,7 +146,16 @@ void escreve_svg_historico(const std::string& nome, const historico& h, const pe
          "\" stroke=\"#d00000\" stroke-dasharray=\"8,4\"/>\n<text x=\"" + svg::num(me + pw - 6) + "\" y=\"" +
          svg::num(yt - 6) + "\" text-anchor=\"end\" fill=\"#d00000\">tolerance " + svg::rotulo(p.tolerancia) +
          "</text>\n";
-    if (h.recomendado >= 0) {
+    const estimativa_contracao& e = h.contracao;
+    if (e.c == estimativa_contracao::caso::estimada && !(e.restante < p.tolerancia)) {
+        const std::int64_t niter = std::max<std::int64_t>(h.par.niter, h.ultima.k);
+        t += "<text x=\"" + svg::num(me + 8) + "\" y=\"" + svg::num(mt + 16) +
+             "\" fill=\"#d00000\" font-weight=\"bold\">" +
+             (e.mais < 0 ? std::string("more outer iterations are needed")
+                         : "more outer iterations are needed, about " + std::to_string(e.mais) +
+                               " (niter = " + std::to_string(niter + e.mais) + ")") +
+             "</text>\n";
+    } else if (h.recomendado >= 0) {
         const double xr = X(static_cast<double>(h.recomendado));
         t += "<line id=\"recomendado\" x1=\"" + svg::num(xr) + "\" y1=\"" + svg::num(mt) + "\" x2=\"" +
              svg::num(xr) + "\" y2=\"" + svg::num(mt + ph) +
@@ -154,7 +165,7 @@ void escreve_svg_historico(const std::string& nome, const historico& h, const pe
              " would do</text>\n";
     } else {
         t += "<text x=\"" + svg::num(me + 8) + "\" y=\"" + svg::num(mt + 16) +
-             "\" fill=\"#d00000\" font-weight=\"bold\">the tolerance is not reached</text>\n";
+             "\" fill=\"#d00000\" font-weight=\"bold\">no recommendation</text>\n";
     }
 
     // The series, a polyline each, broken where a row has no value.

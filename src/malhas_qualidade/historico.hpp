@@ -9,6 +9,10 @@
 // state set as the run driver sets it, its outer iteration, its threads),
 // so its final coordinates are those of the program's run to the bit, and
 // the report file is compared with them field by field.
+//
+// The report file's mesh, the final one, is known from the start: row k
+// also holds how far the mesh after k iterations, as its report file would
+// hold it, lies from it, which is what a run with niter = k would change.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +32,10 @@ struct linha_historico {
     double movimento = 0.0;           // the larger of the two largest moves
     double movimento_relativo = 0.0;  // over the shortest edge; not a number: no verdict
     double deslocamento = 0.0;        // the largest vertex displacement of iteration k
+    // The largest distance of a vertex from where the report file has it,
+    // over the final mesh's shortest edge; not a number when the report
+    // file holds no mesh of these sizes to measure from.
+    double distancia_final = 0.0;
     double menor_aresta = 0.0;
     double jacobiano_minimo = 0.0, assimetria_maxima = 0.0, nao_ortogonalidade_maxima = 0.0;
     double segundos = 0.0;  // since the re-run started
@@ -39,6 +47,9 @@ std::string cabecalho_csv_historico();
 struct pedido_historico {
     std::string entradas, parametros;  // the case files
     std::string relatorio;             // the report file, compared at the end
+    // The report file's coordinates (vertex v at [v]), as read for the
+    // summary; empty: read from relatorio when its sizes are the case's.
+    std::vector<double> final_x, final_y;
     std::int32_t nvol_ksi_relatorio = 0, nvol_eta_relatorio = 0;
     std::string nome_caso;            // trimmed, for the plot's title
     std::vector<std::string> saidas;  // each ending in .csv or .svg
@@ -68,6 +79,34 @@ struct falha_reexecucao {
     std::int32_t varredura = 0;
 };
 
+// Where the smoothing goes: from the rate at which the largest
+// displacement of an iteration falls over the last iterations, how far the
+// final mesh is from where the iterations lead, and how many more would
+// bring it within the tolerance.
+struct estimativa_contracao {
+    enum class caso {
+        nenhum,          // no estimate: a fault, or no final mesh
+        ponto_fixo,      // an iteration moved nothing: the mesh is where they lead
+        arredondamento,  // the last displacement is at the rounding of the coordinates
+        poucas,          // too few iterations to see a rate
+        nao_contrai,     // the displacements do not fall
+        estimada
+    };
+    caso c = caso::nenhum;
+    std::int64_t de = 0, ate = 0;                       // the iterations whose ratios were taken
+    double taxa = 0.0, taxa_min = 0.0, taxa_max = 0.0;  // their geometric mean and extremes
+    // The sum of the displacements still to come at the largest of the
+    // ratios (a bound on the final mesh's distance from where they lead,
+    // while the ratio holds), over the shortest edge.
+    double restante = 0.0;
+    // The further iterations that bring that sum below a tenth of the
+    // tolerance (0: none; -1: too many to count). The count may fall short
+    // while the ratio still rises over the iterations taken (subindo), or
+    // when the iterations so far are fewer than a quarter of it (cedo).
+    std::int64_t mais = 0;
+    bool subindo = false, cedo = false;
+};
+
 struct historico {
     caso c;
     parametros par;
@@ -80,12 +119,12 @@ struct historico {
     std::int64_t ponto_fixo = -1;  // the iteration that moved nothing, the re-run stopping there
     falha_reexecucao falha;
 
-    // The recommendation: the least k from which every row is below the
-    // tolerance (-1: the last one is not), the row before it, and the bound
-    // on how far the final mesh is from the mesh after k.
+    // The recommendation: the least k from which every row's distance from
+    // the final mesh is below the tolerance (-1: none), and the row before.
     std::int64_t recomendado = -1;
     linha_historico linha_recomendada, linha_anterior;
-    double soma_deslocamentos = 0.0;
+    double aresta_final = 0.0;  // the final mesh's shortest edge
+    estimativa_contracao contracao;
 
     // The proof: the final coordinates against the report file.
     enum class prova { confere, tamanhos, vertice, arquivo_curto, nao_feita };

@@ -32,6 +32,7 @@ inline constexpr char residuo_x[] = "residual_x";
 inline constexpr char residuo_y[] = "residual_y";
 // checkMesh's figures of the mesh extruded to one layer of hexahedra.
 inline constexpr char nao_ortogonalidade_face[] = "face_non_orthogonality";
+inline constexpr char nao_ortogonalidade_fronteira[] = "boundary_face_non_orthogonality";
 inline constexpr char assimetria_face[] = "face_skewness";
 inline constexpr char razao_aspecto_celula[] = "cell_aspect_ratio";
 inline constexpr char volume_celula[] = "cell_volume";

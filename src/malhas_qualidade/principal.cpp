@@ -56,18 +56,20 @@ const char texto_ajuda[] =
     "  --plot3d FILE   write a formatted two-dimensional Plot3D grid, one block, in the\n"
     "                  multi-block form (1, then ni nj, then x, then y)\n"
     "  --su2 FILE      write an SU2 mesh with the boundary lines as markers\n"
-    "  --verifica      judge the mesh: checkMesh's limits (non-orthogonality 70, skewness 4,\n"
-    "                  aspect ratio 1000, volume above 0), no inverted volume and a scaled\n"
-    "                  Jacobian above 0; the failing checks are listed\n"
+    "  --verifica      judge the mesh: every check of checkMesh -allGeometry -allTopology\n"
+    "                  (OpenFOAM 1912) on the mesh --openfoam writes, as checkMesh counts\n"
+    "                  them, and the companion's own (no inverted volume, a scaled Jacobian\n"
+    "                  above 0); every check is listed with its figures\n"
     "  --svg FILE      draw the mesh as an SVG picture, every volume coloured by a measure\n"
     "  --medida NAME   the measure of --svg (default skew): any of the summary's, by its name\n"
     "  --historico FILE  run the smoothing again from the case files and record, after every\n"
-    "                  outer iteration, the residual and the quality extremes: FILE ending\n"
-    "                  .csv gets the table, .svg the plot; the summary gets a short form, the\n"
-    "                  proof that the result files come from this smoothing, and the least\n"
-    "                  niter that would do (the option may be given twice, .csv and .svg)\n"
-    "  --tolerancia T  what would do for --historico: the largest move below T times the\n"
-    "                  shortest edge from then on (default 0.001, the summary's 'settled')\n"
+    "                  outer iteration, the residual, the quality extremes and the distance\n"
+    "                  from the report file's mesh: FILE ending .csv gets the table, .svg the\n"
+    "                  plot; the summary gets a short form, the proof that the result files\n"
+    "                  come from this smoothing, the least niter that would do, or about how\n"
+    "                  many more are needed (the option may be given twice, .csv and .svg)\n"
+    "  --tolerancia T  what would do for --historico: the distance from the report file's\n"
+    "                  mesh below T times its shortest edge from then on (default 0.001)\n"
     "  --sem-residuo   do not compute the residual\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
@@ -80,10 +82,11 @@ const char texto_ajuda[] =
     "the exports finished before it replaced (each whole) and the others as they were.\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure (the message names the file and line),\n"
-    "2 on a usage error, 3 with --verifica when a check fails, 4 when some measure,\n"
-    "figure or the residual is undefined (the summary says where and why, and gives no\n"
-    "verdict there; with --verifica an undefined figure fails the verification: 3, not\n"
-    "4), 5 when --historico's re-run does not give the result files (the first differing\n"
+    "2 on a usage error, 3 with --verifica when a check fails (exactly when checkMesh\n"
+    "-allGeometry -allTopology would fail the mesh), 4 when some measure, figure or the\n"
+    "residual is undefined (the summary says where and why, and gives no verdict there;\n"
+    "with --verifica an undefined figure of a check fails it: 3, not 4), 5 when\n"
+    "--historico's re-run does not give the result files (the first differing\n"
     "vertex is named; or the program's run would end at a floating-point fault). On a\n"
     "terminal --historico shows its progress; Ctrl-C stops it, writes nothing and exits 130.\n";
 
@@ -294,7 +297,9 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     figuras_checkmesh figuras;
     {
         tempo_execucao::alocando nome("checkMesh's figures");
-        calcula_figuras_checkmesh(ext, figuras);
+        // The rest of checkMesh -allGeometry's checks cost several times
+        // the summary's figures: only --verifica wants them.
+        calcula_figuras_checkmesh(ext, figuras, o.verifica);
     }
 
     // The residual belongs to the elliptic mesh kind; when the kind is not
@@ -330,7 +335,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     std::string texto = texto_resumo(d, indefinido);
     verificacao v;
     if (o.verifica) {
-        v = verifica_malha(d, indefinido);
+        v = verifica_malha(d);
         texto += texto_verificacao(v);
     }
     escreve_saida(saida, texto);
@@ -364,8 +369,10 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         medida.valores(fontes_medida{&m, &med, com_residuo ? &r : nullptr}, valores);
         escreve_svg_malha(o.svg, d.nome_caso, m, medida, valores);
     }
+    // A failed verification says more than an undefined figure elsewhere
+    // (the residual): 3 takes the place of 4.
     int status = indefinido ? status_indefinido : 0;
-    if (o.verifica) status = v.falhas.empty() ? 0 : status_verificacao;
+    if (o.verifica && v.falhou) status = status_verificacao;
     if (o.historico.empty()) return status;
 
     pedido_historico p;
@@ -379,7 +386,10 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     p.tolerancia = o.tolerancia != 0.0 ? o.tolerancia : fracao_visivel;
     p.progresso = erro == stderr;
     p.terminal = p.progresso && sistema::erro_padrao_e_terminal();
-    // The re-run takes the memory of a run: what the summary held goes first.
+    // The re-run takes the memory of a run: what the summary held goes
+    // first, but for the coordinates, which every row is measured from.
+    p.final_x = std::move(m.x);
+    p.final_y = std::move(m.y);
     m = malha_lida();
     med = medidas_malha();
     r = residuo_malha();

@@ -63,14 +63,26 @@ std::string texto_resumo(const dados_resumo& d, bool& indefinido);
 // The summary's section of checkMesh's figures (resumo_solver.cpp).
 void acrescenta_figuras_checkmesh(std::string& s, const dados_resumo& d, bool& indefinido);
 
-// --verifica: the mesh judged against checkMesh's limits, no inverted volume
-// and a scaled Jacobian above zero everywhere; an undefined figure anywhere
-// in the summary (indefinido) fails it too. The failing checks, each a line.
-struct verificacao {
-    int checagens = 0;
-    std::vector<std::string> falhas;
+// --verifica: every check checkMesh -allGeometry -allTopology (OpenFOAM
+// 1912) makes of the mesh --openfoam writes (the figures computed with
+// completas), as checkMesh counts them, and the companion's own checks (no
+// inverted volume, a scaled Jacobian above zero everywhere), each a line
+// with its figures. An undefined figure of any of them fails it: checkMesh
+// would stop at a floating-point exception.
+struct checagem {
+    bool falhou = false;
+    std::string texto;
 };
-verificacao verifica_malha(const dados_resumo& d, bool indefinido);
+struct verificacao {
+    std::vector<checagem> simples;                 // those of a plain checkMesh
+    std::vector<checagem> geometria;               // those -allGeometry adds
+    std::vector<checagem> proprias;                // the companion's own
+    std::string avisos;                            // checkMesh's warnings, which fail nothing
+    int falhas_simples = 0, falhas_geometria = 0;  // checkMesh's "Failed n mesh checks"
+    bool indefinida = false;                       // checkMesh would stop at an exception
+    bool falhou = false;                           // exit status 3
+};
+verificacao verifica_malha(const dados_resumo& d);
 std::string texto_verificacao(const verificacao& v);
 
 }  // namespace malhas_qualidade

@@ -20,14 +20,14 @@ def importa_ou_salta(*modulos):
     return carregados
 
 
-def caso(pasta, segmentos, nome, nk, ne, tipo, niter_solver=0, niter=0):
+def caso(pasta, segmentos, nome, nk, ne, tipo, niter_solver=0, niter=0, dksi=1.0, deta=1.0, tipo_p=1, tipo_q=1):
     """Writes a case into pasta/nome and runs malhas_segmentos there."""
     d = os.path.join(pasta, nome)
     os.makedirs(d, exist_ok=True)
     with open(os.path.join(d, "entradas.txt"), "w") as f:
         f.write(f"{nome}\n{nk}\n{ne}\n{tipo}\n")
     with open(os.path.join(d, "entrada_eq_elipticas.txt"), "w") as f:
-        f.write(f"{niter_solver}\n{niter}\n0.001\n1.0\n1.0\n1\n1\n")
+        f.write(f"{niter_solver}\n{niter}\n0.001\n{dksi!r}\n{deta!r}\n{tipo_p}\n{tipo_q}\n")
     subprocess.run([segmentos], cwd=d, check=True, env=dict(os.environ, COMSPEC="/bin/true"))
     return d
 

@@ -46,6 +46,7 @@ struct caso_figuras {
     double dx, dy, angulo, espessura;
     bool espelhada;
     double nao_ortogonalidade, assimetria, razao_aspecto;
+    int falhas;  // checkMesh -allGeometry's
 };
 
 // A rectangle's faces meet the lines between cell centres squarely and at
@@ -54,16 +55,20 @@ struct caso_figuras {
 // by tan a (for dx = dy: the centre's offset dy tan a / 2 over the half
 // face dx / 2). The aspect ratio is the sum of |S_x| over the sum of |S_y|
 // or its inverse: dx / dy for a rectangle, 1 + tan a for the unit
-// parallelogram. The thickness changes none of them.
+// parallelogram. The thickness changes none of them. A boundary face of a
+// parallelogram is a degrees off the line from its cell's centre too. A
+// row of one cell across has no cell determinant: its neighbours lie along
+// one line.
 const caso_figuras casos_figuras[] = {
-    {"quadrados", 4, 3, 1.0, 1.0, 0.0, 1.0, false, 0.0, 0.0, 1.0},
-    {"retangulos 3 x 1", 5, 2, 3.0, 1.0, 0.0, 1.0, false, 0.0, 0.0, 3.0},
-    {"retangulos finos e espessos", 3, 4, 0.25, 2.0, 0.0, 7.5, false, 0.0, 0.0, 8.0},
-    {"retangulos espelhados", 4, 3, 2.0, 1.0, 0.0, 1.0, true, 0.0, 0.0, 2.0},
+    {"quadrados", 4, 3, 1.0, 1.0, 0.0, 1.0, false, 0.0, 0.0, 1.0, 0},
+    {"retangulos 3 x 1", 5, 2, 3.0, 1.0, 0.0, 1.0, false, 0.0, 0.0, 3.0, 0},
+    {"retangulos finos e espessos", 3, 4, 0.25, 2.0, 0.0, 7.5, false, 0.0, 0.0, 8.0, 0},
+    {"retangulos espelhados", 4, 3, 2.0, 1.0, 0.0, 1.0, true, 0.0, 0.0, 2.0, 0},
     {"paralelogramos de 30 graus", 4, 4, 1.0, 1.0, 30.0, 1.0, false, 30.0, std::tan(pi / 6.0),
-     1.0 + std::tan(pi / 6.0)},
+     1.0 + std::tan(pi / 6.0), 0},
     {"paralelogramos espelhados", 3, 5, 1.0, 1.0, 30.0, 0.5, true, 30.0, std::tan(pi / 6.0),
-     1.0 + std::tan(pi / 6.0)},
+     1.0 + std::tan(pi / 6.0), 0},
+    {"uma fileira", 5, 1, 1.0, 1.0, 0.0, 1.0, false, 0.0, 0.0, 1.0, 1},
 };
 
 TEST(QualidadeSolver, FigurasDoCheckMeshFeitasAMao) {
@@ -71,10 +76,14 @@ TEST(QualidadeSolver, FigurasDoCheckMeshFeitasAMao) {
         SCOPED_TRACE(c.nome);
         const malha_lida m = grade(c.nk, c.ne, c.dx, c.dy, c.angulo, c.espelhada);
         figuras_checkmesh f;
-        calcula_figuras_checkmesh({&m, c.espessura, c.espelhada ? -1 : 1}, f);
+        calcula_figuras_checkmesh({&m, c.espessura, c.espelhada ? -1 : 1}, f, true);
         EXPECT_FALSE(f.indefinido());
         EXPECT_NEAR(f.nao_ortogonalidade_max, c.nao_ortogonalidade, 1e-6);
         EXPECT_NEAR(f.nao_ortogonalidade_media, c.nao_ortogonalidade, 1e-6);
+        EXPECT_NEAR(f.nao_ortogonalidade_fronteira_max, c.nao_ortogonalidade, 1e-6);
+        EXPECT_NEAR(f.nao_ortogonalidade_fronteira_media, c.nao_ortogonalidade, 1e-6);
+        EXPECT_EQ(f.falhas_checkmesh_geometria(), c.falhas);
+        EXPECT_EQ(f.determinante.falhas, c.falhas == 0 ? 0 : c.nk);
         EXPECT_NEAR(f.assimetria_max, c.assimetria, 1e-9);
         EXPECT_NEAR(f.razao_aspecto_max, c.razao_aspecto, 1e-12 * c.razao_aspecto);
         const double volume = c.dx * c.dy * c.espessura;
@@ -188,6 +197,10 @@ void dobra_um_volume(const pasta_temporaria& p) {
     apoio::grava_arquivo(p / "perfil_l.txt", novo);
 }
 
+// --verifica exits 3 exactly when checkMesh -allGeometry -allTopology would
+// fail the mesh (verifica_checkmesh.py holds the comparison with OpenFOAM
+// itself), saying which checks fail and whether a plain checkMesh would see
+// them; an undefined residual is no check of the mesh: 4, as without it.
 TEST(QualidadeSolver, VerificaDaZeroOuTresNomeandoAsFalhas) {
     struct caso {
         const char* nome;
@@ -201,7 +214,10 @@ TEST(QualidadeSolver, VerificaDaZeroOuTresNomeandoAsFalhas) {
          [](const pasta_temporaria& p) { prepara(p); },
          {"--verifica"},
          0,
-         {"verification (--verifica): passed, none of the 7 checks fails"}},
+         {"verification (--verifica): passed: checkMesh -allGeometry -allTopology would say \"Mesh OK\"",
+          "    passed  cell determinant: min 0.0",
+          "  boundary_face_non_orthogonality: max 44.3192, average 22.5916 (degrees, 68 faces",
+          "only first-order accurate at a\n      Dirichlet boundary"}},
         {"um volume dobrado",
          [](const pasta_temporaria& p) {
              prepara(p);
@@ -209,13 +225,26 @@ TEST(QualidadeSolver, VerificaDaZeroOuTresNomeandoAsFalhas) {
          },
          {"--verifica"},
          status_verificacao,
-         {"verification (--verifica): FAILED", "  inverted volumes: ", "  scaled_jacobian: min -"}},
-        // The residual is undefined (dksi 0): 3 takes the place of 4.
-        {"figura indefinida",
-         prepara_sem_residuo,
+         {"FAILED: checkMesh -allGeometry -allTopology would say \"Failed ",
+          "    FAILED  inverted volumes: 1, the first volume 1 (1, 1)", "    FAILED  scaled_jacobian: min -",
+          "    FAILED  concave cells: "}},
+        // One volume across: each cell's neighbours lie along one line, so
+        // its determinant is 0, which only -allGeometry looks at.
+        {"uma fileira de volumes",
+         [](const pasta_temporaria& p) {
+             apoio::grava_entradas(p.caminho(), "perfil_l", 20, 1, 2, apoio::texto_parametros(20, 30));
+             ASSERT_EQ(apoio::executa_malhas(p.caminho()).status, 0);
+         },
          {"--verifica"},
          status_verificacao,
-         {"FAILED, 1 of 7 checks", "  undefined: "}},
+         {"would say \"Failed 1 mesh checks\", a plain checkMesh \"Mesh OK\"",
+          "    FAILED  cell determinant: min 0 at volume 1 (1, 1), average "}},
+        // The residual is undefined (dksi 0): no check of the mesh fails.
+        {"residuo indefinido",
+         prepara_sem_residuo,
+         {"--verifica"},
+         status_indefinido,
+         {"(--verifica): passed"}},
         {"sem --verifica", prepara_sem_residuo, {}, status_indefinido, {}},
     };
     for (const caso& c : casos) {
