@@ -15,6 +15,7 @@
 // stands in front of the C library's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -240,7 +241,7 @@ int temporarios_em(const std::filesystem::path& pasta) {
 }
 
 // The bytes of every file under the folder, by their path in it; the
-// history table's last column, the time taken, left out.
+// history table's column of the time taken left out.
 std::map<std::string, std::string> conteudo(const std::filesystem::path& pasta) {
     std::map<std::string, std::string> c;
     if (!std::filesystem::exists(pasta)) return c;
@@ -249,10 +250,23 @@ std::map<std::string, std::string> conteudo(const std::filesystem::path& pasta) 
         std::string bytes = le_arquivo(e.path());
         if (e.path().extension() == ".csv") {
             std::string sem_tempo;
+            std::ptrdiff_t coluna = -1;
             for (std::size_t k = 0; k < bytes.size();) {
                 const std::size_t fim = bytes.find('\n', k);
-                const std::string linha = bytes.substr(k, fim - k);
-                sem_tempo += linha.substr(0, linha.rfind(',')) + "\n";
+                std::string linha = bytes.substr(k, fim - k);
+                std::vector<std::string> campos;
+                for (std::size_t a = 0;;) {
+                    const std::size_t b = linha.find(',', a);
+                    campos.push_back(linha.substr(a, b - a));
+                    if (b == std::string::npos) break;
+                    a = b + 1;
+                }
+                if (coluna < 0) coluna = std::find(campos.begin(), campos.end(), "seconds") - campos.begin();
+                if (coluna < static_cast<std::ptrdiff_t>(campos.size()))
+                    campos.erase(campos.begin() + coluna);
+                for (const std::string& campo : campos)
+                    sem_tempo += campo + ",";
+                sem_tempo += "\n";
                 k = fim == std::string::npos ? bytes.size() : fim + 1;
             }
             bytes = sem_tempo;

@@ -825,6 +825,10 @@ historico executa_historico(const pedido_historico& p) {
         estima_contracao(c, escala);
     }
 
+    {
+        tempo_execucao::alocando a("the history's part of the summary");
+        h.texto = texto_historico(h, p, h.status);
+    }
     for (auto& s : c.csvs)
         conclui_saida(*s);
     for (const std::string& nome : p.saidas)

@@ -135,10 +135,16 @@ struct historico {
     std::string texto_reexecucao, texto_arquivo;
 
     double segundos = 0.0;
+
+    // The summary's part, made before any output is put in place, so that a
+    // failure to make it leaves every older export as it was.
+    std::string texto;
+    int status = 0;
 };
 
-// Runs the history and writes its outputs (a .csv one row by row as the
-// re-run goes, a .svg at the end). Fails with falha_qualidade for a case
+// Runs the history, makes its part of the summary (texto, status) and
+// writes its outputs (a .csv one row by row as the re-run goes, a .svg at
+// the end). Fails with falha_qualidade for a case
 // that is not of mesh kind 2 and for any input or output failure.
 historico executa_historico(const pedido_historico& p);
 

@@ -398,13 +398,8 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     if (std::fflush(saida) != 0)
         falha("", 0, "standard output: cannot write: " + sistema::descricao_erro(errno));
     const historico h = executa_historico(p);
-    int status_historico = 0;
-    {
-        // Its files are written by now: a failure here says so.
-        tempo_execucao::alocando nome("the history's part of the summary, after its files were written");
-        escreve_saida(saida, texto_historico(h, p, status_historico));
-    }
-    return status_historico != 0 ? status_historico : status;
+    escreve_saida(saida, h.texto);
+    return h.status != 0 ? h.status : status;
 }
 
 }  // namespace
