@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -124,13 +125,33 @@ bool inteiro(std::string_view c, std::int64_t& valor) {
     return true;
 }
 
+// std::from_chars on a double, with the value rounded once. The 32-bit x86
+// libstdc++ is built for the x87 unit, whose extended precision rounds the
+// product of from_chars' fast path twice: one field in tens of thousands
+// then reads one unit in the last place off ("3.301188987276953E+29").
+// There the syntax stays from_chars', and the value is strtod's, which
+// rounds once; the text of a field is short.
+std::from_chars_result le_double(const char* inicio, const char* fim, double& valor) {
+    const auto r = std::from_chars(inicio, fim, valor, std::chars_format::general);
+#if defined(__i386__) || defined(_M_IX86)
+    char texto[64];
+    const auto n = static_cast<std::size_t>(r.ptr - inicio);
+    if (r.ec == std::errc() && n < sizeof texto) {
+        std::memcpy(texto, inicio, n);
+        texto[n] = '\0';
+        valor = std::strtod(texto, nullptr);
+    }
+#endif
+    return r;
+}
+
 // A real as the E25.15 field writes it, including the form without the
 // letter E that the field takes for exponents of three digits
 // (1.000000000000000-100).
 bool real(std::string_view c, double& valor) {
     if (c.empty()) return false;
     const char* fim = c.data() + c.size();
-    auto r = std::from_chars(c.data(), fim, valor, std::chars_format::general);
+    auto r = le_double(c.data(), fim, valor);
     if (r.ec == std::errc() && r.ptr != fim && (*r.ptr == '+' || *r.ptr == '-')) {
         const std::string_view mantissa(c.data(), static_cast<std::size_t>(r.ptr - c.data()));
         const std::string_view expoente(r.ptr + 1, static_cast<std::size_t>(fim - r.ptr - 1));
@@ -145,7 +166,7 @@ bool real(std::string_view c, double& valor) {
         texto[mantissa.size()] = 'E';
         std::memcpy(texto + mantissa.size() + 1, r.ptr, static_cast<std::size_t>(fim - r.ptr));
         const char* fim2 = texto + c.size() + 1;
-        r = std::from_chars(texto, fim2, valor, std::chars_format::general);
+        r = le_double(texto, fim2, valor);
         return r.ec == std::errc() && r.ptr == fim2 && std::isfinite(valor);
     }
     // from_chars takes "inf" and "nan" too: no coordinate is either.
