@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The 32-bit x86 code proven on any x86-64 Linux machine: a Linux i686 build
-# (cmake/linux-i686.cmake) of the program and of the unit tests, run natively
+# (cmake/linux-i686.cmake) of the program and of the unit tests (its own and
+# malhas_qualidade's), run natively
 # where the kernel executes 32-bit programs (a probe runs one first) and under
 # qemu-i386-static where it does not. Its result files of the example, of the
 # comparison cases of .ci/windows.sh and of one mesh of each kind of 300 x 200
@@ -56,7 +57,7 @@ fi
 # configuration: the lists of an earlier one would start them the old way.
 cmake -S . -B build-i686 --toolchain cmake/linux-i686.cmake -DBUILD_TESTING=ON \
     -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST -DMALHAS_EMULADOR_I686="$emulador" >/dev/null
-cmake --build build-i686 -j2 --target malhas_segmentos testes_unidade interpretador_falso
+cmake --build build-i686 -j2 --target malhas_segmentos testes_unidade testes_qualidade_unidade interpretador_falso
 find build-i686/tests -name '*_tests.cmake' -delete
 # A toolchain that built for the machine's own word size would prove nothing.
 [ "$(od -An -tx1 -j4 -N1 build-i686/malhas_segmentos | tr -d ' ')" = 01 ] ||
