@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The 32-bit x86 code proven on any x86-64 Linux machine: a Linux i686 build
 # (cmake/linux-i686.cmake) of the program and of the unit tests (its own and
-# malhas_qualidade's), run natively
-# where the kernel executes 32-bit programs (a probe runs one first) and under
-# qemu-i386-static where it does not. Its result files of the example, of the
-# comparison cases of .ci/windows.sh and of one mesh of each kind of 300 x 200
-# volumes, each run with 1 and with 2 threads, must be byte for byte those of
-# the 64-bit Linux build in build/ (built here when missing).
+# malhas_qualidade's), run natively where the kernel executes 32-bit programs
+# (a probe runs one first) and under qemu-i386-static where it does not. Its
+# result files of the example, of the comparison cases of .ci/windows.sh and
+# of one mesh of each kind of 300 x 200 volumes, each run with 1 and with 2
+# threads, must be byte for byte those of the 64-bit Linux build in build/
+# (built here when missing).
 # This is the arithmetic of the 32-bit Windows build (doubles in SSE2, 64-bit
 # integers in 32-bit halves), proven even where Wine's 32-bit loader cannot
 # run. Every run has a time limit, so a run that hangs fails the script.
