@@ -96,7 +96,7 @@ testes_rodados=()
 for pasta in "${windows_rodam[@]}"; do
     echo "== test suite of $pasta under Wine"
     timeout 1800 ctest --test-dir "$pasta" --output-on-failure -j2 --timeout 300 | tee "$trabalho/ctest.log"
-    testes_rodados+=("$pasta $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$trabalho/ctest.log") tests")
+    testes_rodados+=("$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$trabalho/ctest.log") tests of $pasta")
 done
 
 # --- Result files: Linux and the Windows builds byte for byte ---------------
@@ -163,7 +163,7 @@ done
 echo "== result files: $comparados Windows files compared with Linux, $diferencas differing"
 [ "$diferencas" -eq 0 ]
 
-linha="ran: both cross-builds; under Wine (${windows_rodam[*]}): ${testes_rodados[*]}, $comparados result files"
+linha="ran: both cross-builds; under Wine: $(IFS=,; echo "${testes_rodados[*]}" | sed 's/,/, /g'), $comparados result files"
 linha+=" of $((${#casos_comparacao[@]} + 1)) cases the same as Linux's"
 if [ -n "$por_que_nao_32" ]; then
     linha+="; NOT RUN: the 32-bit suite and comparison under Wine ($por_que_nao_32)"
