@@ -16,8 +16,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Linked statically: a 64-bit machine rarely has the i386 C library in /lib,
-# and an emulator then needs no library path either.
+# Linked statically: a 64-bit machine seldom has the i386 C library in /lib,
+# and a dynamic program run by "qemu-i386-static -L /usr/i686-linux-gnu"
+# takes that folder's loader but, through /etc/ld.so.cache, the libc.so.6 of
+# libc6:i386 where that is installed (wine32 brings it): two glibc builds,
+# and the first pthread_create loops for ever. A static one runs anywhere.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 set(MALHAS_EMULADOR_I686 "" CACHE STRING "Command that runs the 32-bit programs (empty: run natively)")
