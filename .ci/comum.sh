@@ -12,8 +12,14 @@
 #                         archive makes it fail when its i386 index is out of
 #                         step with the amd64 one (see instala_wine32): how to
 #                         check, on any machine, that CI still runs the rest
+#   MALHAS_CI_SEM_32_BITS when 1, this machine is taken for one whose kernel
+#                         executes no 32-bit x86 program (see sonda_32_bits
+#                         and simula_sem_32_bits): how to check, on a machine
+#                         that runs them, that CI passes on one that does not
 #   MALHAS_CI_AVISOS      a file that collects the "not run" notices, so that
 #                         .ci/run can repeat them all at its end
+#   MALHAS_CI_RESUMO      a file that collects each script's line on what it
+#                         ran, for the end of .ci/run (see resumo)
 
 export DEBIAN_FRONTEND=noninteractive
 
@@ -35,6 +41,9 @@ malhas_ci_instalador=("${malhas_ci_apt[@]}" install -y --no-install-recommends)
 # Empty while the 32-bit Wine is there; otherwise why it is not (set by
 # instala_wine32), and every part that needs it is left out, loudly.
 wine32_ausente=
+# Empty while this machine executes 32-bit x86 programs; otherwise why it
+# does not (set by sonda_32_bits).
+sem_32_bits=
 
 # --- Packages ---------------------------------------------------------------
 
@@ -209,7 +218,173 @@ instala_wine32() {
     rm -f "$registro"
 }
 
+# --- 32-bit x86 programs ---------------------------------------------------
+
+# programa_32_bits FILE: FILE made the smallest 32-bit x86 Linux program,
+# which only ends with exit status 42. Written byte by byte, so that asking
+# whether the machine runs 32-bit programs needs no 32-bit compiler, C
+# library or package: an ELF header (52 bytes), one program header that maps
+# the whole file (96 bytes) at 0x08048000, and at 0x08048054 the code
+#   mov eax, 1 ; mov ebx, 42 ; int 0x80        (the exit system call)
+programa_32_bits() {
+    {
+        printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00'    # 32-bit, little-endian
+        printf '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08'            # executable, i386, entry
+        printf '\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00'            # program headers at 52
+        printf '\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'            # sizes; one program header
+        printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' # load from 0 at 0x08048000
+        printf '\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' # 96 bytes, read + execute
+        printf '\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80'            # exit(42)
+    } >"$1"
+    chmod +x "$1"
+}
+
+# programa_recusado FILE: FILE made an ELF file of no class, which every
+# kernel refuses with "Exec format error" (ENOEXEC), the very answer a kernel
+# without 32-bit support gives a 32-bit program: what the simulation puts in
+# place of the probe and of Wine's 32-bit loader.
+programa_recusado() {
+    printf '\x7fELF\x00\x01\x01\x00' >"$1"
+    chmod +x "$1"
+}
+
+# Wine's 32-bit programs, which the simulation makes refused.
+malhas_wine_32_bits=(/usr/lib/wine/wine /usr/lib/wine/wineserver32)
+
+# simula_sem_32_bits SCRIPT: under MALHAS_CI_SEM_32_BITS=1, runs SCRIPT (the
+# calling script, as a path from the checkout) again, in a mount namespace of
+# its own, and does not return. There sonda_32_bits lays a refused file over
+# Wine's 32-bit programs, so that every start of one, by the scripts or by
+# Wine itself, fails as on a machine that runs no 32-bit programs; the rest
+# of the machine still sees the real ones. Needs root and unshare (both there
+# in CI); when they fail, so does the script: a simulation that did not take
+# place must not pass for one that did.
+simula_sem_32_bits() {
+    [ "${MALHAS_CI_SEM_32_BITS:-}" = 1 ] || return 0
+    [ -z "${MALHAS_CI_ESPACO_SEM_32_BITS:-}" ] || return 0
+    echo "== MALHAS_CI_SEM_32_BITS=1: $1 runs again in a mount namespace of its own"
+    exec env MALHAS_CI_ESPACO_SEM_32_BITS=1 unshare --mount --propagation private bash "$1"
+}
+
+# sonda_32_bits: whether this machine executes 32-bit x86 programs, found by
+# running one (programa_32_bits) and looking at its exit status. Sets
+# sem_32_bits: empty when it ran, else the reason, with the shell's message.
+# Under MALHAS_CI_SEM_32_BITS=1 (in simula_sem_32_bits' namespace) the probe
+# runs a refused file instead, which is also laid over Wine's 32-bit programs.
+sonda_32_bits() {
+    local pasta saida estado=0 programa
+    sem_32_bits=
+    pasta=$(mktemp -d)
+    if [ "${MALHAS_CI_SEM_32_BITS:-}" = 1 ]; then
+        if [ -z "${MALHAS_CI_ESPACO_SEM_32_BITS:-}" ]; then
+            rm -rf "$pasta"
+            echo "== MALHAS_CI_SEM_32_BITS=1 needs the script run through simula_sem_32_bits" >&2
+            exit 1
+        fi
+        programa_recusado "$pasta/sonda_32_bits"
+        for programa in "${malhas_wine_32_bits[@]}"; do
+            if [ -e "$programa" ]; then
+                mount --bind "$pasta/sonda_32_bits" "$programa" || {
+                    rm -rf "$pasta"
+                    echo "== could not lay a refused file over $programa" >&2
+                    exit 1
+                }
+            fi
+        done
+    else
+        programa_32_bits "$pasta/sonda_32_bits"
+    fi
+    saida=$("$pasta/sonda_32_bits" 2>&1) || estado=$?
+    # The bind mounts above keep their file; the folder alone goes.
+    rm -rf "$pasta" 2>/dev/null || true
+    if [ "$estado" -eq 42 ]; then
+        echo "== probe: this machine executes 32-bit x86 programs"
+        return 0
+    fi
+    saida=${saida//$'\n'/ }
+    sem_32_bits="this machine does not execute 32-bit x86 programs: a 32-bit probe program ended with exit status $estado${saida:+ (${saida##*: })}"
+    [ "${MALHAS_CI_SEM_32_BITS:-}" != 1 ] || sem_32_bits+=" (simulated by MALHAS_CI_SEM_32_BITS=1)"
+    echo "== probe: $sem_32_bits"
+}
+
+# --- The cases compared byte for byte ---------------------------------------
+
+# Besides the example perfil_l, the cases whose result files the Windows and
+# the 32-bit builds must give byte for byte as the Linux build in build/
+# does: name, volumes along ksi and eta, mesh kind, then the seven
+# parameters.
+casos_comparacao=(
+    "algebrica 9 5 1 0 0 0 0 0 0 0"
+    "par 6 4 2 3 5 0.001 1.0 1.0 1 1"
+    "impar 7 3 2 2 4 0.001 1.0 1.0 1 1"
+    "desigual 20 10 2 10 20 0.001 1.0 2.0 1 1"
+    "negativo 9 6 2 7 3 0.001 -0.5 1.5 1 1"
+    "fontes 12 8 2 5 15 0.001 0.7 1.3 2 2"
+    "fino 40 16 2 25 40 0.001 1.0 1.0 1 1"
+)
+
+# prepara_caso FOLDER CASE: FOLDER made a case folder with the two input
+# files of CASE (a line of casos_comparacao), with a Windows editor's CR LF.
+prepara_caso() {
+    local nome nk ne tipo ns ni r dk de tp tq
+    read -r nome nk ne tipo ns ni r dk de tp tq <<<"$2"
+    mkdir -p "$1"
+    printf '%s\r\n' "$nome" "$nk" "$ne" "$tipo" >"$1/entradas.txt"
+    printf '%s\r\n' "$ns" "$ni" "$r" "$dk" "$de" "$tp" "$tq" >"$1/entrada_eq_elipticas.txt"
+}
+
+# resultados_caso NAME: the three result files of case NAME.
+resultados_caso() {
+    echo "$1.txt malha.txt ${1}_vert.txt"
+}
+
+# --- What ran -----------------------------------------------------------------
+
+# resumo LINE: this script's one line on what it ran and what it did not, and
+# why; printed, and kept in MALHAS_CI_RESUMO when set, for the end of .ci/run.
+resumo() {
+    echo "== summary: $1"
+    if [ -n "${MALHAS_CI_RESUMO:-}" ]; then
+        printf '%s: %s\n' "$(basename "$0")" "$1" >>"$MALHAS_CI_RESUMO"
+    fi
+}
+
 # --- Wine -------------------------------------------------------------------
+
+# carregador_wine BITS: Wine's loader for Windows programs of BITS (32 or
+# 64) bits, by its own path. Debian's /usr/bin/wine starts the 32-bit loader
+# for every program whenever wine32 is installed, 64-bit ones too, so a
+# 64-bit run through it fails on a machine whose kernel runs no 32-bit
+# programs. Debian keeps both loaders in /usr/lib/wine; other systems put
+# wine64, or a single wine for both, on PATH.
+carregador_wine() {
+    local nome=wine
+    [ "$1" = 64 ] && nome=wine64
+    if [ -x "/usr/lib/wine/$nome" ]; then
+        echo "/usr/lib/wine/$nome"
+    else
+        command -v "$nome" || command -v wine || echo wine
+    fi
+}
+
+# bits_pe EXE: 32 or 64, the word size of the Windows program EXE, from the
+# machine field of its PE header.
+bits_pe() {
+    local pe maquina
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    maquina=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ')
+    case $maquina in
+        8664 | aa64) echo 64 ;;
+        *) echo 32 ;;
+    esac
+}
+
+# carregador_para EXE: Wine's loader for the Windows program EXE, as
+# carregador_wine gives it for EXE's word size.
+carregador_para() {
+    carregador_wine "$(bits_pe "$1")"
+}
+
 
 # prepara_wine PREFIX LOG: a throwaway Wine prefix in PREFIX and its server.
 # No display: no Wine program may open a window. No Mono or Gecko either:
@@ -228,7 +403,7 @@ prepara_wine() {
     : >>"$malhas_registro_wine"
     malhas_wine_pronto=1
     wineserver -p </dev/null >>"$malhas_registro_wine" 2>&1
-    timeout 300 wine wineboot -i </dev/null >>"$malhas_registro_wine" 2>&1
+    timeout 300 "$(carregador_wine 64)" wineboot -i </dev/null >>"$malhas_registro_wine" 2>&1
 }
 
 # comspec_wine EXE: the prefix's COMSPEC made the Windows program EXE (a Linux
@@ -236,7 +411,7 @@ prepara_wine() {
 # environment in the prefix's registry; the scripts name the suite's stand-in
 # interpreter, which only exits, so no real notepad or wgnuplot starts.
 comspec_wine() {
-    timeout 60 wine reg add 'HKCU\Environment' /v COMSPEC /d "Z:$(echo "$1" | tr / '\\')" /f \
+    timeout 60 "$(carregador_wine 64)" reg add 'HKCU\Environment' /v COMSPEC /d "Z:$(echo "$1" | tr / '\\')" /f \
         </dev/null >>"$malhas_registro_wine" 2>&1
 }
 

@@ -9,11 +9,14 @@
 #   example run there under Wine.
 # Every run's result files must be byte for byte those of the Linux program in
 # build/ (built here when missing).
-# When the package archive cannot provide wine32:i386 (see .ci/comum.sh), the
-# 32-bit .zip is still built and checked, but its example is reported as not
-# run under Wine; any other failure fails.
+# Each .zip's example runs through Wine's loader for its word size (see
+# carregador_wine in .ci/comum.sh). On a machine whose kernel executes no
+# 32-bit programs (a probe runs one first), or when the package archive
+# cannot provide wine32:i386, the 32-bit .zip is still built and checked, but
+# its example is reported as not run under Wine; any other failure fails.
 #
 # Run from anywhere, as root: bash .ci/pacotes.sh
+# As on a machine that runs no 32-bit programs: MALHAS_CI_SEM_32_BITS=1 bash .ci/pacotes.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 raiz=$PWD
@@ -21,14 +24,20 @@ inicio=$SECONDS
 
 # --- Packages ---------------------------------------------------------------
 source .ci/comum.sh
+simula_sem_32_bits .ci/pacotes.sh
 instala_pacotes g++ cmake make dpkg-dev file binutils lintian man-db unzip gnuplot-nox \
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64
-instala_wine32
+sonda_32_bits
+por_que_nao_32=$sem_32_bits
+if [ -z "$por_que_nao_32" ]; then
+    instala_wine32
+    por_que_nao_32=$wine32_ausente
+fi
 zips_rodam=(win32 win64)
-if [ -n "$wine32_ausente" ]; then
+if [ -n "$por_que_nao_32" ]; then
     zips_rodam=(win64)
     aviso_nao_executado "the example of the 32-bit .zip under Wine" \
-        "$wine32_ausente; the 32-bit .zip is still built and checked"
+        "$por_que_nao_32; the 32-bit .zip is still built and checked"
 fi
 
 versao=$(sed -n 's/^project(malhas_segmentos VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -228,10 +237,14 @@ for sistema in win32:'PE32 executable (console) Intel 80386' win64:'PE32+ execut
     [[ " ${zips_rodam[*]} " == *" $nome "* ]] || continue
     caso=$destino/$pasta_zip/perfil_l
     estado=0
-    (cd "$caso" && timeout 120 wine ../malhas_segmentos.exe) </dev/null >"$caso/saida" 2>"$caso/erro" || estado=$?
+    (cd "$caso" && timeout 120 "$(carregador_para ../malhas_segmentos.exe)" ../malhas_segmentos.exe) </dev/null \
+        >"$caso/saida" 2>"$caso/erro" || estado=$?
     echo "$estado" >"$caso/estado"
     confere_corrida "$caso" "$zip under Wine"
 done
 
 echo "== packages: $falhas failures, $((SECONDS - inicio)) s"
 [ "$falhas" -eq 0 ]
+linha="ran: the .deb built, checked, installed and run; both .zip files built and checked; run under Wine: ${zips_rodam[*]}"
+[ -z "$por_que_nao_32" ] || linha+="; NOT RUN: the 32-bit .zip's example under Wine ($por_que_nao_32)"
+resumo "$linha"

@@ -4,13 +4,19 @@
 # and checks that the result files of the example case and of a set of
 # elliptic cases are byte for byte those of the Linux build in build/ (built
 # here when missing).
-# When the package archive cannot provide wine32:i386 (see .ci/comum.sh), the
-# 32-bit programs are still built, but their suite and their result files are
-# reported as not run and the 64-bit half goes on; any other failure fails.
+# Each word size runs through Wine's loader for it, called by its own path
+# (see carregador_wine in .ci/comum.sh), so the 64-bit half never depends on
+# the 32-bit loader. The 32-bit programs are always built; their suite and
+# their result files are reported as not run, with the reason, on a machine
+# whose kernel executes no 32-bit programs (a probe runs one first) or when
+# the package archive cannot provide wine32:i386. Any other failure fails.
+# The 32-bit arithmetic is proven on every machine by .ci/i686.sh.
 #
-# Run from anywhere as: bash .ci/windows.sh
-# To check that way round on a machine whose archive is sound:
+# Run from anywhere, as root, as: bash .ci/windows.sh
+# To check the ways round on a machine whose archive is sound and whose
+# kernel executes 32-bit programs:
 #   MALHAS_CI_FALHA_I386=1 MALHAS_CI_ESPERA=1 bash .ci/windows.sh
+#   MALHAS_CI_SEM_32_BITS=1 bash .ci/windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 raiz=$PWD
@@ -18,15 +24,22 @@ inicio=$SECONDS
 
 # --- Packages ---------------------------------------------------------------
 source .ci/comum.sh
+simula_sem_32_bits .ci/windows.sh
 instala_pacotes g++ cmake make libgtest-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
-# Wine runs 32-bit programs through the i386 libraries of wine32. Without it
-# the 32-bit programs are still built, but none of them is run.
-instala_wine32
+# Wine runs 32-bit programs through its 32-bit loader and the i386
+# libraries of wine32, which are of no use where the kernel cannot run them.
+# Without them the 32-bit programs are still built, but none of them is run.
+sonda_32_bits
+por_que_nao_32=$sem_32_bits
+if [ -z "$por_que_nao_32" ]; then
+    instala_wine32
+    por_que_nao_32=$wine32_ausente
+fi
 windows_rodam=(build-win32 build-win64)
-if [ -n "$wine32_ausente" ]; then
+if [ -n "$por_que_nao_32" ]; then
     windows_rodam=(build-win64)
     aviso_nao_executado "the 32-bit Windows suite under Wine and the 32-bit result comparison" \
-        "$wine32_ausente; the 32-bit cross-build is still built, the 64-bit suite and comparison still run"
+        "$por_que_nao_32; the 32-bit cross-build is still built, the 64-bit suite and comparison still run"
 fi
 echo "== packages ready after $((SECONDS - inicio)) s"
 
@@ -73,13 +86,17 @@ for alvo in win32:mingw-i686 win64:mingw-x86_64; do
         grep -qx 'CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE:[A-Z]*=PRE_TEST' "$pasta/CMakeCache.txt" 2>/dev/null; then
         find "$pasta/tests" -name 'testes_*.exe' -delete
     fi
+    bits=32
+    [ "$pasta" = build-win64 ] && bits=64
     cmake -S . -B "$pasta" --toolchain "cmake/${alvo#*:}.cmake" -DBUILD_TESTING=ON \
-        -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE="$descoberta"
+        -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE="$descoberta" -DMALHAS_WINE_CARREGADOR="$(carregador_wine $bits)"
     timeout 1800 cmake --build "$pasta" -j2
 done
+testes_rodados=()
 for pasta in "${windows_rodam[@]}"; do
     echo "== test suite of $pasta under Wine"
-    timeout 1800 ctest --test-dir "$pasta" --output-on-failure -j2 --timeout 300
+    timeout 1800 ctest --test-dir "$pasta" --output-on-failure -j2 --timeout 300 | tee "$trabalho/ctest.log"
+    testes_rodados+=("$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$trabalho/ctest.log") tests of $pasta")
 done
 
 # --- Result files: Linux and the Windows builds byte for byte ---------------
@@ -90,24 +107,14 @@ comparacao=$trabalho/casos
 rm -rf "$comparacao"
 mkdir -p "$comparacao"
 
-# name, volumes along ksi and eta, mesh kind, then the seven parameters
-casos=(
-    "algebrica 9 5 1 0 0 0 0 0 0 0"
-    "par 6 4 2 3 5 0.001 1.0 1.0 1 1"
-    "impar 7 3 2 2 4 0.001 1.0 1.0 1 1"
-    "desigual 20 10 2 10 20 0.001 1.0 2.0 1 1"
-    "negativo 9 6 2 7 3 0.001 -0.5 1.5 1 1"
-    "fontes 12 8 2 5 15 0.001 0.7 1.3 2 2"
-    "fino 40 16 2 25 40 0.001 1.0 1.0 1 1"
-)
-
 # roda BUILD CASE_FOLDER: one run of that build's program in the folder.
 roda() {
     local build=$1 pasta=$2 estado=0
     case $build in
         build) (cd "$pasta" && COMSPEC=/bin/true timeout 120 "$raiz/build/malhas_segmentos") \
             >"$pasta/saida" 2>"$pasta/erro" || estado=$? ;;
-        *) (cd "$pasta" && timeout 120 wine "$raiz/$build/malhas_segmentos.exe") </dev/null \
+        *) (cd "$pasta" && timeout 120 "$(carregador_para "$raiz/$build/malhas_segmentos.exe")" \
+            "$raiz/$build/malhas_segmentos.exe") </dev/null \
             >"$pasta/saida" 2>"$pasta/erro" || estado=$? ;;
     esac
     echo "$estado" >"$pasta/estado"
@@ -133,12 +140,9 @@ for build in build "${windows_rodam[@]}"; do
     mkdir -p "$pasta"
     cp examples/perfil_l/entradas.txt examples/perfil_l/entrada_eq_elipticas.txt "$pasta/"
     roda "$build" "$pasta"
-    for caso in "${casos[@]}"; do
-        read -r nome nk ne tipo ns ni r dk de tp tq <<<"$caso"
-        pasta="$comparacao/$build/$nome"
-        mkdir -p "$pasta"
-        printf '%s\r\n' "$nome" "$nk" "$ne" "$tipo" >"$pasta/entradas.txt"
-        printf '%s\r\n' "$ns" "$ni" "$r" "$dk" "$de" "$tp" "$tq" >"$pasta/entrada_eq_elipticas.txt"
+    for caso in "${casos_comparacao[@]}"; do
+        pasta="$comparacao/$build/${caso%% *}"
+        prepara_caso "$pasta" "$caso"
         roda "$build" "$pasta"
     done
 done
@@ -151,12 +155,19 @@ for pasta in "$comparacao"/*/*/; do
         diferencas=$((diferencas + 1))
     fi
 done
-compara perfil_l perfil_l.txt malha.txt perfil_l_vert.txt
-for caso in "${casos[@]}"; do
-    read -r nome _ <<<"$caso"
-    compara "$nome" "$nome.txt" malha.txt "${nome}_vert.txt"
+for caso in "perfil_l" "${casos_comparacao[@]}"; do
+    nome=${caso%% *}
+    # shellcheck disable=SC2046 # three names without blanks
+    compara "$nome" $(resultados_caso "$nome")
 done
 echo "== result files: $comparados Windows files compared with Linux, $diferencas differing"
 [ "$diferencas" -eq 0 ]
+
+linha="ran: both cross-builds; under Wine: $(IFS=,; echo "${testes_rodados[*]}" | sed 's/,/, /g'), $comparados result files"
+linha+=" of $((${#casos_comparacao[@]} + 1)) cases the same as Linux's"
+if [ -n "$por_que_nao_32" ]; then
+    linha+="; NOT RUN: the 32-bit suite and comparison under Wine ($por_que_nao_32)"
+fi
+resumo "$linha"
 
 echo "== Windows builds done in $((SECONDS - inicio)) s"

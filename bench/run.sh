@@ -115,7 +115,7 @@ ajustes_de() {
 aquece() {
     mkdir -p "$pasta/vazia"
     if [[ $1 == *.exe ]]; then
-        (cd "$pasta/vazia" && timeout 60 wine "$1" </dev/null >/dev/null 2>&1) || true
+        (cd "$pasta/vazia" && timeout 60 "$(carregador_para "$1")" "$1" </dev/null >/dev/null 2>&1) || true
     else
         (cd "$pasta/vazia" && COMSPEC=/bin/true timeout 60 "$1" </dev/null >/dev/null 2>&1) || true
     fi
@@ -135,7 +135,7 @@ roda() {
     aquece "$programa"
     if [[ $programa == *.exe ]]; then
         (cd "$dir" && MALHAS_LINHAS_EXECUCAO=$linhas /usr/bin/time -f '%e %M' -o "$dir/tempo" \
-            wine "$programa" </dev/null >/dev/null 2>"$dir/erro") || estado=$?
+            "$(carregador_para "$programa")" "$programa" </dev/null >/dev/null 2>"$dir/erro") || estado=$?
     else
         (cd "$dir" && COMSPEC=/bin/true MALHAS_LINHAS_EXECUCAO=$linhas \
             /usr/bin/time -f '%e %M' -o "$dir/tempo" "${prefixo[@]}" "$programa" >/dev/null 2>"$dir/erro") ||

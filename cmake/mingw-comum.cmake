@@ -16,9 +16,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # in, so that neither a Windows desktop nor Wine needs MinGW's DLLs on PATH.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# ctest starts the test programs through Wine. Debian installs wine64 outside
-# PATH; "wine" runs 32-bit and 64-bit programs alike.
-find_program(MALHAS_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(MALHAS_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${MALHAS_WINE})
+# ctest starts the test programs through Wine's loader for the target's word
+# size (malhas_wine_nomes), called by its own path: Debian's /usr/bin/wine
+# starts the 32-bit loader for every program whenever wine32 is installed,
+# 64-bit ones too, which fails on a machine whose kernel runs no 32-bit
+# programs. Debian keeps the loaders in /usr/lib/wine, outside PATH; other
+# systems put wine64, or one wine for both word sizes, on PATH.
+find_program(MALHAS_WINE_CARREGADOR NAMES ${malhas_wine_nomes} wine HINTS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(MALHAS_WINE_CARREGADOR)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${MALHAS_WINE_CARREGADOR})
 endif()

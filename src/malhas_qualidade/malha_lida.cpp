@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -136,6 +137,26 @@ bool inteiro_i10(std::string_view c, std::int64_t& valor) {
     return true;
 }
 
+// std::from_chars on a double, with the value rounded once. The 32-bit x86
+// libstdc++ is built for the x87 unit, whose extended precision rounds the
+// product of from_chars' fast path twice: one field in tens of thousands
+// then reads one unit in the last place off ("3.301188987276953E+29").
+// There the syntax stays from_chars', and the value is strtod's, which
+// rounds once; the text of a field is short.
+std::from_chars_result le_double(const char* inicio, const char* fim, double& valor) {
+    const auto r = std::from_chars(inicio, fim, valor, std::chars_format::scientific);
+#if defined(__i386__) || defined(_M_IX86)
+    char texto[64];
+    const auto n = static_cast<std::size_t>(r.ptr - inicio);
+    if (r.ec == std::errc() && n < sizeof texto) {
+        std::memcpy(texto, inicio, n);
+        texto[n] = '\0';
+        valor = std::strtod(texto, nullptr);
+    }
+#endif
+    return r;
+}
+
 // An E25.15 field exactly as the program writes it under 1P: three blanks,
 // a blank or "-", a digit, ".", fifteen digits, and the exponent: "E", its
 // sign and two digits, or, from 100 on, its sign and three digits without
@@ -183,7 +204,7 @@ bool real_e25_15(std::string_view c, double& valor) {
         inicio = texto;
         fim = texto + n + 5;
     }
-    const auto r = std::from_chars(inicio, fim, valor, std::chars_format::scientific);
+    const auto r = le_double(inicio, fim, valor);
     // Beyond the double range (a field rounded up past the largest double)
     // no report holds a value.
     return r.ec == std::errc() && r.ptr == fim && std::isfinite(valor);

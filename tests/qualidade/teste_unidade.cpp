@@ -153,6 +153,31 @@ TEST(QualidadeLeitura, ExpoenteDeTresAlgarismosSemALetraE) {
     EXPECT_EQ(m.x[6], 2.0e-100);
 }
 
+// A field reads back as the one correctly rounded double. Each of these is
+// D x 10^q with D below 2^53 and |q| at most 22, so one product or quotient
+// of two exact doubles gives it; the first one read one unit in the last
+// place off in the 32-bit x86 builds, whose libstdc++ computes in x87.
+TEST(QualidadeLeitura, CampoLidoArredondadoUmaVez) {
+    const struct {
+        const char* campo;
+        double digitos;
+        int q;
+    } casos[] = {{"3.301188987276953E+29", 3301188987276953.0, 14},
+                 {"-3.301188987276953E+29", -3301188987276953.0, 14},
+                 {"1.234567890123457E-07", 1234567890123457.0, -22},
+                 {"8.999999999999999E+06", 8999999999999999.0, -9},
+                 {"6.103515625000000E-05", 6103515625000000.0, -20}};
+    for (const auto& c : casos) {
+        double potencia = 1.0;
+        for (int k = 0; k < std::abs(c.q); ++k)
+            potencia *= 10.0;
+        const double esperado = c.q < 0 ? c.digitos / potencia : c.digitos * potencia;
+        double lido = 0.0;
+        ASSERT_TRUE(le_real_campo(c.campo, lido)) << c.campo;
+        EXPECT_EQ(lido, esperado) << c.campo;
+    }
+}
+
 struct caso_ruim {
     const char* nome;
     std::string relatorio, volumes;
