@@ -6,9 +6,13 @@
 // zero, rounded once more to the 16 the field shows, and an exponent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace processamento {
+
+inline constexpr std::size_t largura_i10 = 10;
+inline constexpr std::size_t largura_e25_15 = 25;
 
 // Each writes exactly its width of bytes at destino and returns the position
 // after them. The format interpretation and the fast vertex, outline and

@@ -27,14 +27,12 @@ namespace {
 
 constexpr std::size_t comprimento_nome_txt = 120;
 constexpr std::size_t comprimento_nome_vert = 150;
-// Field widths of the lines built from the fields directly.
-constexpr std::size_t largura_i10 = 10;
-constexpr std::size_t largura_e25 = 25;
-constexpr std::size_t largura_par = 2 * largura_e25;  // x and y of one vertex
-constexpr std::size_t linha_vertice = largura_i10 + largura_par + 2;
+// The lines built from the fields directly, CR LF included.
+constexpr std::size_t largura_par = 2 * largura_e25_15;  // x and y of one vertex
+constexpr std::size_t linha_vertice = largura_linha_vertice + 2;
 constexpr std::size_t linha_contorno = largura_par + 2;
-constexpr std::size_t linha_volume = 5 * largura_i10 + 2;
-static_assert(linha_vertice == largura_linha_vertice + 2 && linha_volume == largura_linha_volume + 2);
+constexpr std::size_t linha_volume = largura_linha_volume + 2;
+static_assert(largura_linha_vertice == largura_i10 + largura_par);
 
 std::string preenche(std::string s, std::size_t comprimento) {
     if (s.size() < comprimento) s.append(comprimento - s.size(), ' ');
@@ -95,7 +93,7 @@ void escreve_arquivo_relatorio(arquivo_saida& arq, blocos_escrita& b) {
     // The four size lines, then the empty line and the heading.
     escreve_formatado(arq, formato_tamanhos(), {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta});
     escreve_formatado(arq, formato_cabecalho_vertices(), {});
-    // Vertex k = (j - 1) * nvert_ksi + i in the order of j, then i: 1 .. nvert.
+    // Vertex k in the order of its number: j, then i; 1 .. nvert.
     escreve_itens(
         arq, itens(nvert_eta, nvert_ksi), linha_vertice,
         [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
@@ -139,7 +137,7 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q, char
         const std::size_t bytes_linha = static_cast<std::size_t>(largura) * largura_par;
         auto formata_linha = [&](std::int64_t jv, char* destino) {
             for (std::int64_t i = c0; i <= c1; ++i)
-                destino = par_xy(destino, (jv - 1) * n_ksi + i);
+                destino = par_xy(destino, numero_vertice(i, jv, n_ksi));
         };
         const bool continua = c.linha == j - 1 && c.coluna_inicial == c0 && c.coluna_final == c1;
         if (continua) {
@@ -157,11 +155,10 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q, char
             static constexpr int ordem_cantos[5] = {0, 1, 2, 3, 0};
             for (int canto : ordem_cantos) {
                 const std::int64_t v = vert_vol[p][canto];
-                const std::int64_t linha = (v - 1) / n_ksi + 1;
-                const std::int64_t i_v = v - (linha - 1) * n_ksi;
-                if (v >= 1 && (linha == j || linha == j + 1) && i_v >= c0 && i_v <= c1) {
-                    const char* origem = c.texto + static_cast<std::size_t>(linha - j) * bytes_linha +
-                                         static_cast<std::size_t>(i_v - c0) * largura_par;
+                const indices iv = indices_vertice(v, n_ksi);
+                if (v >= 1 && (iv.j == j || iv.j == j + 1) && iv.i >= c0 && iv.i <= c1) {
+                    const char* origem = c.texto + static_cast<std::size_t>(iv.j - j) * bytes_linha +
+                                         static_cast<std::size_t>(iv.i - c0) * largura_par;
                     std::memcpy(q, origem, largura_par);
                     q += largura_par;
                 } else {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "variaveis/numeracao.hpp"
+
 namespace variaveis {
 
 inline constexpr int comprimento_nome_caso = 100;
@@ -58,12 +60,8 @@ extern double* ap;
 extern double* q_fonte;
 extern double* p_fonte;
 
-// 32-bit two's complement sum and product, as the sizes are defined; done in
-// unsigned arithmetic because signed overflow is undefined in C++.
-std::int32_t soma32(std::int32_t a, std::int32_t b);
-std::int32_t produto32(std::int32_t a, std::int32_t b);
-
-// Derives nvert_ksi, nvert_eta, nvol and nvert from the two volume counts.
+// Derives nvert_ksi, nvert_eta, nvol and nvert from the two volume counts
+// (tamanhos_de).
 void deriva_tamanhos();
 
 // Allocates n doubles (n + 1 with the spare front element), cleared to zero.
