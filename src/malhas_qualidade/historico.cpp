@@ -25,6 +25,7 @@
 #include "malhas_qualidade/residuo.hpp"
 #include "malhas_qualidade/resumo.hpp"
 #include "malhas_qualidade/saida.hpp"
+#include "malhas_segmentos/estado_corrida.hpp"
 #include "malhas_segmentos/malha_inicial.hpp"
 #include "malhas_segmentos/suavizacao.hpp"
 #include "metricas/metricas.hpp"
@@ -99,10 +100,6 @@ struct parcial_linha {
     extremo jacobiano, assimetria, nao_ortogonalidade;
     double aresta = infinito;  // calcula_medidas' rule: strictly smaller, not a number skipped
 };
-
-// Ends the re-run from inside the outer iteration: at a fault, or once the
-// mesh has stopped changing.
-struct parada {};
 
 struct reexecucao {
     const pedido_historico& p;
@@ -443,7 +440,7 @@ std::int64_t primeira_falha(bool coeficientes, int& sinalizadas) {
     return 0;
 }
 
-[[noreturn]] void falha_nos_coeficientes(reexecucao& c, std::int64_t k) {
+void falha_nos_coeficientes(reexecucao& c, std::int64_t k) {
     falha_reexecucao& f = c.h.falha;
     f.etapa = falha_reexecucao::onde::coeficientes;
     f.k = k;
@@ -454,13 +451,12 @@ std::int64_t primeira_falha(bool coeficientes, int& sinalizadas) {
     f.vertice = primeira_falha(false, sinalizadas);
     if (f.vertice == 0) f.vertice = primeira_falha(true, sinalizadas);
     if (f.vertice != 0) f.sinalizadas = sinalizadas;
-    throw parada{};
 }
 
 // The sweeps of this iteration faulted: x and y went through them in order
 // (varreduras_xy.hpp), one sweep at a time replayed from the mesh before
 // them tells which coordinate and which sweep faulted first.
-[[noreturn]] void falha_nas_varreduras(reexecucao& c, std::int64_t k) {
+void falha_nas_varreduras(reexecucao& c, std::int64_t k) {
     falha_reexecucao& f = c.h.falha;
     f.etapa = falha_reexecucao::onde::varreduras;
     f.k = k;
@@ -477,26 +473,30 @@ std::int64_t primeira_falha(bool coeficientes, int& sinalizadas) {
             f.sinalizadas = sinalizadas;
             f.coordenada = coordenada;
             f.varredura = s;
-            throw parada{};
+            return;
         }
     }
-    throw parada{};
 }
 
-void observa(void* contexto, std::int32_t k, malhas_segmentos::etapa e) {
-    reexecucao& c = *static_cast<reexecucao*>(contexto);
+// The re-run goes on through the outer iterations until the program's own
+// run would have ended at a fault, or the mesh has stopped changing.
+malhas_segmentos::decisao observa(reexecucao& c, std::int32_t k, malhas_segmentos::etapa e) {
+    using malhas_segmentos::decisao;
     if (e == malhas_segmentos::etapa::coeficientes) {
-        if (coeficientes_falharam()) falha_nos_coeficientes(c, k);
-        return;
+        if (!coeficientes_falharam()) return decisao::continua;
+        falha_nos_coeficientes(c, k);
+        return decisao::para;
     }
-    if (tempo_execucao::falha_fp_sinalizada()) falha_nas_varreduras(c, k);
+    if (tempo_execucao::falha_fp_sinalizada()) {
+        falha_nas_varreduras(c, k);
+        return decisao::para;
+    }
     const bool moveu = linha(c, k);
     c.progresso.atualiza(k, c.niter);
-    if (!moveu) {
-        // Every later iteration computes the same from the same coordinates.
-        c.h.ponto_fixo = k;
-        throw parada{};
-    }
+    if (moveu) return decisao::continua;
+    // Every later iteration computes the same from the same coordinates.
+    c.h.ponto_fixo = k;
+    return decisao::para;
 }
 
 // --- The final mesh and where the smoothing goes --------------------------------
@@ -770,11 +770,7 @@ historico executa_historico(const pedido_historico& p) {
     // The shared state as the run driver sets it, and its steps.
     const estado_da_reexecucao estado;
     c.inicio = relogio::now();
-    v::nome_caso = h.c.nome_caso;
-    v::nvol_ksi = h.c.nvol_ksi;
-    v::nvol_eta = h.c.nvol_eta;
-    v::tipo_malha = h.c.tipo_malha;
-    v::deriva_tamanhos();
+    malhas_segmentos::define_estado(h.c);
     h.nvol_ksi = v::nvol_ksi;
     h.nvol_eta = v::nvol_eta;
     double escala = 0.0;
@@ -786,12 +782,7 @@ historico executa_historico(const pedido_historico& p) {
         h.falha.etapa = falha_reexecucao::onde::malha_inicial;
         h.falha.sinalizadas = std::fetestexcept(falhas_fp);
     } else {
-        v::niter_solver = h.par.niter_solver;
-        v::niter = h.par.niter;
-        v::dksi = h.par.dksi;
-        v::deta = h.par.deta;
-        v::tipo_p = h.par.tipo_p;
-        v::tipo_q = h.par.tipo_q;
+        malhas_segmentos::define_estado(h.par);
         v::aloca_trabalho_eliptico();
         {
             tempo_execucao::alocando a("the history's copies of the mesh");
@@ -809,10 +800,8 @@ historico executa_historico(const pedido_historico& p) {
             c.ultimos.reserve(maximo_ultimos);
         }
         linha(c, 0);
-        try {
-            malhas_segmentos::suaviza_malha(observa, &c);
-        } catch (const parada&) {
-        }
+        malhas_segmentos::suaviza_malha(
+            [&c](std::int32_t k, malhas_segmentos::etapa e) { return observa(c, k, e); });
         std::feclearexcept(FE_ALL_EXCEPT);
     }
     c.progresso.termina();
