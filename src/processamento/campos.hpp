@@ -20,6 +20,12 @@ inline constexpr std::size_t largura_e25_15 = 25;
 char* campo_i10(char* destino, std::int32_t v);
 char* campo_e25_15(char* destino, double v);
 
+// The decimal digits of v, after a '-' when it is negative, from destino on,
+// as wide as they are: the same digits as an I10 field's, for every other
+// text that writes an integer (the companion program's exports). At most 20
+// bytes; returns the position after them.
+char* escreve_decimal(char* destino, std::int64_t v);
+
 // The digits of the E25.15 field of a finite, nonzero magnitude: its 16
 // significant digits as an integer from 10^15 to 10^16 - 1, and the decimal
 // exponent p of the first one. For whoever needs the value a result file

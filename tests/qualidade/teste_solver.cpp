@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "apoio.hpp"
-#include "malhas_qualidade/malha_lida.hpp"
-#include "malhas_qualidade/malha_openfoam.hpp"
+#include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
+#include "malhas_qualidade/medidas/checkmesh.hpp"
 #include "malhas_qualidade/principal.hpp"
 #include "roda_qualidade.hpp"
 
