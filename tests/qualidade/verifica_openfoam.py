@@ -2,8 +2,9 @@
 (Debian's openfoam), on meshes that malhas_qualidade --verifica passes: checkMesh -allGeometry -allTopology says "Mesh OK", with
 the cells, the named patches and two solution directions, and prints the
 figures of the companion's summary to the digit; laplacianFoam, with fixed
-values on the outer and inner lines, runs to its end time and keeps the field
-between them; the Plot3D file, through plot3dToFoam -2D, passes checkMesh too.
+values on the outer and inner lines (the outer one by the group of walls its
+type puts it in), runs to its end time and keeps the field between them, with
+the boundaries renamed and retyped by --fronteira too; the Plot3D file, through plot3dToFoam -2D, passes checkMesh too.
 Usage: verifica_openfoam.py MALHAS_SEGMENTOS MALHAS_QUALIDADE EXAMPLE_FOLDER"""
 import math
 import os
@@ -82,35 +83,48 @@ def campo_interno(arquivo):
     return [float(m.group(1))] if m else []
 
 
+# The outer line by the group of walls, which only a patch of type wall is
+# in: OpenFOAM finds no condition for it otherwise.
 CAMPO_T = """FoamFile { version 2.0; format ascii; class volScalarField; object T; }
 dimensions [0 0 0 1 0 0 0];
 internalField uniform 0.5;
 boundaryField
 {
-    linha_externa { type fixedValue; value uniform 0; }
+    wall { type fixedValue; value uniform 0; }
     linha_interna { type fixedValue; value uniform 1; }
     aresta_i_1 { type zeroGradient; }
     aresta_i_nvert_ksi { type zeroGradient; }
     frente_e_tras { type empty; }
 }
 """
+# The boundaries renamed and retyped with --fronteira: a symmetry plane's
+# condition OpenFOAM takes only on a patch of that type.
+FRONTEIRAS = ["aresta_i_1=entrada", "aresta_i_nvert_ksi=saida:symmetryPlane", "frente_e_tras=lados"]
+CAMPO_T_FRONTEIRAS = CAMPO_T.replace("aresta_i_1 { type zeroGradient; }", "entrada { type zeroGradient; }").replace(
+    "aresta_i_nvert_ksi { type zeroGradient; }", "saida { type symmetryPlane; }").replace("frente_e_tras", "lados")
 DIFUSIVIDADE = """FoamFile { version 2.0; format ascii; class dictionary; object transportProperties; }
 DT DT [0 2 -1 0 0 0 0] 1;
 """
 
 
-def verifica(rotulo, pasta, caso, nk, ne):
+def verifica(rotulo, pasta, caso, nk, ne, fronteiras=()):
     nvol = nk * ne
     of = os.path.join(pasta, "of")
+    nomes = PATCHES
+    argumentos = []
+    for f in fronteiras:
+        argumentos += ["--fronteira", f]
+        nomes = [f.split("=")[1].split(":")[0] if p == f.split("=")[0] else p for p in nomes]
     # --verifica: the run fails (exit status 3) unless the mesh passes every check.
-    resumo = comum.qualidade(qualidade, pasta, "--verifica", "--openfoam", of, "--plot3d", os.path.join(pasta, "g.p3d"))
+    resumo = comum.qualidade(qualidade, pasta, "--verifica", "--openfoam", of, "--plot3d", os.path.join(pasta, "g.p3d"),
+                             *argumentos)
     confere("verification (--verifica): passed" in resumo, f"{rotulo}: --verifica did not pass")
     estado, saida = foam("checkMesh", "-case", of, "-allGeometry", "-allTopology")
     confere(estado == 0 and "\nMesh OK." in saida, f"{rotulo}: checkMesh does not say Mesh OK:\n{saida[-1500:]}")
     confere(re.search(rf"^\s+cells:\s+{nvol}$", saida, re.M), f"{rotulo}: checkMesh does not count {nvol} cells")
     confere(re.search(rf"^\s+hexahedra:\s+{nvol}$", saida, re.M), f"{rotulo}: not {nvol} hexahedra")
     confere("Mesh has 2 solution (non-empty) directions (1 1 0)" in saida, f"{rotulo}: not two solution directions")
-    esperados = dict(zip(PATCHES, [nk, nk, ne, ne, 2 * nvol]))
+    esperados = dict(zip(nomes, [nk, nk, ne, ne, 2 * nvol]))
     confere(patches_checkmesh(saida) == esperados, f"{rotulo}: patches {patches_checkmesh(saida)} != {esperados}")
     nossas, delas = figuras_companheiro(resumo), figuras_checkmesh(saida)
     confere(len(nossas) == 7 and nossas == delas, f"{rotulo}: summary {nossas} != checkMesh {delas}")
@@ -120,7 +134,7 @@ def verifica(rotulo, pasta, caso, nk, ne):
         f.write(DIFUSIVIDADE)
     os.makedirs(os.path.join(of, "0"))
     with open(os.path.join(of, "0", "T"), "w") as f:
-        f.write(CAMPO_T)
+        f.write(CAMPO_T_FRONTEIRAS if fronteiras else CAMPO_T)
     estado, saida = foam("laplacianFoam", "-case", of)
     confere(estado == 0 and saida.rstrip().endswith("End"), f"{rotulo}: laplacianFoam failed:\n{saida[-1500:]}")
     tempos = [float(d) for d in os.listdir(of) if re.fullmatch(r"[0-9.]+", d)]
@@ -155,7 +169,7 @@ with comum.pasta_temporaria() as pasta:
         casos.append((f"kind {tipo}, {nk} x {ne}", comum.caso(pasta, segmentos, nome, nk, ne, tipo, solver, niter),
                       nome, nk + 1, ne + 1))
     for rotulo, d, caso, nvk, nve in casos:
-        verifica(rotulo, d, caso, nvk - 1, nve - 1)
+        verifica(rotulo, d, caso, nvk - 1, nve - 1, FRONTEIRAS if caso == "k2_par" else ())
 
 if falhas:
     print("\n".join(falhas[:40]))
