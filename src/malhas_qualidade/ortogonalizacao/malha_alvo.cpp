@@ -25,12 +25,14 @@ constexpr double passo_radial_reentrante = 1.0 / 1.5;
 // The polar grids are used within this share of a leg's length from the
 // diagonal, fading into the algebraic mesh at its end.
 constexpr double faixa_diagonal = 0.5;
+// The first volumes at the re-entrant corner, this many index steps, keep
+// their shapes under grading (only scaled): a power law from the very first
+// vertex would make each gap there several times the one before it, and no
+// first cell could then be square to the boundary.
+constexpr double indices_sem_graduacao = 2.0;
 // How fast the shift that squares the first interior vertex to its boundary
 // vertex fades into the interior: this much of it is left at the next vertex.
 constexpr double decaimento_esquadro = 0.5;
-// Grading acts within this distance of (0.5, 0.5): the largest disc about it
-// that stays inside the L, so that every boundary vertex stays on its line.
-constexpr double raio_graduacao = 0.5;
 
 // 0 to 1 with zero first and second derivatives at both ends.
 double degrau(double t) {
@@ -42,11 +44,12 @@ std::int64_t vertice_de(const malha_lida& g, std::int64_t i, std::int64_t j) {
     return (j - 1) * g.nvert_ksi + i;
 }
 
-// The ray map of the grading: r / R becomes F(r / R), F(t) ~ t^G near 0,
-// F(1) = 1 with F' and F'' continuous there, and F monotone for G >= 1.
-double raio_graduado(double t, double g) {
+// The radial map of the grading: r / R becomes F(r / R), F(t) ~ t^G
+// between t0 and 1, F(1) = 1 with F' and F'' continuous there, F monotone
+// for G >= 1, and F linear within t0 of the corner.
+double raio_graduado(double t, double g, double t0) {
     const double w = degrau(t);
-    return std::pow(t, g) * (1.0 - w) + t * w;
+    return t * std::pow(t * t + t0 * t0, 0.5 * (g - 1.0)) * (1.0 - w) + t * w;
 }
 
 }  // namespace
@@ -71,36 +74,56 @@ void gera_alvo(malha_lida& g, double gradua) {
     const double s_interno = 0.5 / static_cast<double>(h - 1);
     const double s_largura = 0.5 / static_cast<double>(ne - 1);
     const double faixa = faixa_diagonal * static_cast<double>(std::min(h - 1, nk - h));
-    auto peso_diagonal = [&](std::int64_t i) {
-        return 1.0 - degrau(static_cast<double>(std::abs(i - h)) / faixa);
-    };
+    const double hd = static_cast<double>(h), ned = static_cast<double>(ne);
+    auto peso_diagonal = [&](double xi) { return 1.0 - degrau(std::abs(xi - hd) / faixa); };
+    // Grading clusters the indices themselves toward the re-entrant corner's,
+    // radially, so that every part of the target (its polar grid there above
+    // all) keeps its shape and only its radii shrink.
+    const double raio_indices = static_cast<double>(std::min({h - 1, nk - h, ne - 1}));
 
     for (std::int64_t j = 1; j <= ne; ++j) {
-        // Along the diagonal the grid about (0, 0) gives way to the one about
-        // (0.5, 0.5), each exact on its own boundary line.
-        const double lambda = degrau(static_cast<double>(j - 1) / static_cast<double>(ne - 1));
         for (std::int64_t i = 1; i <= nk; ++i) {
-            const std::int64_t v = vertice_de(g, i, j);
-            const auto k = static_cast<std::size_t>(v);
-            // About (0, 0): the half-plane of the indices (j - 1 >= 0) onto
+            const auto k = static_cast<std::size_t>(vertice_de(g, i, j));
+            double xi = static_cast<double>(i), eta = static_cast<double>(j);
+            const double di = xi - hd, dj = ned - eta, r = std::hypot(di, dj);
+            const bool graduado = gradua != 1.0 && r > 0.0 && r < raio_indices;
+            if (graduado) {
+                const double f =
+                    raio_indices *
+                    raio_graduado(r / raio_indices, gradua, indices_sem_graduacao / raio_indices) / r;
+                xi = hd + di * f;
+                eta = ned - dj * f;
+            }
+            // The algebraic mesh at (xi, eta): the program's own vertices
+            // where the indices are whole.
+            double ax_k = ax[k], ay_k = ay[k];
+            if (graduado) {
+                const double a = 0.5 * (eta - 1.0) / (ned - 1.0), s = (1.0 - a) / (hd - 1.0);
+                ax_k = xi <= hd ? a : (xi - hd) * s + a;
+                ay_k = xi <= hd ? 1.0 + (1.0 - xi) * s : a;
+            }
+            // Along the diagonal the grid about (0, 0) gives way to the one
+            // about (0.5, 0.5), each exact on its own boundary line.
+            const double lambda = degrau((eta - 1.0) / (ned - 1.0));
+            // About (0, 0): the half-plane of the indices (eta - 1 >= 0) onto
             // the quarter x, y >= 0, angles halved about the diagonal.
-            const double bp = static_cast<double>(j - 1) * passo_radial_convexo * s_largura;
-            const double bq = static_cast<double>(h - i) * s_externo;
+            const double bp = (eta - 1.0) * passo_radial_convexo * s_largura;
+            const double bq = (hd - xi) * s_externo;
             const double rb = std::hypot(bp, bq);
             const double tb = pi / 4.0 + (rb > 0.0 ? std::atan2(bq, bp) / 2.0 : 0.0);
             const double bx = rb * std::cos(tb), by = rb * std::sin(tb);
-            // About (0.5, 0.5): the half-plane (ne - j >= 0) onto the 270
+            // About (0.5, 0.5): the half-plane (ne - eta >= 0) onto the 270
             // degrees from the ray up (i < h) round to the ray right (i > h).
-            const double cp = static_cast<double>(ne - j) * passo_radial_reentrante * s_largura;
-            const double cq = static_cast<double>(h - i) * s_interno;
+            const double cp = (ned - eta) * passo_radial_reentrante * s_largura;
+            const double cq = (hd - xi) * s_interno;
             const double rc = std::hypot(cp, cq);
             const double tc = pi / 2.0 + 1.5 * (rc > 0.0 ? std::atan2(cp, cq) : pi / 2.0);
             const double cx = 0.5 + rc * std::cos(tc), cy = 0.5 + rc * std::sin(tc);
 
-            const double d = peso_diagonal(i);
+            const double d = peso_diagonal(xi);
             const double px = (1.0 - lambda) * bx + lambda * cx, py = (1.0 - lambda) * by + lambda * cy;
-            g.x[k] = d * px + (1.0 - d) * ax[k];
-            g.y[k] = d * py + (1.0 - d) * ay[k];
+            g.x[k] = d * px + (1.0 - d) * ax_k;
+            g.y[k] = d * py + (1.0 - d) * ay_k;
         }
     }
 
@@ -118,8 +141,14 @@ void gera_alvo(malha_lida& g, double gradua) {
             const double desvio = c[static_cast<std::size_t>(vertice_de(g, i, jb + passo))] -
                                   c[static_cast<std::size_t>(vertice_de(g, i, jb))];
             double f = d;
-            for (std::int64_t m = 1; m <= ne - 2 && f > 1e-12; ++m, f *= decaimento_esquadro)
-                c[static_cast<std::size_t>(vertice_de(g, i, jb + m * passo))] -= desvio * f;
+            for (std::int64_t m = 1; m <= ne - 2 && f > 1e-12; ++m, f *= decaimento_esquadro) {
+                const auto k = static_cast<std::size_t>(vertice_de(g, i, jb + m * passo));
+                // Never more than half way to the diagonal: where the L is
+                // wider than its legs' spacing a first cell square to the
+                // boundary near a corner would cross it.
+                const double folga = vertical ? g.y[k] - g.x[k] : g.x[k] - g.y[k];
+                c[k] -= std::min(desvio * f, 0.5 * folga);
+            }
         }
     }
 
@@ -131,16 +160,6 @@ void gera_alvo(malha_lida& g, double gradua) {
             g.x[k] = i <= h ? ax[k] : g.x[k];
             g.y[k] = i >= h ? ay[k] : g.y[k];
         }
-    }
-
-    if (gradua == 1.0) return;
-    for (std::int64_t v = 1; v <= g.nvert; ++v) {
-        const auto k = static_cast<std::size_t>(v);
-        const double dx = g.x[k] - 0.5, dy = g.y[k] - 0.5, r = std::hypot(dx, dy);
-        if (!(r > 0.0 && r < raio_graduacao)) continue;
-        const double f = raio_graduacao * raio_graduado(r / raio_graduacao, gradua) / r;
-        g.x[k] = 0.5 + dx * f;
-        g.y[k] = 0.5 + dy * f;
     }
 }
 

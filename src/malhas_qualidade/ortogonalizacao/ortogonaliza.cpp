@@ -36,13 +36,13 @@ std::int64_t vertice_de(const malha_lida& g, std::int64_t i, std::int64_t j) {
     return (j - 1) * g.nvert_ksi + i;
 }
 
-// A boundary vertex that slides: along x (a horizontal segment) or y, to the
-// foot of the perpendicular from its interior neighbour, between the two
-// vertices beside it on its line.
+// A boundary vertex that slides along the straight segment from a to b
+// between two corners of the L, to the foot of the perpendicular from its
+// interior neighbour, between the two vertices beside it on its line.
 struct deslizante {
     std::int64_t vertice, interior, antes, depois;
-    bool em_x;
-    double piso_antes, piso_depois;  // the least gaps to keep
+    double ax, ay, bx, by;           // the segment
+    double piso_antes, piso_depois;  // the least gaps to keep, as shares of the segment
 };
 
 // The control functions' data of the target at an interior vertex: the
@@ -92,48 +92,74 @@ void prepara_deslizantes(nivel& n) {
     const malha_lida& a = n.alvo;
     const std::int64_t nk = a.nvert_ksi, ne = a.nvert_eta, h = (nk + 1) / 2;
     n.deslizantes.clear();
-    auto intervalo = [&](std::int64_t p, std::int64_t q) {
-        return std::hypot(a.x[static_cast<std::size_t>(p)] - a.x[static_cast<std::size_t>(q)],
-                          a.y[static_cast<std::size_t>(p)] - a.y[static_cast<std::size_t>(q)]);
+    auto ponto = [&](std::int64_t vv, double& x, double& y) {
+        x = a.x[static_cast<std::size_t>(vv)];
+        y = a.y[static_cast<std::size_t>(vv)];
     };
-    auto junta = [&](std::int64_t vb, std::int64_t vi, std::int64_t passo, bool em_x) {
-        n.deslizantes.push_back(deslizante{vb, vi, vb - passo, vb + passo, em_x,
-                                           piso_intervalo * intervalo(vb, vb - passo),
-                                           piso_intervalo * intervalo(vb, vb + passo)});
+    // The vertices of a boundary line from corner c0 to corner c1 (the
+    // index step between them passo), each with its interior neighbour.
+    auto segmento = [&](std::int64_t c0, std::int64_t c1, std::int64_t passo, std::int64_t para_dentro) {
+        deslizante d{};
+        ponto(c0, d.ax, d.ay);
+        ponto(c1, d.bx, d.by);
+        const double comprimento = std::hypot(d.bx - d.ax, d.by - d.ay);
+        for (std::int64_t vv = c0 + passo; vv != c1; vv += passo) {
+            double x0, y0, x1, y1, x2, y2;
+            ponto(vv - passo, x0, y0);
+            ponto(vv, x1, y1);
+            ponto(vv + passo, x2, y2);
+            d.vertice = vv;
+            d.interior = vv + para_dentro;
+            d.antes = vv - passo;
+            d.depois = vv + passo;
+            d.piso_antes = piso_intervalo * std::hypot(x1 - x0, y1 - y0) / comprimento;
+            d.piso_depois = piso_intervalo * std::hypot(x2 - x1, y2 - y1) / comprimento;
+            n.deslizantes.push_back(d);
+        }
     };
-    // The outer and the inner line: the vertical leg slides in y, the
-    // horizontal one in x; the corner vertex h stays.
+    // The outer and the inner line, each leg from its end to the corner at
+    // the diagonal; the top edge and the end edge.
     for (const std::int64_t j : {std::int64_t{1}, ne}) {
-        const std::int64_t dentro = j == 1 ? 2 : ne - 1;
-        for (std::int64_t i = 2; i <= nk - 1; ++i)
-            if (i != h) junta(vertice_de(a, i, j), vertice_de(a, i, dentro), 1, i > h);
+        const std::int64_t dentro = j == 1 ? nk : -nk;
+        segmento(vertice_de(a, 1, j), vertice_de(a, h, j), 1, dentro);
+        segmento(vertice_de(a, h, j), vertice_de(a, nk, j), 1, dentro);
     }
-    // The top edge y = 1 slides in x, the end edge in y.
-    for (std::int64_t j = 2; j <= ne - 1; ++j) {
-        junta(vertice_de(a, 1, j), vertice_de(a, 2, j), nk, true);
-        junta(vertice_de(a, nk, j), vertice_de(a, nk - 1, j), nk, false);
-    }
+    segmento(vertice_de(a, 1, 1), vertice_de(a, 1, ne), nk, 1);
+    segmento(vertice_de(a, nk, 1), vertice_de(a, nk, ne), nk, -1);
+}
+
+// Where a point lies along the segment, as a share of it.
+double parametro(const deslizante& d, double x, double y) {
+    const double ux = d.bx - d.ax, uy = d.by - d.ay;
+    return ((x - d.ax) * ux + (y - d.ay) * uy) / (ux * ux + uy * uy);
 }
 
 void desliza(nivel& n) {
     malha_lida& m = n.malha;
+    auto em = [&m](std::int64_t vv, double& x, double& y) {
+        x = m.x[static_cast<std::size_t>(vv)];
+        y = m.y[static_cast<std::size_t>(vv)];
+    };
     for (const deslizante& d : n.deslizantes) {
-        std::vector<double>& c = d.em_x ? m.x : m.y;
-        const double atual = c[static_cast<std::size_t>(d.vertice)];
-        const double antes = c[static_cast<std::size_t>(d.antes)],
-                     depois = c[static_cast<std::size_t>(d.depois)];
-        // In the line's own direction t, whichever way it runs: antes < atual < depois.
-        const double sinal = depois > antes ? 1.0 : -1.0;
-        const double t_antes = sinal * antes, t_depois = sinal * depois, t_atual = sinal * atual;
-        double t = sinal * c[static_cast<std::size_t>(d.interior)];
-        const double lo =
-            std::max(t_atual - passo_deslizamento * (t_atual - t_antes), t_antes + d.piso_antes);
-        const double hi =
-            std::min(t_atual + passo_deslizamento * (t_depois - t_atual), t_depois - d.piso_depois);
+        double x, y;
+        em(d.vertice, x, y);
+        const double atual = parametro(d, x, y);
+        em(d.antes, x, y);
+        const double antes = parametro(d, x, y);
+        em(d.depois, x, y);
+        const double depois = parametro(d, x, y);
+        em(d.interior, x, y);
+        double t = parametro(d, x, y);
+        const double lo = std::max(atual - passo_deslizamento * (atual - antes), antes + d.piso_antes);
+        const double hi = std::min(atual + passo_deslizamento * (depois - atual), depois - d.piso_depois);
         // A vertex already closer to a neighbour than the floor may only
         // move away from it.
-        t = std::clamp(t, std::min(lo, t_atual), std::max(hi, t_atual));
-        c[static_cast<std::size_t>(d.vertice)] = sinal * t;
+        t = std::clamp(t, std::min(lo, atual), std::max(hi, atual));
+        // On a segment along an axis the other coordinate is the corners',
+        // exactly.
+        const auto k = static_cast<std::size_t>(d.vertice);
+        m.x[k] = d.ax == d.bx ? d.ax : d.ax + t * (d.bx - d.ax);
+        m.y[k] = d.ay == d.by ? d.ay : d.ay + t * (d.by - d.ay);
     }
 }
 
