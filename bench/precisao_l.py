@@ -269,8 +269,8 @@ def ordem(e1, e2, n1, n2):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("--segmentos", required=True)
-    p.add_argument("--qualidade", required=True)
+    p.add_argument("--segmentos")
+    p.add_argument("--qualidade")
     p.add_argument("--tamanhos", default="40x20,80x40,160x80,320x160")
     p.add_argument("--familias", default=",".join(FAMILIAS))
     p.add_argument("--problemas", default=",".join(PROBLEMAS))
@@ -289,6 +289,8 @@ def main():
         problemas = list(dict.fromkeys(l[4] for l in linhas))
         saidas(args, linhas, familias, problemas)
         return
+    if not (args.segmentos and args.qualidade):
+        p.error("--segmentos and --qualidade are needed, unless --de-csv")
     for ferramenta in FERRAMENTAS:
         if shutil.which(ferramenta) is None:
             print(f"SKIPPED: {ferramenta} not found (Debian: openfoam)")
@@ -381,7 +383,8 @@ def ordens(linhas):
 
 def escreve_tabela(linhas, familias, problemas):
     os_ = ordens(linhas)
-    texto = "| mesh | cells | " + " | ".join(f"{p}: L2, max (order)" for p in problemas) + " |\n"
+    nomes = {"singular": "singular", "suave": "smooth", "linear": "linear"}
+    texto = "| mesh | cells | " + " | ".join(f"{nomes.get(p, p)}: L2, max (order)" for p in problemas) + " |\n"
     texto += "|---|---:|" + "---|" * len(problemas) + "\n"
     for familia in familias:
         grupos = {}
@@ -398,7 +401,7 @@ def escreve_tabela(linhas, familias, problemas):
                 l, o = por_problema[pr]
                 ordem_texto = "" if math.isnan(o[0]) else f" ({o[0]:.2f}, {o[1]:.2f})"
                 partes.append(f"{l[5]:.2e}, {l[6]:.2e}{ordem_texto}")
-            texto += f"| {familia} | {celulas_texto} | " + " | ".join(partes) + " |\n"
+            texto += f"| {ROTULOS.get(familia, familia)} | {celulas_texto} | " + " | ".join(partes) + " |\n"
     return texto
 
 
@@ -438,35 +441,52 @@ def confere_ci(linhas):
     return falhas
 
 
+def ordem_duas(linhas_familia):
+    """The order over the last two refinements: from the third size from the end to the last."""
+    if len(linhas_familia) < 3:
+        return linhas_familia[-1][1][0] if len(linhas_familia) == 2 else float("nan")
+    a, b = linhas_familia[-3][0], linhas_familia[-1][0]
+    return ordem(a[5], b[5], a[3], b[3])
+
+
 def confere(linhas):
-    """The targets the rows allow to check."""
+    """The targets the rows allow to check (an order over the last two
+    refinements: from the third size from the end to the last)."""
     falhas = []
     os_ = ordens(linhas)
     def ultimas(familia, problema):
         return [(l, o) for l, o in zip(linhas, os_) if l[0] == familia and l[4] == problema]
     for familia in ("ortogonal", "graduada"):
         lin = ultimas(familia, "linear")
-        if len(lin) >= 2 and lin[-1][1][0] < 1.8:
-            falhas.append(f"{familia}, linear: order {lin[-1][1][0]:.2f} < 1.8")
+        if len(lin) >= 2 and not ordem_duas(lin) >= 1.8:
+            falhas.append(f"{familia}, linear: order {ordem_duas(lin):.2f} < 1.8")
         for l, _ in lin:
             if (l[1], l[2]) == (160, 80) and l[5] > 1e-4:
                 falhas.append(f"{familia}, linear: L2 {l[5]:.2e} > 1e-4 at 160 x 80")
     suave = ultimas("ortogonal", "suave")
-    if len(suave) >= 2 and suave[-1][1][0] < 1.8:
-        falhas.append(f"ortogonal, smooth: order {suave[-1][1][0]:.2f} < 1.8")
+    if len(suave) >= 2 and not ordem_duas(suave) >= 1.8:
+        falhas.append(f"ortogonal, smooth: order {ordem_duas(suave):.2f} < 1.8")
     if suave:
         ref = referencia(linhas, "suave", suave[-1][0][3])
         if not math.isnan(ref) and suave[-1][0][5] > 2 * ref:
             falhas.append(f"ortogonal, smooth: L2 {suave[-1][0][5]:.2e} > 2 x blocks' {ref:.2e}")
     sing = ultimas("graduada", "singular")
-    if len(sing) >= 2 and sing[-1][1][0] < 1.8:
-        falhas.append(f"graduada, singular: order {sing[-1][1][0]:.2f} < 1.8")
+    if len(sing) >= 2 and not ordem_duas(sing) >= 1.8:
+        falhas.append(f"graduada, singular: order {ordem_duas(sing):.2f} < 1.8")
     for l, _ in sing:
         if 40000 <= l[3] <= 60000:
             ref = referencia(linhas, "singular", l[3])
             if not math.isnan(ref) and l[5] >= ref:
                 falhas.append(f"graduada, singular: L2 {l[5]:.2e} >= blocks' {ref:.2e} at {l[3]} cells")
     return falhas
+
+
+ROTULOS = {"algebrica": "algebraic (kind 1)", "suavizada": "smoothed, settled (kind 2)",
+           "ortogonal": "--ortogonaliza", "graduada": "--ortogonaliza --gradua 2", "blocos": "three uniform blocks"}
+CORES = {"algebrica": "#9400d3", "suavizada": "#009e73", "ortogonal": "#1f4e9e", "graduada": "#e69f00",
+         "blocos": "#000000"}
+TITULOS = {"singular": "singular: r^{2/3} sin(2{/Symbol f}/3)", "suave": "smooth: sin({/Symbol p}x) sinh({/Symbol p}y)/sinh({/Symbol p})",
+           "linear": "linear: x + 2y"}
 
 
 def grafico(caminho, linhas, familias, problemas):
@@ -487,8 +507,10 @@ def grafico(caminho, linhas, familias, problemas):
                     for l in linhas:
                         if l[0] == familia and l[4] == problema:
                             f.write(f"{l[3]} {l[5]:.6e}\n")
-                series.append(f"'{arquivo}' using 1:2 with linespoints title '{familia}'")
-            comandos.append(f"set title '{problema}'")
+                series.append(f"'{arquivo}' using 1:2 with linespoints lw 1.5 lc rgb '{CORES.get(familia, '#777777')}' "
+                              f"title '{ROTULOS.get(familia, familia)}'")
+            comandos.append(f"set title \"{TITULOS.get(problema, problema)}\"")
+            comandos.append("set key top right" if problema == "linear" else "set key bottom left")
             comandos.append("plot " + ", ".join(series))
         comandos.append("unset multiplot")
         roda(["gnuplot", "-e", "; ".join(comandos)])
