@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "malhas_qualidade/medida_volume.hpp"
 #include "malhas_qualidade/medidas.hpp"
 #include "malhas_qualidade/ortogonalizacao/grava_resultados.hpp"
+#include "malhas_qualidade/ortogonalizacao/historico_ortogonal.hpp"
 #include "malhas_qualidade/ortogonalizacao/relatorio_ortogonal.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "malhas_qualidade/resumo.hpp"
@@ -77,7 +79,8 @@ const char texto_ajuda[] =
     "                  outer iteration, the residual and the quality extremes: FILE ending\n"
     "                  .csv gets the table, .svg the plot; the summary gets a short form, the\n"
     "                  proof that the result files come from this smoothing, and the least\n"
-    "                  niter that would do (the option may be given twice, .csv and .svg)\n"
+    "                  niter that would do (the option may be given twice, .csv and .svg);\n"
+    "                  with --ortogonaliza: how that mesh settled, iteration by iteration\n"
     "  --tolerancia T  what would do for --historico, and when --ortogonaliza stops: the\n"
     "                  largest move below T times the shortest edge (default 0.001, the\n"
     "                  summary's 'settled')\n"
@@ -268,9 +271,6 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
           std::pair{!o.grava.empty(), "--grava"}})
         if (dada && !o.ortogonaliza)
             falha_uso(std::string(opcao) + " is an option of --ortogonaliza, which is not given");
-    if (o.ortogonaliza && !o.historico.empty())
-        falha_uso(
-            "--historico records the smoothing of the result files; with --ortogonaliza there are none");
     const auto saidas = saidas_de(o);
     for (std::size_t a = 0; a < saidas.size(); ++a)
         for (std::size_t b = a + 1; b < saidas.size(); ++b)
@@ -298,7 +298,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     }
     // The history re-runs the case files: without them, or for a mesh that
     // is not smoothed, there is nothing to re-run, and that is said first.
-    if (!o.historico.empty()) {
+    if (!o.historico.empty() && !o.ortogonaliza) {
         if (!caso_lido) c = le_caso(nome_entradas);
         caso_lido = true;
         if (c.tipo_malha != 2)
@@ -354,12 +354,19 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     malha_lida m;
     orto::pedido pedido_orto;
     orto::resultado orto_feita;
+    std::unique_ptr<orto::historico_convergencia> convergencia;
     if (o.ortogonaliza) {
         pedido_orto.nvol_ksi = c.nvol_ksi;
         pedido_orto.nvol_eta = c.nvol_eta;
         pedido_orto.gradua = o.gradua;
         pedido_orto.tolerancia = o.tolerancia != 0.0 ? o.tolerancia : fracao_visivel;
         pedido_orto.max_iteracoes = o.max_iteracoes != 0 ? o.max_iteracoes : max_iteracoes_padrao;
+        // --historico records how it settled.
+        if (!o.historico.empty()) {
+            convergencia = std::make_unique<orto::historico_convergencia>(o.historico);
+            pedido_orto.observa = orto::historico_convergencia::observa;
+            pedido_orto.contexto = convergencia.get();
+        }
         orto_feita = orto::faz_malha_com_progresso(pedido_orto, erro == stderr,
                                                    erro == stderr && sistema::erro_padrao_e_terminal());
         m = std::move(orto_feita.malha);
@@ -427,6 +434,10 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     if (o.ortogonaliza)
         texto +=
             orto::texto_ortogonalizacao(orto_feita, pedido_orto, nome_entradas, orto::mede_fronteira(m, med));
+    if (convergencia != nullptr) {
+        convergencia->conclui(pedido_orto, d.nome_caso);
+        texto += convergencia->texto(pedido_orto);
+    }
     verificacao v;
     if (o.verifica) {
         v = verifica_malha(d, indefinido);
@@ -461,7 +472,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     int status = indefinido ? status_indefinido : 0;
     if (o.verifica) status = v.falhas.empty() ? 0 : status_verificacao;
     if (o.ortogonaliza && !orto_feita.assentada && status == 0) status = status_indefinido;
-    if (o.historico.empty()) return status;
+    if (o.historico.empty() || o.ortogonaliza) return status;
 
     pedido_historico p;
     p.entradas = nome_entradas;

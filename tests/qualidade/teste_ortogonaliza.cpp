@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -144,6 +145,38 @@ TEST(Ortogonaliza, LimiteDeIteracoesERepeticao) {
     EXPECT_EQ(apoio::le_arquivo(p / "a" / "l.txt"), apoio::le_arquivo(p / "b" / "l.txt"));
 }
 
+// --historico with --ortogonaliza: a row for every outer iteration of every
+// level, the last one below the tolerance, as the summary says.
+TEST(Ortogonaliza, HistoricoDaConvergencia) {
+    pasta_temporaria p;
+    apoio::grava_entradas(p.caminho(), "l", 40, 20, 1);
+    const auto r = apoio::roda_qualidade({"--ortogonaliza", "--historico", (p / "h.csv").string(),
+                                          "--historico", (p / "h.svg").string(), p.caminho().string()});
+    ASSERT_EQ(r.status, 0) << r.erro;
+    const std::string tabela = apoio::le_arquivo(p / "h.csv");
+    std::vector<std::string> linhas;
+    for (std::size_t a = 0, b; (b = tabela.find("\r\n", a)) != std::string::npos; a = b + 2)
+        linhas.push_back(tabela.substr(a, b - a));
+    ASSERT_GE(linhas.size(), 3u);
+    EXPECT_EQ(linhas[0].rfind("level,nvol_ksi,nvol_eta,k,largest_move", 0), 0u);
+    // The summary's count of iterations, coarse and fine, is the table's.
+    const std::size_t em = r.saida.find("settled after ");
+    ASSERT_NE(em, std::string::npos);
+    long finas = 0, grossas = 0;
+    ASSERT_EQ(std::sscanf(r.saida.c_str() + em, "settled after %ld outer iterations on the mesh (and %ld",
+                          &finas, &grossas),
+              2);
+    EXPECT_EQ(static_cast<long>(linhas.size()) - 1, finas + grossas);
+    const std::string& ultima = linhas.back();
+    double relativo = 0.0;
+    std::size_t virgula = 0;
+    for (int campo = 0; campo < 6; ++campo)
+        virgula = ultima.find(',', virgula) + 1;
+    relativo = std::stod(ultima.substr(virgula));
+    EXPECT_LT(relativo, 1e-3);
+    EXPECT_NE(apoio::le_arquivo(p / "h.svg").find("how the solver-grade mesh settled"), std::string::npos);
+}
+
 TEST(Ortogonaliza, UsoErradoEMalhaPequena) {
     pasta_temporaria p;
     apoio::grava_entradas(p.caminho(), "l", 2, 2, 1);
@@ -163,7 +196,6 @@ TEST(Ortogonaliza, UsoErradoEMalhaPequena) {
          2,
          "--max-iteracoes wants a positive whole number"},
         {{"--ortogonaliza", "--grava", pasta, pasta}, 2, "is the case's own folder"},
-        {{"--ortogonaliza", "--historico", "h.csv", pasta}, 2, "with --ortogonaliza there are none"},
         {{"--ortogonaliza", pasta}, 1, "the solver-grade mesh needs at least 4 x 2 volumes"},
     };
     for (const caso_uso& u : usos) {
