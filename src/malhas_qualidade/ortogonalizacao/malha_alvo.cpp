@@ -133,7 +133,7 @@ void gera_alvo(malha_lida& g, double gradua) {
     // straight).
     for (std::int64_t i = 2; i <= nk - 1; ++i) {
         if (i == h) continue;
-        const double d = peso_diagonal(i);
+        const double d = peso_diagonal(static_cast<double>(i));
         const bool vertical = i < h;  // the leg is x = const: the shift is in y
         for (const std::int64_t jb : {std::int64_t{1}, ne}) {
             const std::int64_t passo = jb == 1 ? 1 : -1;

@@ -377,9 +377,18 @@ resultado faz_malha(const pedido& p) {
         std::int64_t feitas = 0;
         bool assentada = false;
         double relativo = 0.0;
-        resolve(fino, p, indice, r.niveis, feitas, assentada, relativo);
+        bool dobrou = false;
+        try {
+            resolve(fino, p, indice, r.niveis, feitas, assentada, relativo);
+        } catch (const falha_qualidade&) {
+            // A coarse level that folds only fails to start the next one,
+            // which then starts from its target.
+            if (indice == r.niveis) throw;
+            dobrou = true;
+        }
         if (indice < r.niveis) {
             r.iteracoes_grossas += feitas;
+            if (dobrou) fino.malha = fino.alvo;
             std::swap(grosso, fino);
         } else {
             r.iteracoes = feitas;
