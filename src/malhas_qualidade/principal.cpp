@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -17,6 +18,9 @@
 #include "malhas_qualidade/malha_lida.hpp"
 #include "malhas_qualidade/medida_volume.hpp"
 #include "malhas_qualidade/medidas.hpp"
+#include "malhas_qualidade/ortogonalizacao/grava_resultados.hpp"
+#include "malhas_qualidade/ortogonalizacao/historico_ortogonal.hpp"
+#include "malhas_qualidade/ortogonalizacao/relatorio_ortogonal.hpp"
 #include "malhas_qualidade/residuo.hpp"
 #include "malhas_qualidade/resumo.hpp"
 #include "malhas_qualidade/saida.hpp"
@@ -32,6 +36,15 @@
 namespace malhas_qualidade {
 
 namespace {
+
+namespace orto = ortogonalizacao;
+
+// The largest power of --gradua: beyond it the volumes at the re-entrant
+// corner would be too small for double precision on the meshes one makes.
+constexpr double maior_gradua = 4.0;
+// --max-iteracoes by default: far more than a mesh of a million volumes
+// needs, few enough to end a run that cannot settle.
+constexpr std::int64_t max_iteracoes_padrao = 20000;
 
 const char texto_ajuda[] =
     "Usage: malhas_qualidade [OPTION]... [--] [FOLDER]\n"
@@ -67,10 +80,27 @@ const char texto_ajuda[] =
     "                  from the report file's mesh: FILE ending .csv gets the table, .svg the\n"
     "                  plot; the summary gets a short form, the proof that the result files\n"
     "                  come from this smoothing, the least niter that would do, or about how\n"
-    "                  many more are needed (the option may be given twice, .csv and .svg)\n"
+    "                  many more are needed (the option may be given twice, .csv and .svg);\n"
+    "                  with --ortogonaliza: how that mesh settled, iteration by iteration\n"
     "  --tolerancia T  what would do for --historico: the distance from the report file's\n"
-    "                  mesh below T times its shortest edge from then on (default 0.001)\n"
+    "                  mesh below T times its shortest edge from then on; when\n"
+    "                  --ortogonaliza stops: its largest move below T times its shortest\n"
+    "                  edge (default 0.001, the summary's 'settled')\n"
     "  --sem-residuo   do not compute the residual\n"
+    "  --ortogonaliza  judge and export, instead of the result files, the solver-grade mesh\n"
+    "                  made from the case file's sizes: the same L, numbering and boundary\n"
+    "                  lines, grid lines square to the boundary (its vertices slide along\n"
+    "                  their segments), the interior smoothed by the program's elliptic\n"
+    "                  equations with control functions, iterated until settled\n"
+    "  --gradua G      with --ortogonaliza: cells shrink toward the re-entrant corner\n"
+    "                  (0.5, 0.5), a vertex's distance from it going as the G-th power of\n"
+    "                  its distance in indices (G from 1, no grading, the default, to 4;\n"
+    "                  2 suits a solution like r^(2/3))\n"
+    "  --max-iteracoes N  with --ortogonaliza: stop after N outer iterations (default 20000)\n"
+    "                  even if not settled (exit status 4)\n"
+    "  --grava DIR     with --ortogonaliza: write that mesh's three result files, in\n"
+    "                  malhas_segmentos' formats, into DIR (created if missing; not the\n"
+    "                  case's folder), and a case file there when DIR has none\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "  --              end of the options: what follows is the FOLDER\n"
@@ -85,7 +115,8 @@ const char texto_ajuda[] =
     "2 on a usage error, 3 with --verifica when a check fails (exactly when checkMesh\n"
     "-allGeometry -allTopology would fail the mesh), 4 when some measure, figure or the\n"
     "residual is undefined (the summary says where and why, and gives no verdict there;\n"
-    "with --verifica an undefined figure of a check fails it: 3, not 4), 5 when\n"
+    "with --verifica an undefined figure of a check fails it: 3, not 4) or when\n"
+    "--ortogonaliza reaches --max-iteracoes before it settles, 5 when\n"
     "--historico's re-run does not give the result files (the first differing\n"
     "vertex is named; or the program's run would end at a floating-point fault). On a\n"
     "terminal --historico shows its progress; Ctrl-C stops it, writes nothing and exits 130.\n";
@@ -131,6 +162,27 @@ double tolerancia_de(const std::string& texto) {
     if (r.ec != std::errc() || r.ptr != fim || !(t > 0.0) || !std::isfinite(t))
         falha_uso("--tolerancia wants a positive number (a share of the shortest edge), not " + texto);
     return t;
+}
+
+// A number of at least 1, all of the text.
+double gradua_de(const std::string& texto) {
+    double g = 0.0;
+    const char* fim = texto.data() + texto.size();
+    const auto r = std::from_chars(texto.data(), fim, g);
+    if (r.ec != std::errc() || r.ptr != fim || !(g >= 1.0) || !std::isfinite(g) || g > maior_gradua)
+        falha_uso("--gradua wants a power from 1 (no grading) to " +
+                  std::to_string(static_cast<int>(maior_gradua)) + ", not " + texto);
+    return g;
+}
+
+// A positive integer, all of the text.
+std::int64_t max_iteracoes_de(const std::string& texto) {
+    std::int64_t n = 0;
+    const char* fim = texto.data() + texto.size();
+    const auto r = std::from_chars(texto.data(), fim, n);
+    if (r.ec != std::errc() || r.ptr != fim || n < 1)
+        falha_uso("--max-iteracoes wants a positive whole number, not " + texto);
+    return n;
 }
 
 }  // namespace
@@ -200,6 +252,18 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
             o.tolerancia = tolerancia_de(texto);
         } else if (a == "--sem-residuo") {
             o.sem_residuo = true;
+        } else if (a == "--ortogonaliza") {
+            o.ortogonaliza = true;
+        } else if (a == "--gradua") {
+            std::string texto;
+            valor(texto);
+            o.gradua = gradua_de(texto);
+        } else if (a == "--max-iteracoes") {
+            std::string texto;
+            valor(texto);
+            o.max_iteracoes = max_iteracoes_de(texto);
+        } else if (a == "--grava") {
+            valor(o.grava);
         } else {
             falha_uso("unknown option " + a);
         }
@@ -207,8 +271,14 @@ opcoes analisa_argumentos(const std::vector<std::string>& argumentos) {
     if (o.pasta.empty()) falha_uso("the folder may not be an empty name");
     if (!o.medida.empty() && o.svg.empty())
         falha_uso("--medida names the measure of --svg, which is not given");
-    if (o.tolerancia != 0.0 && o.historico.empty())
-        falha_uso("--tolerancia is the tolerance of --historico, which is not given");
+    if (o.tolerancia != 0.0 && o.historico.empty() && !o.ortogonaliza)
+        falha_uso(
+            "--tolerancia is the tolerance of --historico or --ortogonaliza, neither of which is given");
+    for (auto [dada, opcao] :
+         {std::pair{o.gradua != 1.0, "--gradua"}, std::pair{o.max_iteracoes != 0, "--max-iteracoes"},
+          std::pair{!o.grava.empty(), "--grava"}})
+        if (dada && !o.ortogonaliza)
+            falha_uso(std::string(opcao) + " is an option of --ortogonaliza, which is not given");
     const auto saidas = saidas_de(o);
     for (std::size_t a = 0; a < saidas.size(); ++a)
         for (std::size_t b = a + 1; b < saidas.size(); ++b)
@@ -235,13 +305,18 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     }
     // The history re-runs the case files: without them, or for a mesh that
     // is not smoothed, there is nothing to re-run, and that is said first.
-    if (!o.historico.empty()) {
+    if (!o.historico.empty() && !o.ortogonaliza) {
         if (!caso_lido) c = le_caso(nome_entradas);
         caso_lido = true;
         if (c.tipo_malha != 2)
             falha(nome_entradas, 0,
                   "mesh kind " + std::to_string(c.tipo_malha) +
                       ": only mesh kind 2 is smoothed, so there is no history to record (--historico)");
+    }
+    // The solver-grade mesh is made from the case file's sizes.
+    if (o.ortogonaliza && !caso_lido) {
+        c = le_caso(nome_entradas);
+        caso_lido = true;
     }
     std::string nome_caso = o.caso.empty() ? c.nome_caso : o.caso;
     const std::string relatorio = junta(o.pasta, processamento::nome_relatorio(nome_caso));
@@ -261,6 +336,20 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
                       o.openfoam);
         confere_destino(*nome);
     }
+    std::vector<std::string> gravados;
+    if (!o.grava.empty()) {
+        if (caminhos::mesmo_arquivo(o.grava, o.pasta))
+            falha_uso("--grava " + o.grava + " is the case's own folder: its result files would be replaced");
+        gravados = orto::arquivos_gravados(o.grava, nome_caso);
+        for (const std::string& g : gravados) {
+            for (const auto& [opcao, nome] : saidas_de(o))
+                if (caminhos::mesmo_arquivo(*nome, g))
+                    falha_uso(std::string(opcao) + " " + *nome + " would be one of the files --grava writes");
+            if (!o.openfoam.empty() && openfoam_alcanca(o.openfoam, g))
+                falha_uso("--grava " + o.grava + " lies where --openfoam " + o.openfoam + " replaces files");
+            confere_destino(g);
+        }
+    }
     if (!o.openfoam.empty()) {
         for (const std::string* e : protegidos)
             if (dentro_do_polymesh(o.openfoam, *e))
@@ -270,12 +359,30 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     }
 
     malha_lida m;
-    {
+    orto::pedido pedido_orto;
+    orto::resultado orto_feita;
+    std::unique_ptr<orto::historico_convergencia> convergencia;
+    if (o.ortogonaliza) {
+        pedido_orto.nvol_ksi = c.nvol_ksi;
+        pedido_orto.nvol_eta = c.nvol_eta;
+        pedido_orto.gradua = o.gradua;
+        pedido_orto.tolerancia = o.tolerancia != 0.0 ? o.tolerancia : fracao_visivel;
+        pedido_orto.max_iteracoes = o.max_iteracoes != 0 ? o.max_iteracoes : max_iteracoes_padrao;
+        // --historico records how it settled.
+        if (!o.historico.empty()) {
+            convergencia = std::make_unique<orto::historico_convergencia>(o.historico);
+            pedido_orto.observa = orto::historico_convergencia::observa;
+            pedido_orto.contexto = convergencia.get();
+        }
+        orto_feita = orto::faz_malha_com_progresso(pedido_orto, erro == stderr,
+                                                   erro == stderr && sistema::erro_padrao_e_terminal());
+        m = std::move(orto_feita.malha);
+    } else {
         tempo_execucao::alocando nome("the mesh read from the result files");
         le_relatorio(relatorio, m);
         le_volumes(volumes, m);
     }
-    if (caso_lido && (c.nvol_ksi != m.nvol_ksi || c.nvol_eta != m.nvol_eta)) {
+    if (caso_lido && !o.ortogonaliza && (c.nvol_ksi != m.nvol_ksi || c.nvol_eta != m.nvol_eta)) {
         // The folder's name is the user's bytes: by the one rule for them.
         char tamanhos[160];
         std::snprintf(tamanhos, sizeof tamanhos,
@@ -307,7 +414,9 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     const bool eliptica = caso_lido ? c.tipo_malha == 2 : existe(nome_parametros);
     parametros par;
     residuo_malha r;
-    const bool com_residuo = eliptica && !o.sem_residuo;
+    // The residual is that of the equations without control functions: it
+    // does not judge the solver-grade mesh, which reports its own settling.
+    const bool com_residuo = eliptica && !o.sem_residuo && !o.ortogonaliza;
     if (!o.medida.empty() && procura_medida_volume(o.medida)->precisa_residuo && !com_residuo)
         falha_uso("--medida " + o.medida +
                   " needs the residual, which is computed for mesh kind 2 without --sem-residuo");
@@ -325,7 +434,11 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     d.nome_caso = processamento::base_do_nome(nome_caso);
     d.relatorio = relatorio;
     d.volumes = volumes;
-    d.tipo_malha = caso_lido ? c.tipo_malha : 0;
+    d.tipo_malha = caso_lido && !o.ortogonaliza ? c.tipo_malha : 0;
+    if (o.ortogonaliza) {
+        d.relatorio = "the solver-grade mesh (--ortogonaliza) of " + nome_entradas;
+        d.volumes = "not the result files";
+    }
     d.malha = &m;
     d.medidas = &med;
     d.parametros_lidos = com_residuo ? &par : nullptr;
@@ -333,6 +446,13 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     d.checkmesh = &figuras;
     bool indefinido = false;
     std::string texto = texto_resumo(d, indefinido);
+    if (o.ortogonaliza)
+        texto +=
+            orto::texto_ortogonalizacao(orto_feita, pedido_orto, nome_entradas, orto::mede_fronteira(m, med));
+    if (convergencia != nullptr) {
+        convergencia->conclui(pedido_orto, d.nome_caso);
+        texto += convergencia->texto(pedido_orto);
+    }
     verificacao v;
     if (o.verifica) {
         v = verifica_malha(d);
@@ -369,11 +489,18 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
         medida.valores(fontes_medida{&m, &med, com_residuo ? &r : nullptr}, valores);
         escreve_svg_malha(o.svg, d.nome_caso, m, medida, valores);
     }
+    if (!o.grava.empty()) {
+        const std::string caso_escrito = orto::grava_resultados(o.grava, nome_caso, m);
+        escreve_visivel(erro, "malhas_qualidade: note: --grava wrote " + gravados[0] + ", " + gravados[1] +
+                                  " and " + gravados[2] +
+                                  (caso_escrito.empty() ? "" : ", and the case file " + caso_escrito) + "\n");
+    }
     // A failed verification says more than an undefined figure elsewhere
-    // (the residual): 3 takes the place of 4.
+    // (the residual) or an unsettled solver-grade mesh: 3 takes the place of 4.
     int status = indefinido ? status_indefinido : 0;
+    if (o.ortogonaliza && !orto_feita.assentada) status = status_indefinido;
     if (o.verifica && v.falhou) status = status_verificacao;
-    if (o.historico.empty()) return status;
+    if (o.historico.empty() || o.ortogonaliza) return status;
 
     pedido_historico p;
     p.entradas = nome_entradas;

@@ -1,6 +1,7 @@
 // The command line and the sequence of a run of malhas_qualidade.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,6 +20,12 @@ struct opcoes {
     std::vector<std::string> historico;  // --historico, each .csv or .svg
     double tolerancia = 0.0;             // --tolerancia; 0: the summary's settled threshold
     bool sem_residuo = false;
+    // --ortogonaliza: the solver-grade mesh, made from the case file's sizes,
+    // in place of the result files (ortogonalizacao/ortogonaliza.hpp).
+    bool ortogonaliza = false;
+    double gradua = 1.0;             // --gradua: the power of the grading; 1: none
+    std::int64_t max_iteracoes = 0;  // --max-iteracoes; 0: the default
+    std::string grava;               // --grava: the folder of its result files
     bool ajuda = false, versao = false;
 };
 
@@ -26,7 +33,8 @@ struct opcoes {
 opcoes analisa_argumentos(const std::vector<std::string>& argumentos);
 
 // The exit status of a run whose summary holds an undefined measure or
-// residual somewhere: a script can tell it from a complete one.
+// residual somewhere, or whose solver-grade mesh reached its iteration limit
+// before it settled: a script can tell it from a complete one.
 inline constexpr int status_indefinido = 4;
 // The exit status of a run with --verifica whose mesh fails a check (an
 // undefined figure among them: it takes the place of status_indefinido).
