@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <system_error>
 
 #include "malhas_qualidade/comum/caminhos.hpp"
@@ -53,10 +54,27 @@ const char texto_ajuda[] =
     "                  from the report file's mesh: FILE ending .csv gets the table, .svg the\n"
     "                  plot; the summary gets a short form, the proof that the result files\n"
     "                  come from this smoothing, the least niter that would do, or about how\n"
-    "                  many more are needed (the option may be given twice, .csv and .svg)\n"
+    "                  many more are needed (the option may be given twice, .csv and .svg);\n"
+    "                  with --ortogonaliza: how that mesh settled, iteration by iteration\n"
     "  --tolerancia T  what would do for --historico: the distance from the report file's\n"
-    "                  mesh below T times its shortest edge from then on (default 0.001)\n"
+    "                  mesh below T times its shortest edge from then on; when\n"
+    "                  --ortogonaliza stops: its largest move below T times its shortest\n"
+    "                  edge (default 0.001, the summary's 'settled')\n"
     "  --sem-residuo   do not compute the residual\n"
+    "  --ortogonaliza  judge and export, instead of the result files, the solver-grade mesh\n"
+    "                  made from the case file's sizes: the same L, numbering and boundary\n"
+    "                  lines, grid lines square to the boundary (its vertices slide along\n"
+    "                  their segments), the interior smoothed by the program's elliptic\n"
+    "                  equations with control functions, iterated until settled\n"
+    "  --gradua G      with --ortogonaliza: cells shrink toward the re-entrant corner\n"
+    "                  (0.5, 0.5), a vertex's distance from it going as the G-th power of\n"
+    "                  its distance in indices (G from 1, no grading, the default, to 4;\n"
+    "                  2 suits a solution like r^(2/3))\n"
+    "  --max-iteracoes N  with --ortogonaliza: stop after N outer iterations (default 20000)\n"
+    "                  even if not settled (exit status 4)\n"
+    "  --grava DIR     with --ortogonaliza: write that mesh's three result files, in\n"
+    "                  malhas_segmentos' formats, into DIR (created if missing; not the\n"
+    "                  case's folder), and a case file there when DIR has none\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "  --              end of the options: what follows is the FOLDER\n"
@@ -71,7 +89,8 @@ const char texto_ajuda[] =
     "2 on a usage error, 3 with --verifica when a check fails (exactly when checkMesh\n"
     "-allGeometry -allTopology would fail the mesh), 4 when some measure, figure or the\n"
     "residual is undefined (the summary says where and why, and gives no verdict there;\n"
-    "with --verifica an undefined figure of a check fails it: 3, not 4), 5 when\n"
+    "with --verifica an undefined figure of a check fails it: 3, not 4) or when\n"
+    "--ortogonaliza reaches --max-iteracoes before it settles, 5 when\n"
     "--historico's re-run does not give the result files (the first differing\n"
     "vertex is named; or the program's run would end at a floating-point fault). On a\n"
     "terminal --historico shows its progress; Ctrl-C stops it, writes nothing and exits 130.\n";
@@ -80,15 +99,24 @@ namespace {
 
 using caminhos::termina_em;
 
+// The largest power of --gradua: beyond it the volumes at the re-entrant
+// corner would be too small for double precision on the meshes one makes.
+constexpr double maior_gradua = 4.0;
+
 // A positive, finite number, the whole text, read as every number of the
 // program is read (comum/numeros.hpp: no blanks, sign or hexadecimal, the
-// value rounded once): the one rule of every option that takes one.
-double numero_positivo(const std::string& opcao, const std::string& texto, const char* o_que) {
+// value rounded once), from minimo to maximo, whole when inteiro: the one
+// rule of every option that takes a number. Fails with "OPTION needs WHAT,
+// not TEXT".
+double numero_positivo(const std::string& opcao, const std::string& texto, const std::string& o_que,
+                       double minimo = 0.0, double maximo = std::numeric_limits<double>::max(),
+                       bool inteiro = false) {
     double x = 0.0;
     const char* fim = texto.data() + texto.size();
     const auto r = le_real(texto.data(), fim, x);
-    if (r.ec != std::errc() || r.ptr != fim || !(x > 0.0) || !std::isfinite(x))
-        falha_uso(opcao + " needs a positive number (" + o_que + "), not " + texto);
+    const bool certo = r.ec == std::errc() && r.ptr == fim && x > 0.0 && x >= minimo && x <= maximo &&
+                       (!inteiro || (x == std::floor(x) && x <= 9007199254740992.0));
+    if (!certo) falha_uso(opcao + " needs " + o_que + ", not " + texto);
     return x;
 }
 
@@ -101,7 +129,8 @@ const opcao_chave opcoes_chave[] = {{"--help", &opcoes::ajuda},
                                     {"-h", &opcoes::ajuda},
                                     {"--version", &opcoes::versao},
                                     {"--verifica", &opcoes::verifica},
-                                    {"--sem-residuo", &opcoes::sem_residuo}};
+                                    {"--sem-residuo", &opcoes::sem_residuo},
+                                    {"--ortogonaliza", &opcoes::ortogonaliza}};
 
 // The options with a value, and what each does with it.
 struct opcao_valor {
@@ -118,7 +147,7 @@ const opcao_valor opcoes_valor[] = {
     {"--openfoam", [](opcoes& o, const std::string& v) { o.openfoam = v; }},
     {"--espessura",
      [](opcoes& o, const std::string& v) {
-         o.espessura = numero_positivo("--espessura", v, "the thickness of the layer");
+         o.espessura = numero_positivo("--espessura", v, "a positive number (the thickness of the layer)");
      }},
     {"--fronteira",
      [](opcoes& o, const std::string& v) {
@@ -145,8 +174,23 @@ const opcao_valor opcoes_valor[] = {
      }},
     {"--tolerancia",
      [](opcoes& o, const std::string& v) {
-         o.tolerancia = numero_positivo("--tolerancia", v, "a share of the shortest edge");
+         o.tolerancia =
+             numero_positivo("--tolerancia", v, "a positive number (a share of the shortest edge)");
      }},
+    {"--gradua",
+     [](opcoes& o, const std::string& v) {
+         o.gradua = numero_positivo(
+             "--gradua", v,
+             "a power from 1 (no grading) to " + std::to_string(static_cast<int>(maior_gradua)), 1.0,
+             maior_gradua);
+     }},
+    {"--max-iteracoes",
+     [](opcoes& o, const std::string& v) {
+         o.max_iteracoes = static_cast<std::int64_t>(
+             numero_positivo("--max-iteracoes", v, "a positive whole number of outer iterations", 1.0,
+                             std::numeric_limits<double>::max(), true));
+     }},
+    {"--grava", [](opcoes& o, const std::string& v) { o.grava = v; }},
 };
 
 // What the options ask for together.
@@ -154,8 +198,14 @@ void confere_combinacoes(const opcoes& o) {
     if (o.pasta.empty()) falha_uso("the folder may not be an empty name");
     if (!o.medida.empty() && o.svg.empty())
         falha_uso("--medida names the measure of --svg, which is not given");
-    if (o.tolerancia != 0.0 && o.historico.empty())
-        falha_uso("--tolerancia is the tolerance of --historico, which is not given");
+    if (o.tolerancia != 0.0 && o.historico.empty() && !o.ortogonaliza)
+        falha_uso(
+            "--tolerancia is the tolerance of --historico or --ortogonaliza, neither of which is given");
+    for (auto [dada, opcao] :
+         {std::pair{o.gradua != 1.0, "--gradua"}, std::pair{o.max_iteracoes != 0, "--max-iteracoes"},
+          std::pair{!o.grava.empty(), "--grava"}})
+        if (dada && !o.ortogonaliza)
+            falha_uso(std::string(opcao) + " is an option of --ortogonaliza, which is not given");
     if (o.fronteira_dada && o.openfoam.empty() && o.su2.empty() && o.msh.empty())
         falha_uso("--fronteira names the boundaries of --openfoam, --su2 and --msh, none of which is given");
     confere_fronteiras(o.fronteira);

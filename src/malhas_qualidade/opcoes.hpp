@@ -1,6 +1,7 @@
 // The command line of malhas_qualidade.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,12 @@ struct opcoes {
     std::vector<std::string> historico;  // --historico, each .csv or .svg
     double tolerancia = 0.0;             // --tolerancia; 0: the summary's settled threshold
     bool sem_residuo = false;
+    // --ortogonaliza: the solver-grade mesh, made from the case file's sizes,
+    // in place of the result files (ortogonalizacao/ortogonaliza.hpp).
+    bool ortogonaliza = false;
+    double gradua = 1.0;             // --gradua: the power of the grading; 1: none
+    std::int64_t max_iteracoes = 0;  // --max-iteracoes; 0: the default
+    std::string grava;               // --grava: the folder of its result files
     bool ajuda = false, versao = false;
 };
 

@@ -1,6 +1,7 @@
 #include "malhas_qualidade/principal.hpp"
 
 #include <cerrno>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -17,6 +18,9 @@
 #include "malhas_qualidade/medidas/medida_volume.hpp"
 #include "malhas_qualidade/medidas/medidas.hpp"
 #include "malhas_qualidade/medidas/residuo.hpp"
+#include "malhas_qualidade/ortogonalizacao/grava_resultados.hpp"
+#include "malhas_qualidade/ortogonalizacao/historico_ortogonal.hpp"
+#include "malhas_qualidade/ortogonalizacao/relatorio_ortogonal.hpp"
 #include "malhas_qualidade/resumo/resumo.hpp"
 #include "malhas_qualidade/resumo/verificacao.hpp"
 #include "processamento/nomes_resultado.hpp"
@@ -32,6 +36,11 @@ namespace malhas_qualidade {
 namespace {
 
 using caminhos::junta;
+namespace orto = ortogonalizacao;
+
+// --max-iteracoes by default: far more than a mesh of a million volumes
+// needs, few enough to end a run that cannot settle.
+constexpr std::int64_t max_iteracoes_padrao = 20000;
 
 // Whether the name leads to something (a dangling link leads nowhere).
 bool existe(const std::string& nome) {
@@ -68,6 +77,12 @@ struct execucao {
     residuo_malha r;
     bool com_residuo = false;
     dados_resumo d;
+    // --ortogonaliza: what was asked, what came of it, how it settled
+    // (--historico), and the files --grava writes.
+    orto::pedido pedido_orto;
+    orto::resultado orto_feita;
+    std::unique_ptr<orto::historico_convergencia> convergencia;
+    std::vector<std::string> gravados;
 };
 
 // The case file names the case and says whether it was smoothed; with
@@ -83,13 +98,18 @@ void le_caso_da_pasta(execucao& x) {
     }
     // The history re-runs the case files: without them, or for a mesh that
     // is not smoothed, there is nothing to re-run, and that is said first.
-    if (!o.historico.empty()) {
+    if (!o.historico.empty() && !o.ortogonaliza) {
         if (!x.caso_lido) x.c = le_caso(x.nome_entradas);
         x.caso_lido = true;
         if (x.c.tipo_malha != 2)
             falha(x.nome_entradas, 0,
                   "mesh kind " + std::to_string(x.c.tipo_malha) +
                       ": only mesh kind 2 is smoothed, so there is no history to record (--historico)");
+    }
+    // The solver-grade mesh is made from the case file's sizes.
+    if (o.ortogonaliza && !x.caso_lido) {
+        x.c = le_caso(x.nome_entradas);
+        x.caso_lido = true;
     }
     x.nome_caso = o.caso.empty() ? x.c.nome_caso : o.caso;
     x.relatorio = junta(o.pasta, processamento::nome_relatorio(x.nome_caso));
@@ -99,7 +119,7 @@ void le_caso_da_pasta(execucao& x) {
 // An export must not destroy one of the case's files, and must replace
 // nothing but a regular file: both are settled before anything is read or
 // written.
-void confere_saidas(const execucao& x) {
+void confere_saidas(execucao& x) {
     const opcoes& o = x.o;
     const std::string malha = junta(o.pasta, processamento::nome_malha);
     const std::string* protegidos[] = {&x.relatorio, &x.volumes, &x.nome_entradas, &x.nome_parametros,
@@ -113,6 +133,19 @@ void confere_saidas(const execucao& x) {
                       o.openfoam);
         confere_destino(*nome);
     }
+    if (!o.grava.empty()) {
+        if (caminhos::mesmo_arquivo(o.grava, o.pasta))
+            falha_uso("--grava " + o.grava + " is the case's own folder: its result files would be replaced");
+        x.gravados = orto::arquivos_gravados(o.grava, x.nome_caso);
+        for (const std::string& g : x.gravados) {
+            for (const auto& [opcao, nome] : saidas_de(o))
+                if (caminhos::mesmo_arquivo(*nome, g))
+                    falha_uso(std::string(opcao) + " " + *nome + " would be one of the files --grava writes");
+            if (!o.openfoam.empty() && openfoam_alcanca(o.openfoam, g))
+                falha_uso("--grava " + o.grava + " lies where --openfoam " + o.openfoam + " replaces files");
+            confere_destino(g);
+        }
+    }
     if (o.openfoam.empty()) return;
     for (const std::string* e : protegidos)
         if (dentro_do_polymesh(o.openfoam, *e))
@@ -121,9 +154,33 @@ void confere_saidas(const execucao& x) {
     confere_destino_openfoam(o.openfoam);
 }
 
+// The solver-grade mesh, from the case file's sizes; with --historico, how
+// it settled recorded as it goes.
+void faz_malha_ortogonal(execucao& x) {
+    const opcoes& o = x.o;
+    orto::pedido& p = x.pedido_orto;
+    p.nvol_ksi = x.c.nvol_ksi;
+    p.nvol_eta = x.c.nvol_eta;
+    p.gradua = o.gradua;
+    p.tolerancia = o.tolerancia != 0.0 ? o.tolerancia : fracao_visivel;
+    p.max_iteracoes = o.max_iteracoes != 0 ? o.max_iteracoes : max_iteracoes_padrao;
+    if (!o.historico.empty()) {
+        x.convergencia = std::make_unique<orto::historico_convergencia>(o.historico);
+        p.observa = orto::historico_convergencia::observa;
+        p.contexto = x.convergencia.get();
+    }
+    x.orto_feita = orto::faz_malha_com_progresso(p, x.erro == stderr,
+                                                 x.erro == stderr && sistema::erro_padrao_e_terminal());
+    x.m = std::move(x.orto_feita.malha);
+}
+
 // The mesh of the result files, and a note when the case file asks for
 // another since.
 void le_malha(execucao& x) {
+    if (x.o.ortogonaliza) {
+        faz_malha_ortogonal(x);
+        return;
+    }
     {
         tempo_execucao::alocando nome("the mesh read from the result files");
         le_relatorio(x.relatorio, x.m);
@@ -158,7 +215,9 @@ void mede(execucao& x) {
     // The residual belongs to the elliptic mesh kind; when the kind is not
     // known (--caso without a case file), the parameter file's presence decides.
     const bool eliptica = x.caso_lido ? x.c.tipo_malha == 2 : existe(x.nome_parametros);
-    x.com_residuo = eliptica && !o.sem_residuo;
+    // The residual is that of the equations without control functions: it
+    // does not judge the solver-grade mesh, which reports its own settling.
+    x.com_residuo = eliptica && !o.sem_residuo && !o.ortogonaliza;
     if (!o.medida.empty() && procura_medida_volume(o.medida)->precisa_residuo && !x.com_residuo)
         falha_uso("--medida " + o.medida +
                   " needs the residual, which is computed for mesh kind 2 without --sem-residuo");
@@ -177,7 +236,11 @@ int escreve_resumo(execucao& x) {
     d.nome_caso = processamento::base_do_nome(x.nome_caso);
     d.relatorio = x.relatorio;
     d.volumes = x.volumes;
-    d.tipo_malha = x.caso_lido ? x.c.tipo_malha : 0;
+    d.tipo_malha = x.caso_lido && !x.o.ortogonaliza ? x.c.tipo_malha : 0;
+    if (x.o.ortogonaliza) {
+        d.relatorio = "the solver-grade mesh (--ortogonaliza) of " + x.nome_entradas;
+        d.volumes = "not the result files";
+    }
     d.malha = &x.m;
     d.medidas = &x.med;
     d.parametros_lidos = x.com_residuo ? &x.par : nullptr;
@@ -185,6 +248,13 @@ int escreve_resumo(execucao& x) {
     d.checkmesh = &x.figuras;
     bool indefinido = false;
     std::string texto = texto_resumo(d, indefinido);
+    if (x.o.ortogonaliza)
+        texto += orto::texto_ortogonalizacao(x.orto_feita, x.pedido_orto, x.nome_entradas,
+                                             orto::mede_fronteira(x.m, x.med));
+    if (x.convergencia != nullptr) {
+        x.convergencia->conclui(x.pedido_orto, d.nome_caso);
+        texto += x.convergencia->texto(x.pedido_orto);
+    }
     verificacao v;
     if (x.o.verifica) {
         v = verifica_malha(d);
@@ -192,9 +262,9 @@ int escreve_resumo(execucao& x) {
     }
     escreve_saida(x.saida, texto);
     // A failed verification says more than an undefined figure elsewhere
-    // (the residual): 3 takes the place of 4.
+    // (the residual) or an unsettled solver-grade mesh: 3 takes the place of 4.
     if (x.o.verifica && v.falhou) return status_verificacao;
-    return indefinido ? status_indefinido : 0;
+    return indefinido || (x.o.ortogonaliza && !x.orto_feita.assentada) ? status_indefinido : 0;
 }
 
 // The exports, each whole or not at all.
@@ -229,6 +299,13 @@ void escreve_exportacoes(execucao& x) {
         std::vector<double> valores;
         medida.valores(fontes_medida{&x.m, &x.med, r}, valores);
         escreve_svg_malha(o.svg, x.d.nome_caso, x.m, medida, valores);
+    }
+    if (!o.grava.empty()) {
+        const std::string caso_escrito = orto::grava_resultados(o.grava, x.nome_caso, x.m);
+        escreve_visivel(x.erro, "malhas_qualidade: note: --grava wrote " + x.gravados[0] + ", " +
+                                    x.gravados[1] + " and " + x.gravados[2] +
+                                    (caso_escrito.empty() ? "" : ", and the case file " + caso_escrito) +
+                                    "\n");
     }
 }
 
@@ -270,7 +347,7 @@ int executa_opcoes(const opcoes& o, std::FILE* saida, std::FILE* erro) {
     mede(x);
     const int status = escreve_resumo(x);
     escreve_exportacoes(x);
-    if (o.historico.empty()) return status;
+    if (o.historico.empty() || o.ortogonaliza) return status;
     return escreve_historico(x, status);
 }
 

@@ -27,8 +27,9 @@ struct erro_uso : std::exception {
 };
 
 // The exit statuses beyond 1 (a failure) and 2 (a usage error). A run whose
-// summary holds an undefined measure or residual somewhere: a script can
-// tell it from a complete one.
+// summary holds an undefined measure or residual somewhere, or whose
+// solver-grade mesh reached its iteration limit before it settled: a script
+// can tell it from a complete one.
 inline constexpr int status_indefinido = 4;
 // A run with --verifica whose mesh fails a check (an undefined figure among
 // them: it takes the place of status_indefinido).
