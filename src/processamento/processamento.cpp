@@ -60,10 +60,9 @@ const formato& formato_cabecalho_volumes() {
     return f;
 }
 
-// The vertex, outline and volume lines are the layouts of "(I10,2(1P,E25.15))",
-// "(2(1P,E25.15))" and "(5(I10))"; on a big mesh they are millions of lines,
-// so they are assembled from the fields directly, byte for byte what the format
-// interpretation makes of those formats.
+// The vertex, outline and volume lines: on a big mesh they are millions of
+// lines, so they are assembled from the fields directly, byte for byte what
+// the format interpretation makes of their formats.
 char* fim_de_linha(char* p) {
     p[0] = '\r';
     p[1] = '\n';
@@ -97,10 +96,8 @@ void escreve_arquivo_relatorio(arquivo_saida& arq, blocos_escrita& b) {
     escreve_itens(
         arq, itens(nvert_eta, nvert_ksi), linha_vertice,
         [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
-            for (std::int64_t k = primeiro + 1; k <= ultimo; ++k) {
-                q = campo_i10(q, static_cast<std::int32_t>(k));
-                q = fim_de_linha(par_xy(q, k));
-            }
+            for (std::int64_t k = primeiro + 1; k <= ultimo; ++k)
+                q = escreve_linha_vertice(q, static_cast<std::int32_t>(k), x[k], y[k]);
         },
         b);
 }
@@ -152,19 +149,17 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q, char
 
         for (std::int64_t i = i0; i <= i1; ++i, ++t) {
             const std::int64_t p = t + 1;
-            static constexpr int ordem_cantos[5] = {0, 1, 2, 3, 0};
-            for (int canto : ordem_cantos) {
+            for (int canto : ordem_cantos_contorno) {
                 const std::int64_t v = vert_vol[p][canto];
                 const indices iv = indices_vertice(v, n_ksi);
                 if (v >= 1 && (iv.j == j || iv.j == j + 1) && iv.i >= c0 && iv.i <= c1) {
                     const char* origem = c.texto + static_cast<std::size_t>(iv.j - j) * bytes_linha +
                                          static_cast<std::size_t>(iv.i - c0) * largura_par;
                     std::memcpy(q, origem, largura_par);
-                    q += largura_par;
+                    q = fim_de_linha(q + largura_par);
                 } else {
-                    q = par_xy(q, v);
+                    q = escreve_linha_contorno(q, x[v], y[v]);
                 }
-                q = fim_de_linha(q);
             }
             std::memcpy(q, linha_branca.data(), linha_branca.size());
             q += linha_branca.size();
@@ -181,15 +176,32 @@ void escreve_volumes(arquivo_saida& arq, blocos_escrita& b) {
     escreve_itens(
         arq, itens(nvol_eta, nvol_ksi), linha_volume,
         [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
-            for (std::int64_t p = primeiro + 1; p <= ultimo; ++p) {
-                q = campo_i10(q, static_cast<std::int32_t>(p));
-                for (int canto = 0; canto < 4; ++canto)
-                    q = campo_i10(q, vert_vol[p][canto]);
-                q = fim_de_linha(q);
-            }
+            for (std::int64_t p = primeiro + 1; p <= ultimo; ++p)
+                q = escreve_linha_volume(q, static_cast<std::int32_t>(p), vert_vol[p]);
         },
         b);
 }
+
+}  // namespace
+
+char* escreve_linha_vertice(char* destino, std::int32_t v, double vx, double vy) {
+    destino = campo_i10(destino, v);
+    destino = campo_e25_15(destino, vx);
+    return fim_de_linha(campo_e25_15(destino, vy));
+}
+
+char* escreve_linha_contorno(char* destino, double vx, double vy) {
+    return fim_de_linha(campo_e25_15(campo_e25_15(destino, vx), vy));
+}
+
+char* escreve_linha_volume(char* destino, std::int32_t p, const std::int32_t cantos[4]) {
+    destino = campo_i10(destino, p);
+    for (int canto = 0; canto < 4; ++canto)
+        destino = campo_i10(destino, cantos[canto]);
+    return fim_de_linha(destino);
+}
+
+namespace {
 
 // A viewer that cannot be started for want of memory is one that cannot be
 // started: ignored like any other, the results being complete by then.

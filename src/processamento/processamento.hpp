@@ -35,4 +35,16 @@ inline constexpr std::size_t largura_linha_vertice = coluna_y + largura_e25_15;
 inline constexpr std::size_t campos_linha_volume = 5;
 inline constexpr std::size_t largura_linha_volume = campos_linha_volume * largura_i10;
 
+// The lines of the result files from their values, CR LF included, byte for
+// byte as a run writes them: the layouts of "(I10,2(1P,E25.15))" (a vertex),
+// "(2(1P,E25.15))" (a point of an outline) and "(5(I10))" (a volume), for
+// the run and for whoever else writes a mesh in these formats. Each returns
+// the position after the line.
+char* escreve_linha_vertice(char* destino, std::int32_t v, double x, double y);
+char* escreve_linha_contorno(char* destino, double x, double y);
+char* escreve_linha_volume(char* destino, std::int32_t p, const std::int32_t cantos[4]);
+// The corner slots a volume's outline walks, back to the first; a line of
+// one blank (linha_branca, formato.hpp) follows it.
+inline constexpr int ordem_cantos_contorno[5] = {0, 1, 2, 3, 0};
+
 }  // namespace processamento

@@ -6,7 +6,8 @@
 // outer iterations as its report file would hold it, every coordinate taken
 // through its E25.15 text and read back: what the summary of a run with
 // niter = k finds. The re-run is the program's smoothing itself (the shared
-// state set as the run driver sets it, its outer iteration, its threads),
+// state set through the driver's own door, its outer iteration, told by its
+// observer, its threads),
 // so its final coordinates are those of the program's run to the bit, and
 // the report file is compared with them field by field.
 //
