@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "solvers/equacao_ponto.hpp"
+#include "variaveis/numeracao.hpp"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -172,7 +173,7 @@ inline void empacota(const coeficientes& c, std::int64_t n_ksi, std::int64_t m, 
                      double* destino) {
     for (std::int64_t j = 2; j <= linhas + 1; ++j) {
         for (std::int64_t i = 2; i <= m + 1; ++i) {
-            const std::int64_t v = (j - 1) * n_ksi + i;
+            const std::int64_t v = variaveis::numero_vertice(i, j, n_ksi);
             const double a[coeficientes_por_vertice] = {c.asw[v], c.as[v],  c.an[v],  c.anw[v], c.aw[v],
                                                         c.ae[v],  c.ase[v], c.ane[v], c.ap[v]};
             std::copy(a, a + coeficientes_por_vertice, destino);

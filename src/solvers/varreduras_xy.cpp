@@ -27,6 +27,7 @@
 #include "solvers/solvers.hpp"
 #include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/linhas_execucao.hpp"
+#include "variaveis/numeracao.hpp"
 
 namespace solvers {
 
@@ -57,7 +58,7 @@ void gauss_seidel_em_ordem(double* phi, const double* ap, const double* ae, cons
     for (std::int32_t iter = 1; iter <= niter_solver; ++iter) {
         for (std::int64_t j = 2; j <= static_cast<std::int64_t>(nvert_eta) - 1; ++j) {
             for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
-                const std::int64_t v = (j - 1) * n_ksi + i;
+                const std::int64_t v = variaveis::numero_vertice(i, j, n_ksi);
                 phi[v] = atualizacao(phi, c, v, n_ksi);
             }
         }

@@ -23,7 +23,7 @@ bool coeficientes_falharam() {
     if (tempo_execucao::falha_fp_sinalizada()) return true;
     const std::int64_t nk = v::nvert_ksi;
     for (std::int64_t j = 2; j <= v::nvert_eta - 1; ++j)
-        for (std::int64_t e = (j - 1) * nk + 2; e <= j * nk - 1; ++e)
+        for (std::int64_t e = v::numero_vertice(2, j, nk); e <= v::numero_vertice(nk - 1, j, nk); ++e)
             if (!std::isfinite(v::jac[e]) || !std::isfinite(v::ap[e]) || !std::isfinite(v::ane[e]))
                 return true;
     return false;
@@ -62,7 +62,7 @@ std::int64_t primeira_falha(bool coeficientes, int& sinalizadas) {
     const std::int64_t nk = corrida.nvert_ksi;
     for (std::int64_t j = 2; j <= corrida.nvert_eta - 1; ++j) {
         for (std::int64_t i = 2; i <= nk - 1; ++i) {
-            const std::int64_t vv = (j - 1) * nk + i;
+            const std::int64_t vv = v::numero_vertice(i, j, nk);
             for (int dj = -1; dj <= 1; ++dj)
                 for (int di = -1; di <= 1; ++di) {
                     x3[1 + (dj + 1) * 3 + (di + 1)] = corrida.x[vv + dj * nk + di];
