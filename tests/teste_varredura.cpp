@@ -16,7 +16,7 @@
 #include "solvers/solvers.hpp"
 #include "solvers/varreduras_xy.hpp"
 #include "tempo_execucao/armadilhas.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 #include "varredura_simples.hpp"

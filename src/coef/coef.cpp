@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace coef {

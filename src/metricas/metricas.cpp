@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace metricas {

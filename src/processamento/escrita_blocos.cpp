@@ -23,10 +23,10 @@ std::int64_t numero_de_blocos(std::int64_t n_itens, std::size_t bytes_por_item) 
 
 // The threads besides this one that format the blocks of a write: this one
 // formats too whenever the block it is to write next is not ready, so it and
-// linhas_execucao - 1 others keep as many cores busy.
-int trabalhadores_para(std::int64_t n_blocos, int linhas_execucao) {
-    return static_cast<int>(std::max<std::int64_t>(
-        0, std::min<std::int64_t>({linhas_execucao - 1, maximo_trabalhadores, n_blocos - 1})));
+// fios - 1 others keep as many cores busy.
+int trabalhadores_para(std::int64_t n_blocos, int fios) {
+    return static_cast<int>(
+        std::max<std::int64_t>(0, std::min<std::int64_t>({fios - 1, maximo_trabalhadores, n_blocos - 1})));
 }
 
 // Block k goes to slot k % n_slots, which is free again once block
@@ -42,17 +42,17 @@ std::int64_t itens_por_bloco(std::size_t bytes_por_item) {
 }
 
 void prepara_blocos(blocos_escrita& b, std::initializer_list<escrita_prevista> escritas,
-                    std::size_t bytes_rascunho, int linhas_execucao) {
+                    std::size_t bytes_rascunho, int fios) {
     int trabalhadores = 0;
     std::size_t bytes_bloco = 0;
     for (const escrita_prevista& e : escritas) {
         const std::int64_t n_blocos = numero_de_blocos(e.n_itens, e.bytes_por_item);
         if (n_blocos == 0) continue;
-        trabalhadores = std::max(trabalhadores, trabalhadores_para(n_blocos, linhas_execucao));
+        trabalhadores = std::max(trabalhadores, trabalhadores_para(n_blocos, fios));
         bytes_bloco = std::max(
             bytes_bloco, static_cast<std::size_t>(itens_por_bloco(e.bytes_por_item)) * e.bytes_por_item);
     }
-    b.linhas_execucao = linhas_execucao;
+    b.n_fios = fios;
     b.bytes_bloco = bytes_bloco;
     if (bytes_bloco == 0) return;  // no write has an item
     {
@@ -62,7 +62,7 @@ void prepara_blocos(blocos_escrita& b, std::initializer_list<escrita_prevista> e
             s.dados = std::make_unique<char[]>(bytes_bloco + bytes_rascunho);
     }
     tempo_execucao::alocando nome("helper threads");
-    b.linhas.reserve(static_cast<std::size_t>(trabalhadores));
+    b.fios.reserve(static_cast<std::size_t>(trabalhadores));
 }
 
 namespace {
@@ -112,12 +112,12 @@ class escrita {
         // leaves none behind.
         for (int t = 0; t < trabalhadores; ++t) {
             try {
-                b_.linhas.emplace_back([this] { trabalha(); });
+                b_.fios.emplace_back([this] { trabalha(); });
             } catch (const std::exception&) {
                 break;
             }
         }
-        if (b_.linhas.empty()) {
+        if (b_.fios.empty()) {
             sozinho();
             return;
         }
@@ -195,9 +195,9 @@ class escrita {
             parar_ = true;
         }
         mudou_.notify_all();
-        for (auto& t : b_.linhas)
+        for (auto& t : b_.fios)
             t.join();
-        b_.linhas.clear();
+        b_.fios.clear();
     }
 
     arquivo_saida& arq_;
@@ -226,9 +226,9 @@ void escreve_itens(arquivo_saida& arq, std::int64_t n_itens, std::size_t bytes_p
         static_cast<std::size_t>(itens_por_bloco(bytes_por_item)) * bytes_por_item > b.bytes_bloco)
         throw std::logic_error("escreve_itens: a write that prepara_blocos was not told of");
     // As many helpers as the write repays and the prepared slots and room allow.
-    int trabalhadores = trabalhadores_para(e.n_blocos(), b.linhas_execucao);
+    int trabalhadores = trabalhadores_para(e.n_blocos(), b.n_fios);
     while (trabalhadores > 0 && (static_cast<std::size_t>(slots_para(trabalhadores)) > b.blocos.size() ||
-                                 static_cast<std::size_t>(trabalhadores) > b.linhas.capacity()))
+                                 static_cast<std::size_t>(trabalhadores) > b.fios.capacity()))
         --trabalhadores;
     if (trabalhadores < 1)
         e.sozinho();

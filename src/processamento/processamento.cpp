@@ -13,7 +13,7 @@
 #include "processamento/formato.hpp"
 #include "processamento/nomes_resultado.hpp"
 #include "tempo_execucao/alocacao.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace processamento {
@@ -257,7 +257,7 @@ void escreve_resultados() {
                    {{itens(nvert_eta, nvert_ksi), linha_vertice},
                     {itens(nvol_eta, nvol_ksi), bytes_item_contorno},
                     {itens(nvol_eta, nvol_ksi), linha_volume}},
-                   rascunho_contornos(), tempo_execucao::linhas_de_execucao());
+                   rascunho_contornos(), tempo_execucao::fios_de_execucao());
 
     abre_saida(arquivo_relatorio);
     abre_saida(contorno);

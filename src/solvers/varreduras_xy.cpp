@@ -26,7 +26,7 @@
 #include "solvers/frente_onda.hpp"
 #include "solvers/solvers.hpp"
 #include "tempo_execucao/alocacao.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/numeracao.hpp"
 
 namespace solvers {
@@ -35,7 +35,7 @@ namespace {
 
 // Below this many vertex updates per sweep call, handing work to another
 // thread costs more than it saves: the call runs on the calling thread alone.
-constexpr std::int64_t minimo_para_linhas_auxiliares = std::int64_t{1} << 16;
+constexpr std::int64_t minimo_para_fios_auxiliares = std::int64_t{1} << 16;
 
 // Rows between a group and the one before it, beyond what the order needs.
 constexpr std::int64_t folga_linhas = 8;
@@ -71,14 +71,14 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                       std::int32_t niter_solver) {
     const std::int64_t atualizacoes = (static_cast<std::int64_t>(nvert_ksi) - 2) *
                                       (static_cast<std::int64_t>(nvert_eta) - 2) * niter_solver;
-    const int n = atualizacoes >= minimo_para_linhas_auxiliares ? tempo_execucao::linhas_de_execucao() : 1;
+    const int n = atualizacoes >= minimo_para_fios_auxiliares ? tempo_execucao::fios_de_execucao() : 1;
     gauss_seidel_x_y(x, y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver, n);
 }
 
 void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, const double* aw,
                       const double* an, const double* as, const double* ane, const double* anw,
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
-                      std::int32_t niter_solver, int linhas_execucao) {
+                      std::int32_t niter_solver, int fios) {
     using namespace frente;
     const std::int64_t n_ksi = nvert_ksi;
     const std::int64_t m = n_ksi - 2;
@@ -118,11 +118,10 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     // The sweeps in groups (frente_onda.hpp), dealt out in turn to the
     // threads, as evenly as the count allows: group k + 1 follows group k
     // through the mesh a few rows behind it, each on the next thread.
-    const int n_linhas = tempo_execucao::reserva_linhas(std::min(linhas_execucao, niter_solver));
+    const int n_fios = tempo_execucao::reserva_fios(std::min(fios, niter_solver));
     const std::int64_t por_grupo = varreduras_por_grupo<par>(n_ksi, niter_solver);
     const std::int64_t cabem = (niter_solver + por_grupo - 1) / por_grupo;
-    const std::int64_t grupos =
-        std::min<std::int64_t>(niter_solver, (cabem + n_linhas - 1) / n_linhas * n_linhas);
+    const std::int64_t grupos = std::min<std::int64_t>(niter_solver, (cabem + n_fios - 1) / n_fios * n_fios);
     const std::int64_t base = niter_solver / grupos, resto = niter_solver % grupos;
     // Progress of each thread: k * passo_grupo + j once group k has passed
     // row j in its last sweep. One cache line each, as each is written by
@@ -131,15 +130,15 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
     struct alignas(64) contador {
         std::atomic<std::int64_t> valor{-1};
     };
-    std::array<contador, tempo_execucao::maximo_linhas_execucao> avanco;
+    std::array<contador, tempo_execucao::maximo_fios> avanco;
     auto trabalha = [&](int t) {
-        for (std::int64_t k = t; k < grupos; k += n_linhas) {
+        for (std::int64_t k = t; k < grupos; k += n_fios) {
             const std::int64_t g = base + (k < resto ? 1 : 0);
             const std::atomic<std::int64_t>& anterior =
-                avanco[static_cast<std::size_t>((k + n_linhas - 1) % n_linhas)].valor;
+                avanco[static_cast<std::size_t>((k + n_fios - 1) % n_fios)].valor;
             std::atomic<std::int64_t>& proprio = avanco[static_cast<std::size_t>(t)].valor;
             auto espera = [&](std::int64_t j) {
-                if (n_linhas == 1 || k == 0) return;
+                if (n_fios == 1 || k == 0) return;
                 // A few rows more than the group needs, so that the rows it
                 // reads are no longer being written by the thread of the
                 // group before it.
@@ -154,12 +153,12 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                 }
             };
             auto avancou = [&](std::int64_t j) {
-                if (n_linhas != 1) proprio.store(k * passo_grupo + j, std::memory_order_release);
+                if (n_fios != 1) proprio.store(k * passo_grupo + j, std::memory_order_release);
             };
             varre_grupo<par>(mv, g, espera, avancou);
         }
     };
-    const bool falhou = tempo_execucao::em_linhas_mascaradas(n_linhas, trabalha);
+    const bool falhou = tempo_execucao::em_fios_mascarados(n_fios, trabalha);
     if (!falhou) {
         tempo_execucao::linhas_independentes(1, nvert_eta, n_ksi, [=](std::int64_t de, std::int64_t ate) {
             for (std::int64_t v = (de - 1) * n_ksi + 1; v <= ate * n_ksi; ++v) {

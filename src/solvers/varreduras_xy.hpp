@@ -27,7 +27,7 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
 void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, const double* aw,
                       const double* an, const double* as, const double* ane, const double* anw,
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
-                      std::int32_t niter_solver, int linhas_execucao);
+                      std::int32_t niter_solver, int fios);
 
 // The sweep as the plain lexicographic loop: the order in which the
 // operations, and so their faults, come one after the other.

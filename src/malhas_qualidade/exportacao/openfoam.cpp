@@ -14,7 +14,7 @@
 #include "malhas_qualidade/comum/erros.hpp"
 #include "malhas_qualidade/comum/numeros.hpp"
 #include "malhas_qualidade/comum/saida.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "tempo_execucao/sistema.hpp"
 
 namespace malhas_qualidade {
@@ -67,7 +67,7 @@ void escreve_arquivo(const pasta_nova& p, std::size_t k, F&& conteudo) {
 // parte(0) and parte(1), on two threads when the run may use two, else one
 // after the other. A failure on either is raised here, the first one's
 // first, once both have ended.
-void em_duas_linhas(const std::function<void(int)>& parte) {
+void em_dois_fios(const std::function<void(int)>& parte) {
     std::exception_ptr falhas[2];
     auto protegida = [&](int k) {
         try {
@@ -76,8 +76,8 @@ void em_duas_linhas(const std::function<void(int)>& parte) {
             falhas[k] = std::current_exception();
         }
     };
-    if (tempo_execucao::linhas_de_execucao() >= 2 && tempo_execucao::reserva_linhas(2) == 2) {
-        tempo_execucao::em_linhas_mascaradas(2, protegida);
+    if (tempo_execucao::fios_de_execucao() >= 2 && tempo_execucao::reserva_fios(2) == 2) {
+        tempo_execucao::em_fios_mascarados(2, protegida);
     } else {
         protegida(0);
         if (!falhas[0]) protegida(1);
@@ -214,7 +214,7 @@ exportacao_openfoam escreve_openfoam(const std::string& pasta, const extrusao& e
             escreve_arquivo(nova, 4, [&](saida_atomica& s) { escreve_fronteira(s, c, f); });
         }
     };
-    em_duas_linhas(grupo);
+    em_dois_fios(grupo);
 
     // Before the mesh goes in: a failure here leaves the old mesh.
     exportacao_openfoam feita;

@@ -12,7 +12,7 @@
 #include "malhas_qualidade/leitura/campos_lidos.hpp"
 #include "processamento/campos.hpp"
 #include "processamento/processamento.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade {

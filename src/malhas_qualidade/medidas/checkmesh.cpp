@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "malhas_qualidade/medidas/checkmesh_partes.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 
 namespace malhas_qualidade {
 
@@ -128,10 +128,10 @@ void calcula_figuras_checkmesh(const extrusao& e, figuras_checkmesh& f, bool com
                        determinantes,
                        fronteira};
     // Each thread beyond the first wants enough rows to repay waking it.
-    constexpr std::int64_t minimo_por_linha_execucao = std::int64_t{1} << 15;
-    const std::int64_t repagam = std::min(ne, 1 + m.nvol / minimo_por_linha_execucao);
-    const int n = repagam >= 2 ? tempo_execucao::reserva_linhas(static_cast<int>(
-                                     std::min<std::int64_t>(tempo_execucao::linhas_de_execucao(), repagam)))
+    constexpr std::int64_t minimo_por_fio = std::int64_t{1} << 15;
+    const std::int64_t repagam = std::min(ne, 1 + m.nvol / minimo_por_fio);
+    const int n = repagam >= 2 ? tempo_execucao::reserva_fios(static_cast<int>(
+                                     std::min<std::int64_t>(tempo_execucao::fios_de_execucao(), repagam)))
                                : 1;
     std::vector<parcial> partes(static_cast<std::size_t>(n));
     for (parcial& p : partes) {
@@ -148,7 +148,7 @@ void calcula_figuras_checkmesh(const extrusao& e, figuras_checkmesh& f, bool com
     if (n < 2)
         parte(0);
     else
-        tempo_execucao::em_linhas_mascaradas(n, parte);
+        tempo_execucao::em_fios_mascarados(n, parte);
 
     double menor_cosseno = great, menor_cosseno_fronteira = great;
     for (const parcial& p : partes)

@@ -14,7 +14,7 @@
 #include "metricas/metricas.hpp"
 #include "solvers/varreduras_xy.hpp"
 #include "tempo_execucao/alocacao.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {

@@ -8,30 +8,30 @@
 namespace tempo_execucao {
 
 // The most threads a run uses.
-inline constexpr int maximo_linhas_execucao = 64;
+inline constexpr int maximo_fios = 64;
 
 // The environment variable MALHAS_LINHAS_EXECUCAO when it holds a positive
 // count (1 forces the single-threaded run, for tests and timings), else the
-// processors this process may run on. At most maximo_linhas_execucao. Read
+// processors this process may run on. At most maximo_fios. Read
 // once.
-int linhas_de_execucao();
+int fios_de_execucao();
 
 // Makes ready up to desejadas - 1 helper threads besides the calling one and
-// returns how many threads, the calling one included, em_linhas_mascaradas
+// returns how many threads, the calling one included, em_fios_mascarados
 // may then use: desejadas, or fewer if the system gives no more threads or
-// not the memory for one (1 at least, maximo_linhas_execucao at most). The
+// not the memory for one (1 at least, maximo_fios at most). The
 // helpers are started when first wanted and kept for the run, so that their
 // scratch memory stays with them.
-int reserva_linhas(int desejadas);
+int reserva_fios(int desejadas);
 
 // Runs parte(0) on the calling thread and parte(1) to parte(n - 1) on n - 1
-// helper threads at once (n no more than reserva_linhas gave), all with the
+// helper threads at once (n no more than reserva_fios gave), all with the
 // calling thread's floating-point environment and the traps masked, and
 // tells whether any of them raised the invalid, divide-by-zero or overflow
 // flag; the caller then has its own environment back, flags cleared. A part
 // must not throw. Calls come from one thread at a time. Nothing here
 // allocates: once the helpers are ready, handing out work cannot fail.
-bool em_linhas_mascaradas(int n, referencia_funcao<void(int)> parte);
+bool em_fios_mascarados(int n, referencia_funcao<void(int)> parte);
 
 // faixa(de, ate) over the rows de to ate, of n_por_linha items each, whose
 // results do not depend on one another: in as many calls at once, on

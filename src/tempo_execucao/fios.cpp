@@ -1,4 +1,4 @@
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 
 #include <algorithm>
 #include <condition_variable>
@@ -13,18 +13,18 @@
 
 namespace tempo_execucao {
 
-int linhas_de_execucao() {
-    static const int linhas = [] {
+int fios_de_execucao() {
+    static const int fios = [] {
         if (const char* texto = std::getenv("MALHAS_LINHAS_EXECUCAO")) {
             char* fim = nullptr;
             const long n = std::strtol(texto, &fim, 10);
             if (fim != texto && *fim == '\0' && n >= 1)
-                return n > maximo_linhas_execucao ? maximo_linhas_execucao : static_cast<int>(n);
+                return n > maximo_fios ? maximo_fios : static_cast<int>(n);
         }
         const int n = sistema::processadores_disponiveis();
-        return n < 1 ? 1 : n > maximo_linhas_execucao ? maximo_linhas_execucao : n;
+        return n < 1 ? 1 : n > maximo_fios ? maximo_fios : n;
     }();
-    return linhas;
+    return fios;
 }
 
 namespace {
@@ -34,7 +34,7 @@ namespace {
 // each time with empty scratch and fault its pages in again). The work is
 // handed out in fixed fields, not as a task object that would have to be
 // allocated.
-struct linha_auxiliar {
+struct fio_auxiliar {
     std::mutex trava;
     std::condition_variable mudou;
     const referencia_funcao<void(int)>* parte = nullptr;  // part indice of it
@@ -52,7 +52,7 @@ bool executa_parte(const referencia_funcao<void(int)>& parte, int k, const ambie
     return falha_fp_sinalizada();
 }
 
-void espera_tarefas(linha_auxiliar* p) {
+void espera_tarefas(fio_auxiliar* p) {
     for (;;) {
         std::unique_lock<std::mutex> l(p->trava);
         p->mudou.wait(l, [p] { return p->pendente; });
@@ -71,20 +71,20 @@ void espera_tarefas(linha_auxiliar* p) {
 
 // The helpers started so far; only ever grows, from one thread at a time.
 // Fixed room, so that keeping a helper allocates nothing.
-linha_auxiliar* auxiliares[maximo_linhas_execucao - 1];
+fio_auxiliar* auxiliares[maximo_fios - 1];
 int n_auxiliares = 0;
 
 }  // namespace
 
-int reserva_linhas(int desejadas) {
-    const int alvo = std::min(desejadas, maximo_linhas_execucao) - 1;
+int reserva_fios(int desejadas) {
+    const int alvo = std::min(desejadas, maximo_fios) - 1;
     while (n_auxiliares < alvo) {
         // When the system gives no more threads, or not the memory for one,
         // the run goes on with the threads it has. The helper is kept only
         // once its thread runs, and nothing after that can throw.
-        std::unique_ptr<linha_auxiliar> p;
+        std::unique_ptr<fio_auxiliar> p;
         try {
-            p = std::make_unique<linha_auxiliar>();
+            p = std::make_unique<fio_auxiliar>();
             std::thread(espera_tarefas, p.get()).detach();
         } catch (const std::exception&) {
             break;
@@ -94,10 +94,10 @@ int reserva_linhas(int desejadas) {
     return std::max(1, std::min(desejadas, n_auxiliares + 1));
 }
 
-bool em_linhas_mascaradas(int n, referencia_funcao<void(int)> parte) {
+bool em_fios_mascarados(int n, referencia_funcao<void(int)> parte) {
     const ambiente_fp ambiente = ambiente_fp_atual();
     for (int k = 1; k < n; ++k) {
-        linha_auxiliar* const p = auxiliares[k - 1];
+        fio_auxiliar* const p = auxiliares[k - 1];
         {
             std::lock_guard<std::mutex> l(p->trava);
             p->parte = &parte;
@@ -110,7 +110,7 @@ bool em_linhas_mascaradas(int n, referencia_funcao<void(int)> parte) {
     }
     bool falhou = executa_parte(parte, 0, ambiente);
     for (int k = 1; k < n; ++k) {
-        linha_auxiliar* const p = auxiliares[k - 1];
+        fio_auxiliar* const p = auxiliares[k - 1];
         std::unique_lock<std::mutex> l(p->trava);
         p->mudou.wait(l, [p] { return !p->pendente; });
         falhou = falhou || p->falhou;
@@ -123,20 +123,20 @@ void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_
                           referencia_funcao<void(std::int64_t, std::int64_t)> faixa) {
     // Each thread beyond the first wants this many items, or waking it costs
     // more than it saves.
-    constexpr std::int64_t minimo_por_linha_execucao = std::int64_t{1} << 16;
+    constexpr std::int64_t minimo_por_fio = std::int64_t{1} << 16;
     if (ate < de) return;
     const std::int64_t linhas = ate - de + 1;
-    const std::int64_t repagam = std::min(linhas, 1 + linhas * n_por_linha / minimo_por_linha_execucao);
-    const int n =
-        repagam >= 2 ? reserva_linhas(static_cast<int>(std::min<std::int64_t>(linhas_de_execucao(), repagam)))
-                     : 1;
+    const std::int64_t repagam = std::min(linhas, 1 + linhas * n_por_linha / minimo_por_fio);
+    const int n = repagam >= 2
+                      ? reserva_fios(static_cast<int>(std::min<std::int64_t>(fios_de_execucao(), repagam)))
+                      : 1;
     if (n < 2) {
         faixa(de, ate);
         return;
     }
     // Part k takes the rows from de + k * linhas / n up to the next part's first.
     const bool falhou =
-        em_linhas_mascaradas(n, [&](int k) { faixa(de + k * linhas / n, de + (k + 1) * linhas / n - 1); });
+        em_fios_mascarados(n, [&](int k) { faixa(de + k * linhas / n, de + (k + 1) * linhas / n - 1); });
     if (falhou) faixa(de, ate);
 }
 
