@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "malhas_qualidade/leitura/arquivos_caso.hpp"
+#include "variaveis/numeracao.hpp"
 
 namespace malhas_qualidade {
 
@@ -127,7 +128,7 @@ struct historico {
     // The proof: the final coordinates against the report file.
     enum class prova { confere, tamanhos, vertice, arquivo_curto, nao_feita };
     prova resultado_prova = prova::nao_feita;
-    std::int32_t nvol_ksi = 0, nvol_eta = 0;  // of the re-run
+    variaveis::tamanhos tamanhos;  // of the re-run
     std::int64_t vertice_diferente = 0;
     char coordenada_diferente = 0;
     std::string texto_reexecucao, texto_arquivo;

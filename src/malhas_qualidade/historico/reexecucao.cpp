@@ -239,8 +239,7 @@ void abre_tabelas(reexecucao& c, const pedido_historico& p) {
 void reexecuta(reexecucao& c, double& escala) {
     historico& h = c.h;
     malhas_segmentos::define_estado(h.c);
-    h.nvol_ksi = v::nvol_ksi;
-    h.nvol_eta = v::nvol_eta;
+    h.tamanhos = v::tamanhos_de(v::nvol_ksi, v::nvol_eta);
     prepara_final(c, escala);
     v::aloca_malha();
     std::feclearexcept(FE_ALL_EXCEPT);

@@ -87,7 +87,8 @@ bool acrescenta_falha(std::string& s, const historico& h, const std::string& rel
             if (h.falha.etapa == falha_reexecucao::onde::coeficientes) {
                 onde = "in the metric terms and coefficients";
                 if (h.falha.vertice < 0) onde = "in the metric terms' factors 0.5/dksi and 0.5/deta";
-                if (h.falha.vertice > 0) onde += " of " + descreve_vertice(h.falha.vertice, h.nvol_ksi + 1);
+                if (h.falha.vertice > 0)
+                    onde += " of " + descreve_vertice(h.falha.vertice, h.tamanhos.nvert_ksi);
             } else {
                 onde = "in the sweeps";
                 if (h.falha.coordenada != 0)
@@ -125,8 +126,7 @@ bool acrescenta_prova(std::string& s, const historico& h, const pedido_historico
                 s,
                 "  proof: the re-run's final coordinates are %s's, all %lld vertices digit for digit: the "
                 "result files come from this smoothing\n",
-                relatorio.c_str(),
-                static_cast<long long>(static_cast<std::int64_t>(h.nvol_ksi + 1) * (h.nvol_eta + 1)));
+                relatorio.c_str(), static_cast<long long>(h.tamanhos.nvert));
             break;
         case historico::prova::tamanhos:
             acrescenta(
@@ -134,7 +134,8 @@ bool acrescenta_prova(std::string& s, const historico& h, const pedido_historico
                 "  MISMATCH: the case files make a %d x %d mesh and %s holds %d x %d volumes: the result "
                 "files do not come from these case files (another run, or the case file changed since); "
                 "the history above is that of the case files as they stand\n",
-                h.nvol_ksi, h.nvol_eta, relatorio.c_str(), p.nvol_ksi_relatorio, p.nvol_eta_relatorio);
+                h.tamanhos.nvol_ksi, h.tamanhos.nvol_eta, relatorio.c_str(), p.nvol_ksi_relatorio,
+                p.nvol_eta_relatorio);
             diferem = true;
             break;
         case historico::prova::vertice:
@@ -143,7 +144,7 @@ bool acrescenta_prova(std::string& s, const historico& h, const pedido_historico
                 "  MISMATCH: the re-run does not give %s: at %s the re-run's %c is %s where the file holds "
                 "%s (a file from another run, edited, or parameters changed after the run); the history "
                 "above is that of the case files as they stand\n",
-                relatorio.c_str(), descreve_vertice(h.vertice_diferente, h.nvol_ksi + 1).c_str(),
+                relatorio.c_str(), descreve_vertice(h.vertice_diferente, h.tamanhos.nvert_ksi).c_str(),
                 h.coordenada_diferente, h.texto_reexecucao.c_str(), citacao(h.texto_arquivo).c_str());
             diferem = true;
             break;

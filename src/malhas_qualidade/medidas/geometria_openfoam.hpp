@@ -10,11 +10,11 @@
 
 #include "malhas_qualidade/medidas/checkmesh.hpp"
 #include "malhas_qualidade/medidas/extrusao.hpp"
+#include "malhas_qualidade/medidas/medidas.hpp"
 
 namespace malhas_qualidade::checkmesh {
 
 // OpenFOAM's constants of the checks (double precision).
-inline constexpr double pi = 3.14159265358979323846;
 inline constexpr double rootvsmall = 1.0e-150;
 inline constexpr double vsmall = 1.0e-300;
 inline constexpr double small = 1.0e-15;
@@ -53,10 +53,6 @@ inline double modulo(vetor a) {
 }
 inline bool finito(vetor a) {
     return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z);
-}
-
-inline double graus(double radianos) {
-    return radianos * 180.0 / pi;
 }
 
 // A face: its points in the file's order, its centre and its area vector.

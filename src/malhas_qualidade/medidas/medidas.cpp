@@ -9,12 +9,7 @@ namespace malhas_qualidade {
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 constexpr double nao_numero = std::numeric_limits<double>::quiet_NaN();
-
-double graus(double radianos) {
-    return radianos * 180.0 / pi;
-}
 
 }  // namespace
 

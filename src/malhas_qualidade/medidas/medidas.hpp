@@ -38,6 +38,13 @@ inline constexpr char razao_aspecto_celula[] = "cell_aspect_ratio";
 inline constexpr char volume_celula[] = "cell_volume";
 }  // namespace nome
 
+inline constexpr double pi = 3.14159265358979323846;
+// An angle in degrees: radians * 180 / pi, for the measures and for
+// checkMesh's figures alike (OpenFOAM's radToDeg).
+inline double graus(double radianos) {
+    return radianos * 180.0 / pi;
+}
+
 // Verdict's stand-in for an unbounded value (a zero area's aspect ratio).
 inline constexpr double valor_enorme = 1.0e30;
 
