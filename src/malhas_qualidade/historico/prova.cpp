@@ -32,6 +32,9 @@ void compara_relatorio(const pedido_historico& p, historico& h) {
     const std::size_t inicio =
         processamento::linhas_iniciais_relatorio(v::nvol_ksi, v::nvol_eta, v::nvert_ksi, v::nvert_eta).size();
     constexpr std::size_t largura = processamento::largura_linha_vertice + 2;  // CR LF
+    // x and y stand side by side from coluna_x on.
+    constexpr std::size_t coluna_x = processamento::coluna_x, e25 = processamento::largura_e25_15;
+    static_assert(processamento::coluna_y == coluna_x + e25);
     constexpr std::size_t linhas_bloco = 1 << 16;
     std::vector<char> bloco(linhas_bloco * largura);
     auto enche = [&](std::size_t n) {
@@ -58,12 +61,12 @@ void compara_relatorio(const pedido_historico& p, historico& h) {
         // threads as the run may use.
         std::atomic<std::int64_t> diferente{std::numeric_limits<std::int64_t>::max()};
         tempo_execucao::linhas_independentes(0, completas - 1, 2, [&](std::int64_t de, std::int64_t ate) {
-            char campos[50];
+            char campos[2 * e25];
             for (std::int64_t l = de; l <= ate; ++l) {
                 const std::int64_t vv = primeiro + l;
                 processamento::campo_e25_15(campos, v::x[vv]);
-                processamento::campo_e25_15(campos + 25, v::y[vv]);
-                if (std::memcmp(campos, bloco.data() + l * largura + 10, 50) == 0) continue;
+                processamento::campo_e25_15(campos + e25, v::y[vv]);
+                if (std::memcmp(campos, bloco.data() + l * largura + coluna_x, 2 * e25) == 0) continue;
                 std::int64_t atual = diferente.load();
                 while (l < atual && !diferente.compare_exchange_weak(atual, l)) {
                 }
@@ -73,20 +76,20 @@ void compara_relatorio(const pedido_historico& p, historico& h) {
         const std::int64_t l = diferente.load();
         if (l != std::numeric_limits<std::int64_t>::max()) {
             const std::int64_t vv = primeiro + l;
-            char campos[50];
+            char campos[2 * e25];
             processamento::campo_e25_15(campos, v::x[vv]);
-            processamento::campo_e25_15(campos + 25, v::y[vv]);
-            const char* const lido = bloco.data() + l * largura + 10;
-            const int k = std::memcmp(campos, lido, 25) != 0 ? 0 : 1;
+            processamento::campo_e25_15(campos + e25, v::y[vv]);
+            const char* const lido = bloco.data() + l * largura + coluna_x;
+            const int k = std::memcmp(campos, lido, e25) != 0 ? 0 : 1;
             auto sem_brancos = [](const char* t) {
-                std::string s(t, 25);
+                std::string s(t, e25);
                 return s.substr(std::min(s.find_first_not_of(' '), s.size()));
             };
             h.resultado_prova = historico::prova::vertice;
             h.vertice_diferente = vv;
             h.coordenada_diferente = k == 0 ? 'x' : 'y';
-            h.texto_reexecucao = sem_brancos(campos + 25 * k);
-            h.texto_arquivo = sem_brancos(lido + 25 * k);
+            h.texto_reexecucao = sem_brancos(campos + e25 * k);
+            h.texto_arquivo = sem_brancos(lido + e25 * k);
             return;
         }
         if (completas < n) {
@@ -125,7 +128,7 @@ double valor_gravado(double x) {
         const double d = static_cast<double>(d16);
         r = q < 0 ? d / potencias_exatas[-q] : d * potencias_exatas[q];
     } else {
-        char campo[25];
+        char campo[processamento::largura_e25_15];
         processamento::campo_e25_15(campo, magnitude);
         std::string_view texto(campo, sizeof campo);
         texto.remove_prefix(texto.find_first_not_of(' '));

@@ -86,7 +86,7 @@ bool real_e25_15(std::string_view c, double& valor) {
     // from_chars takes the field from its sign or first digit as it stands;
     // the form without the letter is given one.
     const char* inicio = f[3] == '-' ? f + 3 : f + 4;
-    const char* fim = f + 25;
+    const char* fim = f + processamento::largura_e25_15;
     char texto[32];
     if (!com_letra) {
         const auto n = static_cast<std::size_t>(f + 21 - inicio);
