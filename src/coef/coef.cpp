@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "coef/coef_pistas.hpp"
 #include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/nucleos.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace coef {
@@ -22,8 +24,8 @@ void zera(double* a) {
     });
 }
 
-// The rows de to ate (eta indices) of the interior.
-void calcula_linhas(std::int64_t de, std::int64_t ate) {
+// The rows de to ate (eta indices) of the interior, in the plain loop's order.
+void calcula_linhas_em_ordem(std::int64_t de, std::int64_t ate) {
     const std::int64_t n_ksi = nvert_ksi;
     for (std::int64_t j = de; j <= ate; ++j) {
         for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
@@ -42,6 +44,30 @@ void calcula_linhas(std::int64_t de, std::int64_t ate) {
     }
 }
 
+// The same rows on the lanes of kernel n.
+void calcula_linhas_com(tempo_execucao::nucleo n, std::int64_t de, std::int64_t ate) {
+    switch (n) {
+#if defined(MALHAS_COM_AVX512)
+        case tempo_execucao::nucleo::avx512:
+            avx512::calcula_linhas(de, ate);
+            return;
+#endif
+#if defined(MALHAS_COM_AVX2)
+        case tempo_execucao::nucleo::avx2:
+            avx2::calcula_linhas(de, ate);
+            return;
+#endif
+#if defined(MALHAS_COM_SSE2)
+        case tempo_execucao::nucleo::sse2:
+            sse2::calcula_linhas(de, ate);
+            return;
+#endif
+        default:
+            generico::calcula_linhas(de, ate);
+            return;
+    }
+}
+
 }  // namespace
 
 void zera_fontes() {
@@ -50,10 +76,16 @@ void zera_fontes() {
 }
 
 void calcula_coef() {
+    calcula_coef(tempo_execucao::nucleo_da_execucao());
+}
+
+void calcula_coef(tempo_execucao::nucleo n) {
     // Each vertex reads the metric terms and the control functions, which the
-    // rows do not write: the rows may be split between threads.
-    tempo_execucao::linhas_independentes(2, static_cast<std::int64_t>(nvert_eta) - 1, nvert_ksi,
-                                         calcula_linhas);
+    // rows do not write: the rows may be split between threads, and the
+    // vertices of a row computed several at once.
+    tempo_execucao::linhas_independentes(
+        2, static_cast<std::int64_t>(nvert_eta) - 1, nvert_ksi,
+        [n](std::int64_t de, std::int64_t ate) { calcula_linhas_com(n, de, ate); }, calcula_linhas_em_ordem);
 }
 
 }  // namespace coef
