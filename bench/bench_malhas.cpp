@@ -1,7 +1,10 @@
 // Micro-benchmarks: each new kernel against the plain version in the same run.
 //   field formatting: campo_e25_15 against snprintf("%25.15E"), the obvious way
 //   the sweep: solvers::gauss_seidel against the plain lexicographic loop, on a
-//   mesh that fits in the caches and on one that does not.
+//   mesh that fits in the caches and on one that does not, and x and y as the
+//   program sweeps them.
+// The sweeps run on the kernel of the run (the widest the processor runs, or
+// the one MALHAS_NUCLEO names), which the report's context gives.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include "processamento/campos.hpp"
 #include "solvers/solvers.hpp"
 #include "solvers/varreduras_xy.hpp"
+#include "tempo_execucao/nucleos.hpp"
 #include "varredura_simples.hpp"
 
 namespace {
@@ -153,4 +157,11 @@ BENCHMARK(BM_fluxo_memoria)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::AddCustomContext("kernel", tempo_execucao::nome_nucleo(tempo_execucao::nucleo_da_execucao()));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

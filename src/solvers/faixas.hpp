@@ -28,8 +28,16 @@
 //
 // Lanes that hold no vertex to update at a step (a column outside the
 // interior, at the two ends of a band, or a row beyond the last interior row
-// in the top band) compute with packed coefficients 0 and a divisor of 1,
-// which raise no fault on finite values, and keep the value they had.
+// in the top band) compute with packed coefficients that give a divisor of 1
+// and at most their own west value as the sum, which raise no fault on finite
+// values, and keep the value they had.
+//
+// The coefficients the program computes have a shape that halves what the
+// sweeps read: ane and asw are the same number (-0.5 beta), anw and ase its
+// negation, and ap the sum ((aw + an) + ae) + as of the four others. When
+// every interior vertex has that shape, to the bit, only asw, as, an, aw and
+// ae are packed, and the kernel makes the other four from them by the very
+// operations that made them: the same bits.
 //
 // Successive sweeps advance together through the mesh in groups: band b of
 // sweep s is taken in the order of b + s (sweep s + 1 runs a band behind
@@ -48,6 +56,7 @@
 namespace solvers::faixas {
 
 inline constexpr int coeficientes_por_vertice = 9;
+inline constexpr int coeficientes_compactos = 5;  // asw, as, an, aw, ae
 
 // The banded copy of a mesh of n_ksi x n_eta vertices. Bands are numbered
 // from -1 (whose top lane is row 1, the bottom boundary) to faixas (above
@@ -62,6 +71,7 @@ struct geometria {
     std::int64_t faixas = 0;        // bands holding interior rows
     std::int64_t passos = 0;        // steps stored per band
     std::int64_t ultimo_passo = 0;  // the last step that updates a vertex (steps run from 2)
+    std::int64_t no_pacote = coeficientes_por_vertice;  // coefficients packed per vertex (or the compact 5)
 
     std::int64_t por_passo() const { return coordenadas * largura; }
     std::int64_t por_faixa() const { return passos * por_passo(); }
@@ -70,8 +80,8 @@ struct geometria {
     std::int64_t posicao(std::int64_t b, std::int64_t t) const {
         return (b + 1) * por_faixa() + (t + 2 * largura) * por_passo();
     }
-    // The packed coefficients of a band: steps 2 to ultimo_passo, nine vectors each.
-    std::int64_t por_pacote() const { return (ultimo_passo - 1) * coeficientes_por_vertice * largura; }
+    // The packed coefficients of a band: steps 2 to ultimo_passo, no_pacote vectors each.
+    std::int64_t por_pacote() const { return (ultimo_passo - 1) * no_pacote * largura; }
 };
 
 // Needs at least one interior row and column.
@@ -110,8 +120,12 @@ inline std::int64_t faixas_no_anel(std::int64_t g) {
 // bands of the group's last sweep, avancou(b) is called with the highest of
 // them.
 //
+// compactaveis: whether every interior vertex of band b has the compact shape.
+// Its sums may raise fault flags: it runs with the traps masked, its flags
+// discarded.
+//
 // empacota: the coefficients of band b packed at destino (g.por_pacote()
-// doubles, aligned to a vector).
+// doubles, aligned to a vector), compact when g.no_pacote says so.
 //
 // copia_para_faixas: bands de to ate (from -1 to g.faixas) of the copy from
 // the arrays phi[0 .. g.coordenadas - 1]. Positions that hold no vertex are
@@ -123,6 +137,7 @@ using espera_faixa = tempo_execucao::referencia_funcao<void(std::int64_t)>;
     namespace nome {                                                                                    \
     void varre_grupo(const varredura& v, double* anel, std::int64_t g, espera_faixa espera,             \
                      espera_faixa avancou);                                                             \
+    bool compactaveis(const varredura& v, std::int64_t b);                                              \
     void empacota(const varredura& v, std::int64_t b, double* destino);                                 \
     void copia_para_faixas(const geometria& g, double* malha, double* const* phi, std::int64_t de,      \
                            std::int64_t ate);                                                           \

@@ -1,6 +1,7 @@
 // The sweep of faixas.hpp on one kernel's lanes; compiled once per kernel.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "solvers/equacao_ponto.hpp"
@@ -76,13 +77,39 @@ MALHAS_SEMPRE_INLINE void inicia(const faixa_em_voo& s, estado<C>& e) {
     }
 }
 
+// The nine coefficients of a step, in the order of the sum, from a full or a
+// compact pack.
+template <bool compacto>
+struct coeficientes_do_passo {
+    valor a[coeficientes_por_vertice];
+    MALHAS_SEMPRE_INLINE explicit coeficientes_do_passo(const double* p) {
+        if constexpr (compacto) {
+            const valor asw = T::carrega(p), as = T::carrega(p + L), an = T::carrega(p + 2 * L);
+            const valor aw = T::carrega(p + 3 * L), ae = T::carrega(p + 4 * L), menos = T::troca_sinal(asw);
+            a[0] = asw;
+            a[1] = as;
+            a[2] = an;
+            a[3] = menos;  // anw
+            a[4] = aw;
+            a[5] = ae;
+            a[6] = menos;  // ase
+            a[7] = asw;    // ane
+            a[8] = T::soma(T::soma(T::soma(aw, an), ae), as);
+        } else {
+            for (int k = 0; k < coeficientes_por_vertice; ++k)
+                a[k] = T::carrega(p + k * L);
+        }
+    }
+};
+
 // Step t of a band. With mascarado, only the lanes of bits take their new
 // value.
-template <int C, bool mascarado>
+template <int C, bool mascarado, bool compacto>
 MALHAS_SEMPRE_INLINE void passo(const faixa_em_voo& s, std::int64_t t, estado<C>& e, unsigned bits) {
     constexpr std::int64_t pp = C * L;
+    constexpr std::int64_t no_pacote = compacto ? coeficientes_compactos : coeficientes_por_vertice;
     double* const p = s.f + t * pp;
-    const double* const a = s.a + (t - 2) * (coeficientes_por_vertice * L);
+    const coeficientes_do_passo<compacto> a(s.a + (t - 2) * (no_pacote * L));
     // The top lane of the north-east neighbours: row jb + L at column
     // t + 3 - 2L, lane 0 of the band above. The bottom lane of the south
     // neighbours that this step's result gives: row jb - 1 at column t + 2,
@@ -92,7 +119,7 @@ MALHAS_SEMPRE_INLINE void passo(const faixa_em_voo& s, std::int64_t t, estado<C>
     for (int c = 0; c < C; ++c) {
         const std::int64_t o = c * L;
         const valor d3 = T::desce(T::carrega(p + 3 * pp + o), norte + o);
-        valor novo = equacao_ponto<T>([&](int k) { return T::carrega(a + k * L); },
+        valor novo = equacao_ponto<T>([&](int k) { return a.a[k]; },
                                       [&](int k) -> valor {
                                           switch (k) {
                                               case 0:
@@ -124,26 +151,26 @@ MALHAS_SEMPRE_INLINE void passo(const faixa_em_voo& s, std::int64_t t, estado<C>
 }
 
 // Step t of a band in flight, if it has one.
-template <int C>
+template <int C, bool compacto>
 MALHAS_SEMPRE_INLINE void passo_em_voo(const geometria& g, const faixa_em_voo& s, estado<C>& e,
                                        std::int64_t t) {
     if (t < 2 || t > g.ultimo_passo) return;
     if (t == 2) inicia<C>(s, e);
     if (s.linhas == todas && t >= 2 * L && t <= g.n_ksi - 1) {
-        passo<C, false>(s, t, e, todas);
+        passo<C, false, compacto>(s, t, e, todas);
     } else {
-        passo<C, true>(s, t, e, s.linhas & colunas_interiores(t, g.n_ksi));
+        passo<C, true, compacto>(s, t, e, s.linhas & colunas_interiores(t, g.n_ksi));
     }
 }
 
 // K bands through the steps, each 2L steps behind the one before.
-template <int C, int K>
+template <int C, bool compacto, int K>
 void em_voo_de(const geometria& g, const faixa_em_voo (&s)[K]) {
     estado<C> e[K];
     const std::int64_t fim = g.ultimo_passo + 2 * L * (K - 1);
     for (std::int64_t t = 2; t <= fim; ++t) {
         [&]<int... k>(std::integer_sequence<int, k...>) {
-            (passo_em_voo<C>(g, s[k], e[k], t - 2 * L * k), ...);
+            (passo_em_voo<C, compacto>(g, s[k], e[k], t - 2 * L * k), ...);
         }
         (std::make_integer_sequence<int, K>{});
     }
@@ -176,15 +203,55 @@ inline void fora_dos_blocos(std::int64_t primeiro, std::int64_t ultimo, const bl
 
 }  // namespace
 
+namespace {
+
+// Whether vertices w to w + P::largura - 1 have the compact shape.
+template <class P>
+inline bool compacto_em(const coeficientes& c, std::int64_t w) {
+    const auto asw = P::carrega_u(c.asw + w), menos = P::troca_sinal(asw);
+    const auto soma =
+        P::soma(P::soma(P::soma(P::carrega_u(c.aw + w), P::carrega_u(c.an + w)), P::carrega_u(c.ae + w)),
+                P::carrega_u(c.as + w));
+    return P::iguais(P::carrega_u(c.ane + w), asw) && P::iguais(P::carrega_u(c.anw + w), menos) &&
+           P::iguais(P::carrega_u(c.ase + w), menos) && P::iguais(P::carrega_u(c.ap + w), soma);
+}
+
+}  // namespace
+
+bool compactaveis(const varredura& v, std::int64_t b) {
+    const geometria& g = v.g;
+    const std::int64_t n_ksi = g.n_ksi;
+    bool sim = true;
+    for (std::int64_t j = 2 + b * L; j <= std::min(2 + b * L + L - 1, g.n_eta - 1); ++j) {
+        std::int64_t w = (j - 1) * n_ksi + 2;
+        const std::int64_t ultimo = (j - 1) * n_ksi + n_ksi - 1;
+        for (; w + L - 1 <= ultimo; w += L)
+            sim = compacto_em<T>(v.c, w) && sim;
+        for (; w <= ultimo; ++w)
+            sim = compacto_em<tempo_execucao::pistas_genericas<1>>(v.c, w) && sim;
+        if (!sim) return false;
+    }
+    return true;
+}
+
 void empacota(const varredura& v, std::int64_t b, double* destino) {
     const geometria& g = v.g;
     const std::int64_t n_ksi = g.n_ksi, jb = 2 + b * L;
-    const double* const a[coeficientes_por_vertice] = {v.c.asw, v.c.as,  v.c.an,  v.c.anw, v.c.aw,
-                                                       v.c.ae,  v.c.ase, v.c.ane, v.c.ap};
-    constexpr std::int64_t por_passo = coeficientes_por_vertice * L;
+    const bool compacto = g.no_pacote == coeficientes_compactos;
+    // The arrays in the order of the pack, and what a lane with nothing to
+    // update takes: no term but its own west value (compact, as ap is then
+    // aw), or no term and a divisor of 1.
+    const double* const completos[coeficientes_por_vertice] = {v.c.asw, v.c.as,  v.c.an,  v.c.anw, v.c.aw,
+                                                               v.c.ae,  v.c.ase, v.c.ane, v.c.ap};
+    const double* const compactos[coeficientes_compactos] = {v.c.asw, v.c.as, v.c.an, v.c.aw, v.c.ae};
+    const double* const* const a = compacto ? compactos : completos;
+    const std::int64_t n = g.no_pacote, por_passo = n * L;
+    auto vazio = [&](std::int64_t k) {
+        return k == (compacto ? 3 : coeficientes_por_vertice - 1) ? 1.0 : 0.0;
+    };
     const bool inteira = jb + L - 1 <= g.n_eta - 1;
     const blocos bl = inteira ? blocos_inteiros(2, g.ultimo_passo, 2, n_ksi - 1) : blocos{};
-    for (int k = 0; k < coeficientes_por_vertice; ++k) {
+    for (std::int64_t k = 0; k < n; ++k) {
         for (std::int64_t t0 = bl.de; t0 <= bl.ate; t0 += L) {
             valor m[L];
             for (int r = 0; r < L; ++r)
@@ -198,10 +265,8 @@ void empacota(const varredura& v, std::int64_t b, double* destino) {
         const std::int64_t j = jb + r, i = t - 2 * r;
         const bool interior = j <= g.n_eta - 1 && i >= 2 && i <= n_ksi - 1;
         double* const d = destino + (t - 2) * por_passo + r;
-        for (int k = 0; k < coeficientes_por_vertice; ++k) {
-            // A lane with nothing to update: no term, and a divisor of 1.
-            d[k * L] = interior ? a[k][(j - 1) * n_ksi + i] : (k == coeficientes_por_vertice - 1 ? 1.0 : 0.0);
-        }
+        for (std::int64_t k = 0; k < n; ++k)
+            d[k * L] = interior ? a[k][(j - 1) * n_ksi + i] : vazio(k);
     });
 }
 
@@ -262,7 +327,7 @@ void copia_das_faixas(const geometria& g, const double* malha, double* const* ph
 
 namespace {
 
-template <int C>
+template <int C, bool compacto>
 void varre_grupo_de(const varredura& v, double* anel, std::int64_t g, espera_faixa espera,
                     espera_faixa avancou) {
     const geometria& G = v.g;
@@ -302,7 +367,7 @@ void varre_grupo_de(const varredura& v, double* anel, std::int64_t g, espera_fai
                     faixa_em_voo f[em_voo];
                     for (int k = 0; k < em_voo; ++k)
                         f[k] = faixa(banda[k]);
-                    em_voo_de<C, em_voo>(G, f);
+                    em_voo_de<C, compacto, em_voo>(G, f);
                 });
                 pendentes = 0;
             }
@@ -311,7 +376,7 @@ void varre_grupo_de(const varredura& v, double* anel, std::int64_t g, espera_fai
     for (int k = 0; k < pendentes; ++k) {
         passa(k, k + 1, [&] {
             const faixa_em_voo f[1] = {faixa(banda[k])};
-            em_voo_de<C, 1>(G, f);
+            em_voo_de<C, compacto, 1>(G, f);
         });
     }
 }
@@ -320,10 +385,19 @@ void varre_grupo_de(const varredura& v, double* anel, std::int64_t g, espera_fai
 
 void varre_grupo(const varredura& v, double* anel, std::int64_t g, espera_faixa espera,
                  espera_faixa avancou) {
+    const bool compacto = v.g.no_pacote == coeficientes_compactos;
     if (v.g.coordenadas == 2) {
-        varre_grupo_de<2>(v, anel, g, espera, avancou);
+        if (compacto) {
+            varre_grupo_de<2, true>(v, anel, g, espera, avancou);
+        } else {
+            varre_grupo_de<2, false>(v, anel, g, espera, avancou);
+        }
     } else {
-        varre_grupo_de<1>(v, anel, g, espera, avancou);
+        if (compacto) {
+            varre_grupo_de<1, true>(v, anel, g, espera, avancou);
+        } else {
+            varre_grupo_de<1, false>(v, anel, g, espera, avancou);
+        }
     }
 }
 

@@ -54,7 +54,7 @@ constexpr std::int64_t limite_pacotes = std::int64_t{32} << 20;
 constexpr std::int64_t bytes_cache = std::int64_t{1} << 20;
 
 // What a group's ring of packed bands may take, per thread.
-constexpr std::int64_t limite_anel = std::int64_t{16} << 20;
+constexpr std::int64_t limite_anel = std::int64_t{32} << 20;
 
 // A short wait in a spin loop.
 inline void pausa() {
@@ -129,6 +129,10 @@ void varre_grupo(nucleo n, const faixas::varredura& v, double* anel, std::int64_
     MALHAS_NO_NUCLEO(n, varre_grupo(v, anel, g, espera, avancou))
 }
 
+bool compactaveis(nucleo n, const faixas::varredura& v, std::int64_t b) {
+    MALHAS_NO_NUCLEO(n, compactaveis(v, b))
+}
+
 void empacota(nucleo n, const faixas::varredura& v, std::int64_t b, double* destino) {
     MALHAS_NO_NUCLEO(n, empacota(v, b, destino))
 }
@@ -190,7 +194,7 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
     using namespace faixas;
     const std::int64_t n_ksi = nvert_ksi, n_eta = nvert_eta;
     if (niter_solver <= 0 || n_ksi < 3 || n_eta < 3) return;
-    const geometria g = geometria_de(n_ksi, n_eta, largura_de(nucleo), coordenadas);
+    geometria g = geometria_de(n_ksi, n_eta, largura_de(nucleo), coordenadas);
 
     // The banded copy: the sweeps work on it, so the arrays stay as the
     // iteration found them until the sweeps are known to be sound. Its
@@ -208,13 +212,50 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
         [=](std::int64_t de, std::int64_t ate) { copia_para_faixas(nucleo, g, malha, phi, de, ate); });
     varredura v{g, malha, c, nullptr};
 
+    // The coefficients: packed once for all the sweeps of the call while that
+    // takes little memory, else by each group into a ring as it reaches a band.
+    // Compact when every band allows it; the check's sums run with the traps
+    // masked and their flags discarded, as they are not the sweep's.
+    const int n_linhas = tempo_execucao::reserva_linhas(std::min(linhas_execucao, niter_solver));
+    const bool empacotadas =
+        g.faixas * g.por_pacote() * static_cast<std::int64_t>(sizeof(double)) <= limite_pacotes;
+    static memoria_alinhada pacotes;
+    v.g.no_pacote = coeficientes_compactos;
+    if (empacotadas) pacotes.garante(g.faixas * v.g.por_pacote(), "packed sweep coefficients");
+    {
+        std::array<bool, tempo_execucao::maximo_linhas_execucao> compactas{};
+        const std::int64_t faixas = g.faixas;
+        double* const p = pacotes.dados;
+        tempo_execucao::em_linhas_mascaradas(n_linhas, [&](int k) {
+            bool todas = true;
+            for (std::int64_t b = k * faixas / n_linhas; todas && b < (k + 1) * faixas / n_linhas; ++b) {
+                todas = compactaveis(nucleo, v, b);
+                if (todas && empacotadas) empacota(nucleo, v, b, p + b * v.g.por_pacote());
+            }
+            compactas[static_cast<std::size_t>(k)] = todas;
+        });
+        if (!std::all_of(compactas.begin(), compactas.begin() + n_linhas, [](bool b) { return b; })) {
+            v.g.no_pacote = coeficientes_por_vertice;
+            if (empacotadas) {
+                pacotes.garante(g.faixas * v.g.por_pacote(), "packed sweep coefficients");
+                double* const q = pacotes.dados;
+                tempo_execucao::linhas_independentes(0, faixas - 1, v.g.por_pacote(),
+                                                     [&](std::int64_t de, std::int64_t ate) {
+                                                         for (std::int64_t b = de; b <= ate; ++b)
+                                                             empacota(nucleo, v, b, q + b * v.g.por_pacote());
+                                                     });
+            }
+        }
+    }
+    g = v.g;
+    if (empacotadas) v.pacotes = pacotes.dados;
+
     // The sweeps in groups, dealt out in turn to the threads, as evenly as the
     // count allows: group k + 1 follows group k through the mesh a few bands
-    // behind it, each on the next thread.
-    const int n_linhas = tempo_execucao::reserva_linhas(std::min(linhas_execucao, niter_solver));
+    // behind it, each on the next thread. A group holds what the cache keeps
+    // of its bands, or what its ring allows.
     const std::int64_t bytes_pacote = g.por_pacote() * static_cast<std::int64_t>(sizeof(double));
     const std::int64_t bytes_faixa = bytes_pacote + g.por_faixa() * static_cast<std::int64_t>(sizeof(double));
-    const bool empacotadas = g.faixas * bytes_pacote <= limite_pacotes;
     const std::int64_t cabem =
         empacotadas ? bytes_cache / bytes_faixa : limite_anel / bytes_pacote - maximo_em_voo;
     const std::int64_t por_grupo =
@@ -223,20 +264,9 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
     const std::int64_t grupos =
         std::min<std::int64_t>(niter_solver, (necessarios + n_linhas - 1) / n_linhas * n_linhas);
     const std::int64_t base = niter_solver / grupos, resto = niter_solver % grupos;
-
-    static memoria_alinhada pacotes;
     double* aneis = nullptr;
     const std::int64_t por_anel = faixas_no_anel(base + (resto > 0 ? 1 : 0)) * g.por_pacote();
-    if (empacotadas) {
-        pacotes.garante(g.faixas * g.por_pacote(), "packed sweep coefficients");
-        double* const p = pacotes.dados;
-        tempo_execucao::linhas_independentes(0, g.faixas - 1, g.por_pacote(),
-                                             [&](std::int64_t de, std::int64_t ate) {
-                                                 for (std::int64_t b = de; b <= ate; ++b)
-                                                     empacota(nucleo, v, b, p + b * g.por_pacote());
-                                             });
-        v.pacotes = p;
-    } else {
+    if (!empacotadas) {
         pacotes.garante(n_linhas * por_anel, "packed sweep coefficients");
         aneis = pacotes.dados;
     }

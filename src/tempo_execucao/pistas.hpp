@@ -14,6 +14,7 @@
 //   sobe(a, h)             [*h, a0, ..., a(n-2)]: a moved up one lane
 //   desce(a, h)            [a1, ..., a(n-1), *h]: a moved down one lane
 //   mistura(bits, n, v)    lane r from n if bit r of bits is set, else from v
+//   iguais(a, b)           whether every lane of a has the bits of b's
 //   transpoe(m)            the largura x largura matrix of largura vectors
 //                          transposed: lane r of m[q] and lane q of m[r] swap
 //
@@ -29,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define MALHAS_PISTAS_SSE2 1
@@ -129,6 +131,7 @@ struct pistas_genericas {
             v.d[i] = (bits >> i) & 1u ? novo.d[i] : velho.d[i];
         return v;
     }
+    static bool iguais(const valor& a, const valor& b) { return std::memcmp(a.d, b.d, sizeof a.d) == 0; }
     static void transpoe(valor (&m)[N]) {
         for (int q = 0; q < N; ++q)
             for (int r = q + 1; r < N; ++r) {
@@ -160,6 +163,9 @@ struct pistas_sse2 {
         const int b0 = -static_cast<int>(bits & 1u), b1 = -static_cast<int>((bits >> 1) & 1u);
         const valor m = _mm_castsi128_pd(_mm_set_epi32(b1, b1, b0, b0));
         return _mm_or_pd(_mm_and_pd(m, novo), _mm_andnot_pd(m, velho));
+    }
+    static bool iguais(const valor& a, const valor& b) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(a), _mm_castpd_si128(b))) == 0xFFFF;
     }
     static void transpoe(valor (&m)[2]) {
         const valor a = _mm_unpacklo_pd(m[0], m[1]), b = _mm_unpackhi_pd(m[0], m[1]);
@@ -196,6 +202,10 @@ struct pistas_avx2 {
         const __m256i bit = _mm256_set_epi64x(8, 4, 2, 1);
         const __m256i m = _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(bits), bit), bit);
         return _mm256_blendv_pd(velho, novo, _mm256_castsi256_pd(m));
+    }
+    static bool iguais(const valor& a, const valor& b) {
+        const __m256i m = _mm256_cmpeq_epi64(_mm256_castpd_si256(a), _mm256_castpd_si256(b));
+        return _mm256_movemask_pd(_mm256_castsi256_pd(m)) == 0xF;
     }
     // Pairs within each half, then the halves.
     static void transpoe(valor (&m)[4]) {
@@ -243,6 +253,9 @@ struct pistas_avx512 {
     }
     static valor mistura(unsigned bits, const valor& novo, const valor& velho) {
         return _mm512_mask_blend_pd(static_cast<__mmask8>(bits), velho, novo);
+    }
+    static bool iguais(const valor& a, const valor& b) {
+        return _mm512_cmpeq_epi64_mask(_mm512_castpd_si512(a), _mm512_castpd_si512(b)) == 0xFF;
     }
     // Pairs within each quarter, then quarters of four vectors, then of all.
     // With every lane selected, as above.
