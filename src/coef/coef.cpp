@@ -14,14 +14,17 @@ using namespace variaveis;
 
 namespace {
 
-// The whole array, boundary included, in rows that threads may share:
-// on the first outer iteration this is where its pages are first touched.
-void zera(double* a) {
-    if (nvert <= 0) return;
+// The whole arrays a and b (either may be null), boundary included, in rows
+// that threads may share: on the first outer iteration this is where their
+// pages are first touched.
+void zera(double* a, double* b) {
+    if (nvert <= 0 || (a == nullptr && b == nullptr)) return;
     const std::int64_t n_ksi = nvert_ksi;
-    tempo_execucao::linhas_independentes(1, nvert_eta, n_ksi, [a, n_ksi](std::int64_t de, std::int64_t ate) {
-        std::fill(a + 1 + (de - 1) * n_ksi, a + 1 + ate * n_ksi, 0.0);
-    });
+    tempo_execucao::linhas_independentes(
+        1, nvert_eta, n_ksi, [a, b, n_ksi](std::int64_t de, std::int64_t ate) {
+            for (double* c : {a, b})
+                if (c != nullptr) std::fill(c + 1 + (de - 1) * n_ksi, c + 1 + ate * n_ksi, 0.0);
+        });
 }
 
 // The rows de to ate (eta indices) of the interior, in the plain loop's order.
@@ -71,8 +74,8 @@ void calcula_linhas_com(tempo_execucao::nucleo n, std::int64_t de, std::int64_t 
 }  // namespace
 
 void zera_fontes() {
-    if (tipo_p != 2) zera(p_fonte);
-    if (tipo_q != 2) zera(q_fonte);
+    // One pass for both, as the result is the same as p then q.
+    zera(tipo_p != 2 ? p_fonte : nullptr, tipo_q != 2 ? q_fonte : nullptr);
 }
 
 void calcula_coef() {

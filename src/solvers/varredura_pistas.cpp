@@ -17,16 +17,14 @@ using valor = T::valor;
 constexpr int L = T::largura;
 constexpr unsigned todas = (1u << L) - 1;
 
-// Bands through the steps at once. A vertex's chain (its west neighbour's
-// product, four additions and the division) is some thirty cycles long; one
-// band gives a step's worth of independent updates per chain, and wide lanes
-// do a band's step in well under that time, so the narrow kernels keep more
-// bands in flight. More would run out of registers.
-#if defined(MALHAS_FAIXAS_EM_VOO)
-constexpr int em_voo = MALHAS_FAIXAS_EM_VOO;
-#else
-constexpr int em_voo = L >= 8 ? 2 : 2;
-#endif
+// Bands through the steps at once. A step's chain (the west neighbour's
+// product, four additions and the division) is some thirty cycles long, and
+// a band's step of any kernel takes less, so one band would leave the
+// processor waiting; with two, the divisions, which no kernel may replace,
+// keep the divider busy on every kernel measured (AMD Zen 4: one vector of
+// eight divisions in about ten cycles, as many per cycle as with four).
+// Three or more run out of registers.
+constexpr int em_voo = 2;
 static_assert(em_voo <= maximo_em_voo);
 
 // What a band carries from step to step, for each coordinate: the results

@@ -207,15 +207,13 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
         feita = g;
     }
     double* const malha = copia.dados;
-    tempo_execucao::linhas_independentes(
-        -1, g.faixas, g.largura * n_ksi * coordenadas,
-        [=](std::int64_t de, std::int64_t ate) { copia_para_faixas(nucleo, g, malha, phi, de, ate); });
     varredura v{g, malha, c, nullptr};
 
     // The coefficients: packed once for all the sweeps of the call while that
     // takes little memory, else by each group into a ring as it reaches a band.
     // Compact when every band allows it; the check's sums run with the traps
-    // masked and their flags discarded, as they are not the sweep's.
+    // masked and their flags discarded, as they are not the sweep's. The
+    // threads copy the arrays in at the same time.
     const int n_linhas = tempo_execucao::reserva_linhas(std::min(linhas_execucao, niter_solver));
     const bool empacotadas =
         g.faixas * g.por_pacote() * static_cast<std::int64_t>(sizeof(double)) <= limite_pacotes;
@@ -227,6 +225,8 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
         const std::int64_t faixas = g.faixas;
         double* const p = pacotes.dados;
         tempo_execucao::em_linhas_mascaradas(n_linhas, [&](int k) {
+            copia_para_faixas(nucleo, g, malha, phi, k * (faixas + 2) / n_linhas - 1,
+                              (k + 1) * (faixas + 2) / n_linhas - 2);
             bool todas = true;
             for (std::int64_t b = k * faixas / n_linhas; todas && b < (k + 1) * faixas / n_linhas; ++b) {
                 todas = compactaveis(nucleo, v, b);
