@@ -102,7 +102,7 @@ struct varredura {
 };
 
 // The most bands a kernel takes through the steps at once.
-inline constexpr int maximo_em_voo = 4;
+inline constexpr int maximo_em_voo = 2;
 
 // The bands a group of g sweeps keeps packed at once, in its ring: those of
 // its g sweeps and those in flight.

@@ -201,7 +201,7 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
     // positions that hold no vertex are cleared when it is made.
     static memoria_alinhada copia;
     static geometria feita;
-    const bool nova = copia.garante(g.total(), "sweep copy of the mesh");
+    const bool nova = copia.garante(g.total(), "sweep copy of x and y");
     if (nova || !mesma_geometria(feita, g)) {
         std::fill(copia.dados, copia.dados + g.total(), 0.0);
         feita = g;

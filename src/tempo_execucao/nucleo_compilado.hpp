@@ -2,7 +2,10 @@
 // which defines one of MALHAS_NUCLEO_GENERICO, _SSE2, _AVX2 and _AVX512 and
 // gives the compiler that kernel's instruction set): MALHAS_NUCLEO is the
 // kernel's name, which such a source uses as the namespace of what it
-// defines, and tempo_execucao::MALHAS_NUCLEO::pistas its lanes.
+// defines, and tempo_execucao::MALHAS_NUCLEO::pistas its lanes. Such a source
+// shares no inline function that computes with doubles with the rest of the
+// program (see pistas.hpp): what it takes from common headers is integer
+// arithmetic only, which no instruction set changes.
 #pragma once
 
 #include "tempo_execucao/pistas.hpp"
