@@ -2,8 +2,8 @@
 # The Windows builds: cross-compiles the program and the test suite for
 # 32-bit and 64-bit Windows with MinGW-w64, runs the suite on both under Wine,
 # and checks that the result files of the example case and of a set of
-# elliptic cases are byte for byte those of the Linux build in build/ (built
-# here when missing).
+# elliptic cases, on each kernel of the smoothing, are byte for byte those of
+# the Linux build in build/ (built here when missing).
 # Each word size runs through Wine's loader for it, called by its own path
 # (see carregador_wine in .ci/comum.sh), so the 64-bit half never depends on
 # the 32-bit loader. The 32-bit programs are always built; their suite and
@@ -107,13 +107,23 @@ comparacao=$trabalho/casos
 rm -rf "$comparacao"
 mkdir -p "$comparacao"
 
-# roda BUILD CASE_FOLDER: one run of that build's program in the folder.
+# Each Windows build runs every case on each kernel of the smoothing
+# (MALHAS_NUCLEO; one the processor does not run gives way to the widest it
+# does): all must give the bytes of the Linux build.
+comparadas=()
+for build in "${windows_rodam[@]}"; do
+    for nucleo in generico sse2 avx2 avx512; do
+        comparadas+=("$build@$nucleo")
+    done
+done
+
+# roda BUILD[@KERNEL] CASE_FOLDER: one run of that build's program in the folder.
 roda() {
-    local build=$1 pasta=$2 estado=0
-    case $build in
+    local build=${1%@*} nucleo=${1#*@} pasta=$2 estado=0
+    case $1 in
         build) (cd "$pasta" && COMSPEC=/bin/true timeout 120 "$raiz/build/malhas_segmentos") \
             >"$pasta/saida" 2>"$pasta/erro" || estado=$? ;;
-        *) (cd "$pasta" && timeout 120 "$(carregador_para "$raiz/$build/malhas_segmentos.exe")" \
+        *) (cd "$pasta" && MALHAS_NUCLEO=$nucleo timeout 120 "$(carregador_para "$raiz/$build/malhas_segmentos.exe")" \
             "$raiz/$build/malhas_segmentos.exe") </dev/null \
             >"$pasta/saida" 2>"$pasta/erro" || estado=$? ;;
     esac
@@ -125,7 +135,7 @@ comparados=0
 compara() {
     local nome=$1
     shift
-    for build in "${windows_rodam[@]}"; do
+    for build in "${comparadas[@]}"; do
         for arquivo in "$@"; do
             comparados=$((comparados + 1))
             if ! cmp "$comparacao/build/$nome/$arquivo" "$comparacao/$build/$nome/$arquivo"; then
@@ -135,7 +145,7 @@ compara() {
     done
 }
 
-for build in build "${windows_rodam[@]}"; do
+for build in build "${comparadas[@]}"; do
     pasta="$comparacao/$build/perfil_l"
     mkdir -p "$pasta"
     cp examples/perfil_l/entradas.txt examples/perfil_l/entrada_eq_elipticas.txt "$pasta/"

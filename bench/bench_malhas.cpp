@@ -1,7 +1,10 @@
 // Micro-benchmarks: each new kernel against the plain version in the same run.
 //   field formatting: campo_e25_15 against snprintf("%25.15E"), the obvious way
-//   the sweep: solvers::gauss_seidel against the plain lexicographic loop, on a
-//   mesh that fits in the caches and on one that does not.
+//   the sweep: solvers::gauss_seidel (on one thread) against the plain
+//   lexicographic loop, on a mesh that fits in the caches and on one that does
+//   not, and x and y as the program sweeps them, on one thread and on two.
+// The sweeps run on the kernel of the run (the widest the processor runs, or
+// the one MALHAS_NUCLEO names), which the report's context gives.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include "processamento/campos.hpp"
 #include "solvers/solvers.hpp"
 #include "solvers/varreduras_xy.hpp"
+#include "tempo_execucao/nucleos.hpp"
 #include "varredura_simples.hpp"
 
 namespace {
@@ -86,9 +90,18 @@ void BM_varredura(benchmark::State& estado) {
     sistema s(static_cast<std::int32_t>(estado.range(0)), static_cast<std::int32_t>(estado.range(1)));
     const auto sweeps = static_cast<std::int32_t>(estado.range(2));
     for (auto _ : estado) {
-        auto f = simples ? referencia::gauss_seidel_simples : solvers::gauss_seidel;
-        f(s.phi.data(), s.c[0].data(), s.c[1].data(), s.c[2].data(), s.c[3].data(), s.c[4].data(),
-          s.c[5].data(), s.c[6].data(), s.c[7].data(), s.c[8].data(), s.nk, s.ne, sweeps);
+        if (simples) {
+            referencia::gauss_seidel_simples(s.phi.data(), s.c[0].data(), s.c[1].data(), s.c[2].data(),
+                                             s.c[3].data(), s.c[4].data(), s.c[5].data(), s.c[6].data(),
+                                             s.c[7].data(), s.c[8].data(), s.nk, s.ne, sweeps);
+        } else {
+            // solvers::gauss_seidel's own sweep, on one thread as the loop it is compared with.
+            double* const phi[1] = {s.phi.data()};
+            solvers::varre(phi, 1,
+                           {s.c[0].data(), s.c[1].data(), s.c[2].data(), s.c[3].data(), s.c[4].data(),
+                            s.c[5].data(), s.c[6].data(), s.c[7].data(), s.c[8].data()},
+                           s.nk, s.ne, sweeps, 1, tempo_execucao::nucleo_da_execucao());
+        }
         benchmark::ClobberMemory();
     }
     estado.SetItemsProcessed(static_cast<std::int64_t>(estado.iterations()) * (s.nk - 2) * (s.ne - 2) *
@@ -153,4 +166,11 @@ BENCHMARK(BM_fluxo_memoria)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::AddCustomContext("kernel", tempo_execucao::nome_nucleo(tempo_execucao::nucleo_da_execucao()));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

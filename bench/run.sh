@@ -11,8 +11,9 @@
 #   (a) mesh kind 1, 1000 x 1000 volumes (about 380 MB of result files)
 #   (b) mesh kind 2, 400 x 200, niter 20, niter_solver 50, dksi = deta = 1
 #   (c) mesh kind 2, 2000 x 1000, niter 2, niter_solver 10
+#   (d) mesh kind 2, 480 x 240, niter 400, niter_solver 10: heavy smoothing
 #   (w) mesh kind 1, 1000 x 700: the case of the Windows builds
-# Each Linux build runs (a) to (c) with one thread (MALHAS_LINHAS_EXECUCAO=1),
+# Each Linux build runs (a) to (d) with one thread (MALHAS_LINHAS_EXECUCAO=1),
 # with all cores, and confined to one core (taskset -c 0), then (w) with all
 # cores. Windows builds (a PROGRAM ending in .exe) run (w) under Wine, when
 # Wine is installed, with one thread and with all cores, in a throwaway Wine
@@ -21,7 +22,7 @@
 # measured. A Windows build is compared with the first one of its word size.
 #
 # Usage: bench/run.sh [-n RUNS] [-c CASES] [-a SETTINGS] [-p SECONDS] [-d FOLDER] PROGRAM...
-#   defaults: 5 runs, cases "a b c w", settings "1-thread all-cores one-core",
+#   defaults: 5 runs, cases "a b c d w", settings "1-thread all-cores one-core",
 #   a pause of 1 s after each flush, a temporary folder under $TMPDIR (or
 #   /tmp), PROGRAM build/malhas_segmentos. The result files of every build
 #   must be the same: their checksum is printed, and a difference ends the
@@ -29,13 +30,16 @@
 #   Example, the build before a change against the build after it:
 #     bash bench/run.sh -n 9 build-old/malhas_segmentos build/malhas_segmentos
 # The viewers of the Linux builds are replaced by /bin/true through COMSPEC.
+# The smoothing runs on the kernel the header names: the widest this
+# processor runs, or the one MALHAS_NUCLEO names when it is set (and the
+# processor runs it); builds before the kernels came ignore the variable.
 # Run as root so that the page cache can be dropped between runs.
 set -euo pipefail
 aqui=$(dirname "$(realpath "$0")")
 source "$aqui/comum.sh"
 source "$aqui/../.ci/comum.sh"
 vezes=5
-casos="a b c w"
+casos="a b c d w"
 ajustes="1-thread all-cores one-core"
 raiz=${TMPDIR:-/tmp}
 while getopts "n:c:a:p:d:" opcao; do
@@ -80,12 +84,13 @@ fi
 
 # --- Cases -----------------------------------------------------------------
 declare -A dados=(
-    [a]="1000 1000 1 0 0" [b]="400 200 2 50 20" [c]="2000 1000 2 10 2" [w]="1000 700 1 0 0")
+    [a]="1000 1000 1 0 0" [b]="400 200 2 50 20" [c]="2000 1000 2 10 2" [d]="480 240 2 10 400"
+    [w]="1000 700 1 0 0")
 declare -A titulo=(
     [a]="(a) kind 1, 1000 x 1000" [b]="(b) kind 2, 400 x 200, 20 x 50" [c]="(c) kind 2, 2000 x 1000, 2 x 10"
-    [w]="(w) kind 1, 1000 x 700")
+    [d]="(d) kind 2, 480 x 240, 400 x 10" [w]="(w) kind 1, 1000 x 700")
 for caso in $casos; do
-    [ -n "${dados[$caso]:-}" ] || { echo "no case ($caso): the cases are a, b, c and w" >&2; exit 2; }
+    [ -n "${dados[$caso]:-}" ] || { echo "no case ($caso): the cases are a, b, c, d and w" >&2; exit 2; }
 done
 
 prepara() {  # case folder for one program and setting
@@ -159,8 +164,27 @@ razoes() {
         awk '{print ($2 > 0 ? $1 / $2 : 0)}'
 }
 
+# nucleo: the kernel of the runs, as the program chooses it (src/tempo_execucao/nucleos.cpp).
+nucleo() {
+    local bandeiras largura=sse2 k
+    bandeiras=" $(grep -m1 '^flags' /proc/cpuinfo | cut -d: -f2) "
+    [[ $bandeiras == *" avx2 "* ]] && largura=avx2
+    [[ $bandeiras == *" avx2 "* && $bandeiras == *" avx512f "* ]] && largura=avx512
+    for k in generico sse2 avx2 avx512; do
+        if [ "${MALHAS_NUCLEO:-}" = "$k" ]; then
+            case $k in
+                avx512) [ "$largura" = avx512 ] && { echo "$k (MALHAS_NUCLEO)"; return; } ;;
+                avx2) [ "$largura" != sse2 ] && { echo "$k (MALHAS_NUCLEO)"; return; } ;;
+                *) echo "$k (MALHAS_NUCLEO)"; return ;;
+            esac
+        fi
+    done
+    echo "$largura (the widest this processor runs)"
+}
+
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores;" \
     "$vezes runs each, interleaved; $(como_assenta)"
+echo "kernel: $(nucleo)"
 diferentes=0
 for caso in $casos; do
     alvos=()  # "program|setting|folder", the builds of a setting next to each other

@@ -110,6 +110,13 @@ void prepara_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta) {
     variaveis::aloca_malha();
 }
 
+std::vector<tempo_execucao::nucleo> nucleos() {
+    std::vector<tempo_execucao::nucleo> r;
+    for (tempo_execucao::nucleo n : tempo_execucao::nucleos)
+        if (tempo_execucao::nucleo_disponivel(n)) r.push_back(n);
+    return r;
+}
+
 void suaviza_malha(std::int32_t niter, std::int32_t niter_solver) {
     variaveis::niter = niter;
     variaveis::niter_solver = niter_solver;

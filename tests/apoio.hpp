@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tempo_execucao/nucleos.hpp"
+
 namespace apoio {
 
 // Whether the suite runs on Windows, for the few expectations that differ.
@@ -100,6 +102,9 @@ void prepara_malha(std::int32_t nvol_ksi, std::int32_t nvol_eta);
 // given counts, on the mesh in the shared state, the other parameters
 // already set and the work arrays allocated.
 void suaviza_malha(std::int32_t niter, std::int32_t niter_solver);
+
+// The kernels this build holds and this machine runs, from the narrowest.
+std::vector<tempo_execucao::nucleo> nucleos();
 
 // Holds a file for writing as another run of the program would (an
 // advisory lock on POSIX, a share mode that lets others only read on

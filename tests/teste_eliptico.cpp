@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "apoio.hpp"
@@ -13,6 +15,7 @@
 #include "solvers/solvers.hpp"
 #include "tempo_execucao/armadilhas.hpp"
 #include "variaveis/variaveis.hpp"
+#include "varredura_simples.hpp"
 
 namespace {
 
@@ -178,6 +181,41 @@ TEST(Eliptico, FontesZeradasOuMantidasConformeOTipo) {
     }
 }
 
+// The metric terms and the coefficients on each kernel against the plain
+// loops, to the bit in all seventeen arrays: a perturbed mesh whose rows hold
+// a whole number of no kernel's lanes, unequal spacings, kept control
+// functions of either sign.
+TEST(Eliptico, MetricasECoeficientesMesmosBitsEmCadaNucleo) {
+    prepara(23, 9, 0.7, 1.3);
+    malhas_segmentos::gera_malha_inicial();
+    tipo_p = tipo_q = 2;
+    std::mt19937_64 gerador(3);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (std::int32_t v = 1; v <= nvert; ++v) {
+        x[v] += 0.01 * u(gerador);
+        y[v] += 0.01 * u(gerador);
+        p_fonte[v] = u(gerador);
+        q_fonte[v] = u(gerador);
+    }
+    referencia::metricas_e_coeficientes_simples();
+    std::vector<std::vector<double>> esperados;
+    for (const array_trabalho& a : arrays_trabalho)
+        esperados.emplace_back(*a.local, *a.local + nvert + 1);
+    for (tempo_execucao::nucleo k : apoio::nucleos()) {
+        for (const array_trabalho& a : arrays_trabalho)
+            if (*a.local != p_fonte && *a.local != q_fonte) std::fill(*a.local, *a.local + nvert + 1, 0.0);
+        metricas::calcula_metricas(k);
+        coef::zera_fontes();
+        coef::calcula_coef(k);
+        for (std::size_t m = 0; m < esperados.size(); ++m) {
+            EXPECT_EQ(std::memcmp(esperados[m].data(), *arrays_trabalho[m].local,
+                                  esperados[m].size() * sizeof(double)),
+                      0)
+                << tempo_execucao::nome_nucleo(k) << ": " << arrays_trabalho[m].nome;
+        }
+    }
+}
+
 TEST(Eliptico, VarreduraNoLugar) {
     // nvert_ksi = 4, nvert_eta = 3: interior vertices 6 and 7.
     std::vector<double> phi(13, 0.0), um(13, 1.0), zero(13, 0.0), quatro(13, 4.0);
@@ -253,11 +291,22 @@ TEST(Eliptico, UmaIteracaoExternaNaMalha4por2) {
 
 // Faults in the metric terms and in the coefficients of a mesh large enough
 // for its rows to be split between three threads, with the traps live as in a
-// run: with one thread or more, the report is that of the first faulting
-// operation in row order. Each case has a division by zero in row 3 and an
-// overflow in the last interior row, which another thread meets on its own.
+// run: on every kernel, with one thread or more, the report is that of the
+// first faulting operation in row order. The first two cases have a division
+// by zero in row 3 and an overflow in the last interior row, which another
+// thread meets on its own; the other two a fault at one vertex and one of
+// another kind at the next, which the lanes compute first.
 std::int32_t w(std::int32_t i, std::int32_t j) {
     return (j - 1) * nvert_ksi + i;
+}
+
+// (10, 3): its neighbours east and west meet, and so do north and south; the
+// jacobian is 1/0.
+void determinante_nulo_em_10_3() {
+    x[w(11, 3)] = x[w(9, 3)];
+    y[w(11, 3)] = y[w(9, 3)];
+    x[w(10, 4)] = x[w(10, 2)];
+    y[w(10, 4)] = y[w(10, 2)];
 }
 
 TEST(ElipticoFalhas, RelatorioDaPrimeiraFalhaEmOrdemDeLinhas) {
@@ -265,19 +314,17 @@ TEST(ElipticoFalhas, RelatorioDaPrimeiraFalhaEmOrdemDeLinhas) {
     struct caso {
         const char* nome;
         void (*prepara_e_calcula)();
+        const char* relatorio;
     };
+    const char* const divisao = "run-time error M6103: MATH";
     const caso casos[] = {
         {"metric terms",
          [] {
-             // (10, 3): its neighbours east and west meet, and so do north
-             // and south; the jacobian is 1/0.
-             x[w(11, 3)] = x[w(9, 3)];
-             y[w(11, 3)] = y[w(9, 3)];
-             x[w(10, 4)] = x[w(10, 2)];
-             y[w(10, 4)] = y[w(10, 2)];
+             determinante_nulo_em_10_3();
              x[w(10, nvert_eta)] = 1e300;  // alfa of (10, nvert_eta - 1) overflows
              metricas::calcula_metricas();
-         }},
+         },
+         divisao},
         {"coefficients",
          [] {
              metricas::calcula_metricas();
@@ -286,21 +333,44 @@ TEST(ElipticoFalhas, RelatorioDaPrimeiraFalhaEmOrdemDeLinhas) {
              alfa[w(10, nvert_eta - 1)] = 1.7e308;
              p_fonte[w(10, nvert_eta - 1)] = 1e308;  // ae overflows
              coef::calcula_coef();
-         }},
+         },
+         divisao},
+        {"metric terms, next vertex",
+         [] {
+             determinante_nulo_em_10_3();
+             deta = 0.25;
+             x[w(11, 4)] = 1e308;  // x_eta of (11, 3), its first term, overflows
+             metricas::calcula_metricas();
+         },
+         divisao},
+        {"coefficients, next vertex",
+         [] {
+             metricas::calcula_metricas();
+             jac[w(10, 3)] = 1.0;
+             alfa[w(10, 3)] = 1.7e308;
+             p_fonte[w(10, 3)] = 1e308;  // ae of (10, 3) overflows
+             jac[w(11, 3)] = 0.0;        // f of (11, 3), its first term, is 1/0
+             coef::calcula_coef();
+         },
+         "run-time error M6104: MATH"},
     };
-    for (const char* linhas : {"1", "2", "3"}) {
-        apoio::variavel_ambiente ambiente("MALHAS_LINHAS_EXECUCAO", std::string(linhas));
-        for (const caso& c : casos) {
-            SCOPED_TRACE(testing::Message() << c.nome << ", " << linhas << " threads");
-            EXPECT_EXIT(
-                {
-                    prepara(500, 300);  // rows enough for three threads
-                    malhas_segmentos::gera_malha_inicial();
-                    tempo_execucao::ativa_armadilhas_fp();
-                    c.prepara_e_calcula();
-                    std::exit(0);
-                },
-                testing::ExitedWithCode(1), "run-time error M6103: MATH");
+    for (tempo_execucao::nucleo k : apoio::nucleos()) {
+        apoio::variavel_ambiente nucleo("MALHAS_NUCLEO", std::string(tempo_execucao::nome_nucleo(k)));
+        for (const char* linhas : {"1", "3"}) {
+            apoio::variavel_ambiente ambiente("MALHAS_LINHAS_EXECUCAO", std::string(linhas));
+            for (const caso& c : casos) {
+                SCOPED_TRACE(testing::Message() << c.nome << ", " << tempo_execucao::nome_nucleo(k) << ", "
+                                                << linhas << " threads");
+                EXPECT_EXIT(
+                    {
+                        prepara(500, 300);  // rows enough for three threads
+                        malhas_segmentos::gera_malha_inicial();
+                        tempo_execucao::ativa_armadilhas_fp();
+                        c.prepara_e_calcula();
+                        std::exit(0);
+                    },
+                    testing::ExitedWithCode(1), c.relatorio);
+            }
         }
     }
 }

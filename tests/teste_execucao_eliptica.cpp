@@ -142,16 +142,19 @@ TEST(ExecucaoEliptica, FalhasDePontoFlutuanteNaoEscrevemResultado) {
         {"overflow", texto_parametros(1, 1, "1e-300", "1.0"),
          "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"},
     };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(c.nome);
-        pasta_temporaria p;
-        grava_caso(p, 4, 2, 2, c.parametros);
-        const auto r = apoio::executa_malhas(p.caminho());
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.erro, c.relatorio);
-        EXPECT_FALSE(existe(p / "eliptico.txt"));
-        EXPECT_FALSE(existe(p / "malha.txt"));
-        EXPECT_FALSE(existe(p / "eliptico_vert.txt"));
+    for (tempo_execucao::nucleo k : apoio::nucleos()) {
+        for (const auto& c : casos) {
+            SCOPED_TRACE(testing::Message() << c.nome << ", " << tempo_execucao::nome_nucleo(k));
+            pasta_temporaria p;
+            grava_caso(p, 4, 2, 2, c.parametros);
+            const auto r =
+                apoio::executa_malhas(p.caminho(), {{"MALHAS_NUCLEO", tempo_execucao::nome_nucleo(k)}});
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.erro, c.relatorio);
+            EXPECT_FALSE(existe(p / "eliptico.txt"));
+            EXPECT_FALSE(existe(p / "malha.txt"));
+            EXPECT_FALSE(existe(p / "eliptico_vert.txt"));
+        }
     }
 }
 
@@ -168,24 +171,29 @@ TEST(ExecucaoEliptica, ArquivoDeParametrosCurtoTerminaNoTipoQ) {
 
 namespace {
 
-// Whole runs with one thread, two and three give the same bytes in the three
-// files; the mesh is large enough for the metric terms, the coefficients and
-// the sweeps to take more than one thread and for the result files to be
-// formatted in several blocks.
-TEST(ExecucaoEliptica, UmaOuMaisLinhasDeExecucaoDaoOsMesmosBytes) {
-    std::string arquivos[3];
-    int k = 0;
-    for (const char* linhas : {"1", "2", "3"}) {
-        pasta_temporaria p;
-        grava_caso(p, 300, 220, 2, texto_parametros(9, 3, "1.0", "0.7"));
-        const auto r = apoio::executa_malhas(p.caminho(), {{"MALHAS_LINHAS_EXECUCAO", linhas}});
-        EXPECT_EQ(r.status, 0) << r.erro;
-        arquivos[k++] = le_arquivo(p / "eliptico.txt") + le_arquivo(p / "malha.txt") +
-                        le_arquivo(p / "eliptico_vert.txt");
+// Whole runs on every kernel with one thread, two and three give the same
+// bytes in the three files; the mesh is large enough for the metric terms,
+// the coefficients and the sweeps to take more than one thread and for the
+// result files to be formatted in several blocks.
+TEST(ExecucaoEliptica, CadaNucleoEUmaOuMaisLinhasDeExecucaoDaoOsMesmosBytes) {
+    std::string primeiros;
+    for (tempo_execucao::nucleo k : apoio::nucleos()) {
+        for (const char* linhas : {"1", "2", "3"}) {
+            SCOPED_TRACE(testing::Message()
+                         << tempo_execucao::nome_nucleo(k) << ", " << linhas << " threads");
+            pasta_temporaria p;
+            grava_caso(p, 300, 220, 2, texto_parametros(9, 3, "1.0", "0.7"));
+            const auto r = apoio::executa_malhas(
+                p.caminho(),
+                {{"MALHAS_LINHAS_EXECUCAO", linhas}, {"MALHAS_NUCLEO", tempo_execucao::nome_nucleo(k)}});
+            EXPECT_EQ(r.status, 0) << r.erro;
+            const std::string arquivos = le_arquivo(p / "eliptico.txt") + le_arquivo(p / "malha.txt") +
+                                         le_arquivo(p / "eliptico_vert.txt");
+            if (primeiros.empty()) primeiros = arquivos;
+            EXPECT_TRUE(arquivos == primeiros);
+        }
     }
-    EXPECT_GT(arquivos[0].size(), 5000000u);
-    EXPECT_TRUE(arquivos[0] == arquivos[1]);
-    EXPECT_TRUE(arquivos[0] == arquivos[2]);
+    EXPECT_GT(primeiros.size(), 5000000u);
 }
 
 // Sweeps that can change nothing: the largest iteration count ends at once,

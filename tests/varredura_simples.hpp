@@ -1,8 +1,11 @@
-// The sweep written as the plain lexicographic loop: the reference that the
-// program's sweep must match to the bit, and the baseline of its benchmark.
+// The smoothing's loops written plainly, one vertex after another: the
+// references that the program's kernels must match to the bit, and the
+// baseline of the sweep's benchmark.
 #pragma once
 
 #include <cstdint>
+
+#include "variaveis/variaveis.hpp"
 
 namespace referencia {
 
@@ -21,6 +24,37 @@ inline void gauss_seidel_simples(double* phi, const double* ap, const double* ae
                                     ase[v] * phi[s + 1] + ane[v] * phi[n + 1];
                 phi[v] = soma / ap[v];
             }
+        }
+    }
+}
+
+// The metric terms and the coefficients of the mesh in the run's state, in
+// the run's work arrays.
+inline void metricas_e_coeficientes_simples() {
+    using namespace variaveis;
+    const std::int64_t n_ksi = nvert_ksi;
+    const double fator_ksi = 0.5 / dksi, fator_eta = 0.5 / deta;
+    for (std::int64_t j = 2; j <= nvert_eta - 1; ++j) {
+        for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
+            const std::int64_t v = (j - 1) * n_ksi + i;
+            x_eta[v] = (x[v + n_ksi] - x[v - n_ksi]) * fator_eta;
+            y_eta[v] = (y[v + n_ksi] - y[v - n_ksi]) * fator_eta;
+            x_ksi[v] = (x[v + 1] - x[v - 1]) * fator_ksi;
+            y_ksi[v] = (y[v + 1] - y[v - 1]) * fator_ksi;
+            alfa[v] = x_eta[v] * x_eta[v] + y_eta[v] * y_eta[v];
+            beta[v] = x_ksi[v] * x_eta[v] + y_ksi[v] * y_eta[v];
+            gama[v] = x_ksi[v] * x_ksi[v] + y_ksi[v] * y_ksi[v];
+            jac[v] = 1.0 / (x_ksi[v] * y_eta[v] - x_eta[v] * y_ksi[v]);
+            const double f = 1.0 / (jac[v] * jac[v]);
+            ae[v] = alfa[v] + 0.5 * p_fonte[v] * f;
+            aw[v] = alfa[v] + 0.5 * p_fonte[v] * (-f);
+            an[v] = gama[v] + 0.5 * q_fonte[v] * f;
+            as[v] = gama[v] + 0.5 * q_fonte[v] * (-f);
+            ane[v] = -0.5 * beta[v];
+            anw[v] = 0.5 * beta[v];
+            ase[v] = 0.5 * beta[v];
+            asw[v] = -0.5 * beta[v];
+            ap[v] = ((aw[v] + an[v]) + ae[v]) + as[v];
         }
     }
 }

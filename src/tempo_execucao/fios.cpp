@@ -1,6 +1,7 @@
 #include "tempo_execucao/fios.hpp"
 
 #include <algorithm>
+#include <cfenv>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
@@ -14,7 +15,7 @@
 namespace tempo_execucao {
 
 int fios_de_execucao() {
-    static const int fios = [] {
+    static const int linhas = [] {
         if (const char* texto = std::getenv("MALHAS_LINHAS_EXECUCAO")) {
             char* fim = nullptr;
             const long n = std::strtol(texto, &fim, 10);
@@ -24,7 +25,7 @@ int fios_de_execucao() {
         const int n = sistema::processadores_disponiveis();
         return n < 1 ? 1 : n > maximo_fios ? maximo_fios : n;
     }();
-    return fios;
+    return linhas;
 }
 
 namespace {
@@ -119,25 +120,50 @@ bool em_fios_mascarados(int n, referencia_funcao<void(int)> parte) {
     return falhou;
 }
 
-void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
-                          referencia_funcao<void(std::int64_t, std::int64_t)> faixa) {
+namespace {
+
+// How many threads rows de to ate of n_por_linha items each repay (1 or more).
+int linhas_que_repagam(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha) {
     // Each thread beyond the first wants this many items, or waking it costs
     // more than it saves.
     constexpr std::int64_t minimo_por_fio = std::int64_t{1} << 16;
-    if (ate < de) return;
     const std::int64_t linhas = ate - de + 1;
     const std::int64_t repagam = std::min(linhas, 1 + linhas * n_por_linha / minimo_por_fio);
-    const int n = repagam >= 2
-                      ? reserva_fios(static_cast<int>(std::min<std::int64_t>(fios_de_execucao(), repagam)))
-                      : 1;
+    return repagam >= 2 ? reserva_fios(static_cast<int>(std::min<std::int64_t>(fios_de_execucao(), repagam)))
+                        : 1;
+}
+
+// Rows de to ate in n consecutive runs, traps masked; whether a fault flag was raised.
+bool em_partes(std::int64_t de, std::int64_t ate, int n,
+               const referencia_funcao<void(std::int64_t, std::int64_t)>& faixa) {
+    const std::int64_t linhas = ate - de + 1;
+    // Part k takes the rows from de + k * linhas / n up to the next part's first.
+    return em_fios_mascarados(n, [&](int k) { faixa(de + k * linhas / n, de + (k + 1) * linhas / n - 1); });
+}
+
+}  // namespace
+
+void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
+                          referencia_funcao<void(std::int64_t, std::int64_t)> faixa) {
+    if (ate < de) return;
+    const int n = linhas_que_repagam(de, ate, n_por_linha);
     if (n < 2) {
         faixa(de, ate);
         return;
     }
-    // Part k takes the rows from de + k * linhas / n up to the next part's first.
-    const bool falhou =
-        em_fios_mascarados(n, [&](int k) { faixa(de + k * linhas / n, de + (k + 1) * linhas / n - 1); });
-    if (falhou) faixa(de, ate);
+    if (em_partes(de, ate, n, faixa)) faixa(de, ate);
+}
+
+void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
+                          referencia_funcao<void(std::int64_t, std::int64_t)> faixa,
+                          referencia_funcao<void(std::int64_t, std::int64_t)> em_ordem) {
+    if (ate < de) return;
+    const int ja_sinalizadas = std::fetestexcept(FE_ALL_EXCEPT);
+    std::fexcept_t sinalizadas;
+    std::fegetexceptflag(&sinalizadas, FE_ALL_EXCEPT);
+    if (em_partes(de, ate, linhas_que_repagam(de, ate, n_por_linha), faixa)) em_ordem(de, ate);
+    // Setting a flag this way raises no trap.
+    if (ja_sinalizadas != 0) std::fesetexceptflag(&sinalizadas, ja_sinalizadas);
 }
 
 }  // namespace tempo_execucao

@@ -44,4 +44,15 @@ bool em_fios_mascarados(int n, referencia_funcao<void(int)> parte);
 void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
                           referencia_funcao<void(std::int64_t, std::int64_t)> faixa);
 
+// The same for a faixa that takes the operations of its rows in an order of
+// its own (several vertices at once, in a kernel's lanes) and em_ordem, which
+// computes the same in the order of the plain loop: faixa runs with the traps
+// masked, on this thread too, and if it raised a fault flag, em_ordem(de, ate)
+// runs on this thread in the caller's environment, so that a live trap fires
+// at the first faulting operation in that order, and masked traps leave the
+// flags the plain loop raises. The flags the caller had raised are kept.
+void linhas_independentes(std::int64_t de, std::int64_t ate, std::int64_t n_por_linha,
+                          referencia_funcao<void(std::int64_t, std::int64_t)> faixa,
+                          referencia_funcao<void(std::int64_t, std::int64_t)> em_ordem);
+
 }  // namespace tempo_execucao
