@@ -35,6 +35,9 @@ if(WIN32)
   # Notepad of older Windows releases shows a file with LF alone as one line.
   file(READ ${PROJECT_SOURCE_DIR}/README.md malhas_leia_me)
   string(REPLACE "\r\n" "\n" malhas_leia_me "${malhas_leia_me}")
+  # The markers that tell CI how to run a block of commands are hidden in a
+  # rendered page, but would show in a plain text file.
+  string(REGEX REPLACE "<!-- documentacao\\.py:[^\n]*-->\n" "" malhas_leia_me "${malhas_leia_me}")
   string(REPLACE "\n" "\r\n" malhas_leia_me "${malhas_leia_me}")
   file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${malhas_leia_me}")
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)

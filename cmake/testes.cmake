@@ -41,7 +41,8 @@ endfunction()
 
 # malhas_sem_falso_restrict TARGET: g++ 12 warns of overlapping copies inside
 # std::string's operator+ on literals (-Wrestrict, a known false positive of
-# that release); the tests build strings that way all the time.
+# that release); the tests build strings that way all the time, and so does
+# GoogleTest where the suite builds it from its sources.
 function(malhas_sem_falso_restrict alvo)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
     target_compile_options(${alvo} PRIVATE -Wno-restrict)
