@@ -24,6 +24,8 @@ segmentos, qualidade, exemplo = (os.path.abspath(a) for a in sys.argv[1:4])
 # Debian's OpenFOAM finds its etc/ folder only through these two.
 AMBIENTE = dict(os.environ, WM_PROJECT_DIR="/usr/share/openfoam", FOAM_ETC="/usr/share/openfoam/etc")
 PATCHES = ["linha_externa", "linha_interna", "aresta_i_1", "aresta_i_nvert_ksi", "frente_e_tras"]
+# The fields of the example's OpenFOAM case, which the route to a solver uses.
+CAMPOS = (os.path.join("0", "T"), os.path.join("constant", "transportProperties"))
 falhas = []
 
 
@@ -82,23 +84,6 @@ def campo_interno(arquivo):
     return [float(m.group(1))] if m else []
 
 
-CAMPO_T = """FoamFile { version 2.0; format ascii; class volScalarField; object T; }
-dimensions [0 0 0 1 0 0 0];
-internalField uniform 0.5;
-boundaryField
-{
-    linha_externa { type fixedValue; value uniform 0; }
-    linha_interna { type fixedValue; value uniform 1; }
-    aresta_i_1 { type zeroGradient; }
-    aresta_i_nvert_ksi { type zeroGradient; }
-    frente_e_tras { type empty; }
-}
-"""
-DIFUSIVIDADE = """FoamFile { version 2.0; format ascii; class dictionary; object transportProperties; }
-DT DT [0 2 -1 0 0 0 0] 1;
-"""
-
-
 def verifica(rotulo, pasta, caso, nk, ne):
     nvol = nk * ne
     of = os.path.join(pasta, "of")
@@ -115,12 +100,11 @@ def verifica(rotulo, pasta, caso, nk, ne):
     nossas, delas = figuras_companheiro(resumo), figuras_checkmesh(saida)
     confere(len(nossas) == 7 and nossas == delas, f"{rotulo}: summary {nossas} != checkMesh {delas}")
 
-    # laplacianFoam with the system files the export wrote.
-    with open(os.path.join(of, "constant", "transportProperties"), "w") as f:
-        f.write(DIFUSIVIDADE)
-    os.makedirs(os.path.join(of, "0"))
-    with open(os.path.join(of, "0", "T"), "w") as f:
-        f.write(CAMPO_T)
+    # laplacianFoam with the system files the export wrote and the fields
+    # the example brings (the same boundary names on every mesh).
+    for campo in CAMPOS:
+        os.makedirs(os.path.join(of, os.path.dirname(campo)), exist_ok=True)
+        shutil.copy(os.path.join(exemplo, "caso_of", campo), os.path.join(of, campo))
     estado, saida = foam("laplacianFoam", "-case", of)
     confere(estado == 0 and saida.rstrip().endswith("End"), f"{rotulo}: laplacianFoam failed:\n{saida[-1500:]}")
     tempos = [float(d) for d in os.listdir(of) if re.fullmatch(r"[0-9.]+", d)]
