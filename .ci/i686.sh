@@ -50,14 +50,13 @@ echo "== the 32-bit programs run $modo"
 
 # --- The builds -----------------------------------------------------------------
 if [ ! -x build/malhas_segmentos ]; then
-    cmake -S . -B build -DBUILD_TESTING=ON
-    cmake --build build -j2 --target malhas_segmentos
+    cmake --preset testes
+    cmake --build --preset testes --target malhas_segmentos
 fi
 # The tests are listed when ctest runs, through the emulator of this
 # configuration: the lists of an earlier one would start them the old way.
-cmake -S . -B build-i686 --toolchain cmake/linux-i686.cmake -DBUILD_TESTING=ON \
-    -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST -DMALHAS_EMULADOR_I686="$emulador" >/dev/null
-cmake --build build-i686 -j2 --target malhas_segmentos testes_unidade testes_qualidade_unidade interpretador_falso
+cmake --preset i686 -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST -DMALHAS_EMULADOR_I686="$emulador" >/dev/null
+cmake --build --preset i686 --target malhas_segmentos testes_unidade testes_qualidade_unidade interpretador_falso
 find build-i686/tests -name '*_tests.cmake' -delete
 # A toolchain that built for the machine's own word size would prove nothing.
 [ "$(od -An -tx1 -j4 -N1 build-i686/malhas_segmentos | tr -d ' ')" = 01 ] ||
@@ -123,7 +122,7 @@ if [ "${#excluidos[@]}" -gt 0 ]; then
     filtro=(-E "^($(IFS='|'; echo "${excluidos[*]}"))\$")
 fi
 inicio_testes=$SECONDS
-timeout 1800 ctest --test-dir build-i686 -L unidade --output-on-failure -j2 --timeout 300 "${filtro[@]}" |
+timeout 1800 ctest --preset i686 -L unidade "${filtro[@]}" |
     tee "$trabalho/ctest.log"
 testes=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$trabalho/ctest.log")
 tempo_testes=$((SECONDS - inicio_testes))

@@ -3,7 +3,8 @@
 # - the .deb is built with CPack, its fields and contents are checked, lintian
 #   runs on it, it is installed on this machine, the installed example is
 #   copied to a temporary folder and run there by the installed program with
-#   the installed stand-ins, and the package is removed again;
+#   the installed stand-ins, the commands of the README and of docs/ run with
+#   it (.ci/documentacao.py --pacote), and the package is removed again;
 # - the .zip of each Windows cross build (build-win32/, build-win64/, left by
 #   .ci/windows.sh or built here) is unzipped into a temporary folder and its
 #   example run there under Wine.
@@ -25,8 +26,10 @@ inicio=$SECONDS
 # --- Packages ---------------------------------------------------------------
 source .ci/comum.sh
 simula_sem_32_bits .ci/pacotes.sh
+# python3 and git: .ci/documentacao.py, which runs the documents' commands
+# with the package installed (they install what else they need).
 instala_pacotes g++ cmake make dpkg-dev file binutils lintian man-db unzip gnuplot-nox \
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64 python3 git
 sonda_32_bits
 por_que_nao_32=$sem_32_bits
 if [ -z "$por_que_nao_32" ]; then
@@ -78,8 +81,8 @@ falha() {
 
 # --- The reference: the build tree's program on the example ---------------
 if [ ! -x build/malhas_segmentos ]; then
-    cmake -S . -B build -DBUILD_TESTING=ON
-    cmake --build build -j2 --target malhas_segmentos
+    cmake --preset testes
+    cmake --build --preset testes --target malhas_segmentos
 fi
 arquivos_exemplo=(entradas.txt entrada_eq_elipticas.txt malha.gnu)
 resultados=(perfil_l.txt malha.txt perfil_l_vert.txt)
@@ -113,10 +116,9 @@ sem_caminhos_de_build() {
 # results are compared below with the plain build's all the same.
 echo "== Debian package"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cmake -S . -B build-deb -DBUILD_TESTING=OFF \
-    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+cmake --preset deb -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build build-deb -j2
+cmake --build --preset deb
 rm -f build-deb/*.deb
 (cd build-deb && cpack -G DEB >/dev/null)
 deb=build-deb/${pacote_deb}_${versao}_${arquitetura}.deb
@@ -184,22 +186,25 @@ echo "$estado" >"$caso/estado"
 confere_corrida "$caso" "the installed program"
 file "$caso/malha.png" | grep -q 'PNG image' || falha "the installed wgnuplot stand-in wrote no malha.png"
 
+# The commands of the README and of docs/ as a user of the package runs them.
+/usr/bin/python3 .ci/documentacao.py --pacote || falha "a command of the README or of docs/ fails with the package"
+
 dpkg -r "$pacote_deb" >/dev/null
 instalado=
 [ ! -e /usr/bin/malhas_segmentos ] && [ ! -e "$dados" ] || falha "dpkg -r left files behind"
 
 # --- The Windows .zip files ---------------------------------------------------
 echo "== Windows .zip files"
-for alvo in win32:mingw-i686 win64:mingw-x86_64; do
-    pasta=build-${alvo%%:*}
+for preset in win32 win64; do
+    pasta=build-$preset
     if [ ! -x "$pasta/malhas_segmentos.exe" ]; then
-        cmake -S . -B "$pasta" --toolchain "cmake/${alvo#*:}.cmake" -DBUILD_TESTING=ON >/dev/null
+        cmake --preset "$preset" >/dev/null
     fi
     # Both programs, since the .zip holds both and nothing else here builds
     # malhas_qualidade.exe; the stand-in interpreter below comes from the
     # suite of the 64-bit build. The test programs are left out: building
     # them runs them under Wine.
-    cmake --build "$pasta" -j2 --target malhas_segmentos malhas_qualidade interpretador_falso
+    cmake --build --preset "$preset" --target malhas_segmentos malhas_qualidade interpretador_falso
     rm -f "$pasta"/*.zip
     (cd "$pasta" && cpack -G ZIP >/dev/null)
 done
@@ -218,7 +223,8 @@ for sistema in win32:'PE32 executable (console) Intel 80386' win64:'PE32+ execut
 
     esperados=("$pasta_zip/README.txt" "$pasta_zip/malhas_segmentos.exe" "$pasta_zip/malhas_qualidade.exe"
         "$pasta_zip/perfil_l/entrada_eq_elipticas.txt" "$pasta_zip/perfil_l/entradas.txt"
-        "$pasta_zip/perfil_l/malha.gnu")
+        "$pasta_zip/perfil_l/malha.gnu" "$pasta_zip/perfil_l/caso_of/0/T"
+        "$pasta_zip/perfil_l/caso_of/constant/transportProperties")
     achados=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
     [ "$achados" = "$(printf '%s\n' "${esperados[@]}" | sort)" ] || falha "$zip holds: $achados"
 

@@ -14,18 +14,14 @@ segundos=${1:-60}
 source .ci/comum.sh
 instala_pacotes clang libclang-rt-14-dev cmake make libgtest-dev
 
-# The sanitizer suite, in its own build folder beside the normal build.
-CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
-    -DMALHAS_SANITIZADORES=ON
-cmake --build build-asan -j2
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j2
+# The sanitizer suite, in its own build folder beside the normal build
+# (build-asan/; the test preset sets the sanitizers' options).
+cmake --workflow --preset sanitizadores
 
 # The fuzz targets, each on a scratch copy of its seed corpus (see
 # fuzz_limitado in .ci/comum.sh).
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-    -DMALHAS_SANITIZADORES=ON -DMALHAS_FUZZ=ON
-cmake --build build-fuzz -j2 --target fuzz_leitura fuzz_qualidade
+cmake --preset fuzz
+cmake --build --preset fuzz --target fuzz_leitura fuzz_qualidade
 fuzz_limitado fuzz_leitura "$segundos" 4096 "" \
     "add it to fuzz/regressoes/ with a test of its own, then fix the reader" fuzz/corpus fuzz/regressoes
 # malhas_qualidade's parsers of the result files, for a third of the time:

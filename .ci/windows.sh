@@ -66,16 +66,16 @@ echo "== Wine prefix ready after $((SECONDS - inicio)) s"
 
 # --- The Linux program the Windows results are compared with ---------------
 if [ ! -x build/malhas_segmentos ]; then
-    cmake -S . -B build -DBUILD_TESTING=ON
-    cmake --build build -j2 --target malhas_segmentos
+    cmake --preset testes
+    cmake --build --preset testes --target malhas_segmentos
 fi
 
 # --- The two Windows builds and their suites ---------------------------------
 # The test discovery starts each test program under Wine during the build;
 # a build whose programs Wine cannot run leaves the discovery to ctest, which
 # is not run on it.
-for alvo in win32:mingw-i686 win64:mingw-x86_64; do
-    pasta=build-${alvo%%:*}
+for preset in win32 win64; do
+    pasta=build-$preset
     descoberta=POST_BUILD
     [[ " ${windows_rodam[*]} " == *" $pasta "* ]] || descoberta=PRE_TEST
     # A tree built on a day without the Wine for it has test programs that
@@ -88,14 +88,14 @@ for alvo in win32:mingw-i686 win64:mingw-x86_64; do
     fi
     bits=32
     [ "$pasta" = build-win64 ] && bits=64
-    cmake -S . -B "$pasta" --toolchain "cmake/${alvo#*:}.cmake" -DBUILD_TESTING=ON \
+    cmake --preset "$preset" \
         -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE="$descoberta" -DMALHAS_WINE_CARREGADOR="$(carregador_wine $bits)"
-    timeout 1800 cmake --build "$pasta" -j2
+    timeout 1800 cmake --build --preset "$preset"
 done
 testes_rodados=()
 for pasta in "${windows_rodam[@]}"; do
     echo "== test suite of $pasta under Wine"
-    timeout 1800 ctest --test-dir "$pasta" --output-on-failure -j2 --timeout 300 | tee "$trabalho/ctest.log"
+    timeout 1800 ctest --preset "${pasta#build-}" | tee "$trabalho/ctest.log"
     testes_rodados+=("$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$trabalho/ctest.log") tests of $pasta")
 done
 

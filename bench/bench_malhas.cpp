@@ -1,16 +1,19 @@
 // Micro-benchmarks: each new kernel against the plain version in the same run.
 //   field formatting: campo_e25_15 against snprintf("%25.15E"), the obvious way
 //   the sweep: solvers::gauss_seidel (on one thread) against the plain
-//   lexicographic loop, on a mesh that fits in the caches and on one that does
-//   not, and x and y as the program sweeps them, on one thread and on two.
+//   lexicographic loop, on a mesh that fits in the caches and on the mesh of
+//   every case of mesh kind 2 in bench/casos (casos_bench.hpp is made from
+//   it), and x and y as the program sweeps them, on one thread and on two.
 // The sweeps run on the kernel of the run (the widest the processor runs, or
 // the one MALHAS_NUCLEO names), which the report's context gives.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
+#include "casos_bench.hpp"
 #include "processamento/campos.hpp"
 #include "solvers/solvers.hpp"
 #include "solvers/varreduras_xy.hpp"
@@ -107,18 +110,28 @@ void BM_varredura(benchmark::State& estado) {
     estado.SetItemsProcessed(static_cast<std::int64_t>(estado.iterations()) * (s.nk - 2) * (s.ne - 2) *
                              sweeps);
 }
-// In cache (a 100 x 50 mesh), the 400 x 200 case, and far out of cache (2000 x 1000).
+
+// The vertices along ksi and eta and the sweeps of one outer iteration of
+// each case of mesh kind 2; given thread counts, one benchmark for each.
+void casos_elipticos(benchmark::internal::Benchmark* b, std::initializer_list<std::int64_t> fios) {
+    for (const caso_bench& c : casos_bench) {
+        if (c.tipo_malha != 2) continue;
+        if (fios.size() == 0) b->Args({c.nvol_ksi + 1, c.nvol_eta + 1, c.niter_solver});
+        for (std::int64_t n : fios)
+            b->Args({c.nvol_ksi + 1, c.nvol_eta + 1, c.niter_solver, n});
+    }
+}
+
+// In cache (a 100 x 50 mesh), then the mesh of every smoothed case.
 BENCHMARK(BM_varredura<true>)
     ->Name("BM_varredura_simples")
     ->Args({101, 51, 10})
-    ->Args({401, 201, 50})
-    ->Args({2001, 1001, 10})
+    ->Apply([](benchmark::internal::Benchmark* b) { casos_elipticos(b, {}); })
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_varredura<false>)
     ->Name("BM_varredura_frente")
     ->Args({101, 51, 10})
-    ->Args({401, 201, 50})
-    ->Args({2001, 1001, 10})
+    ->Apply([](benchmark::internal::Benchmark* b) { casos_elipticos(b, {}); })
     ->Unit(benchmark::kMillisecond);
 
 // x and y swept as the driver sweeps them (side by side, in groups), on the
@@ -138,18 +151,29 @@ void BM_varredura_xy(benchmark::State& estado) {
                              sweeps);
 }
 BENCHMARK(BM_varredura_xy)
-    ->Args({401, 201, 50, 1})
-    ->Args({401, 201, 50, 2})
-    ->Args({2001, 1001, 10, 1})
-    ->Args({2001, 1001, 10, 2})
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        casos_elipticos(b, {1, 2});
+    })
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The largest mesh of the smoothed cases, which is the farthest out of cache.
+constexpr caso_bench maior_caso_eliptico() {
+    caso_bench maior{};
+    for (const caso_bench& c : casos_bench) {
+        if (c.tipo_malha == 2 &&
+            std::int64_t{c.nvol_ksi} * c.nvol_eta > std::int64_t{maior.nvol_ksi} * maior.nvol_eta)
+            maior = c;
+    }
+    return maior;
+}
+
 // The floor for a sweep out of cache: reading the ten arrays it streams
-// (nine coefficients and phi) of a 2001 x 1001 mesh once, at the machine's
-// memory bandwidth.
+// (nine coefficients and phi) of the largest smoothed case's mesh once, at
+// the machine's memory bandwidth.
 void BM_fluxo_memoria(benchmark::State& estado) {
-    sistema s(2001, 1001);
+    constexpr caso_bench maior = maior_caso_eliptico();
+    sistema s(maior.nvol_ksi + 1, maior.nvol_eta + 1);
     for (auto _ : estado) {
         double soma = 0;
         for (const auto& a : s.c)

@@ -1,27 +1,36 @@
 #!/usr/bin/env bash
-# What each export of malhas_qualidade costs over the summary alone, on case
-# (c) of bench/run.sh (mesh kind 2, 2000 x 1000 volumes, niter 2,
-# niter_solver 10): wall time (min / median / max over the runs), processor
+# What each export of malhas_qualidade costs over the summary alone, on a
+# case of bench/casos, by default (c), the largest smoothed mesh: wall time (min / median / max over the runs), processor
 # time (user + system, median: a busy shared machine disturbs it less) and
 # peak memory (resident set, from /usr/bin/time -v), the summary and every
 # export measured side by side, run after run, with sync between runs and
 # each run's outputs removed first (replacing an older file of hundreds of
 # megabytes would be timed too). The aim: at most 2 s and twice the
 # summary's peak memory more than the summary alone.
-# Usage: bench/exportacoes.sh [BUILD FOLDER] [RUNS]   (defaults: build, 5)
+# Usage: bench/exportacoes.sh [-c CASE] [BUILD FOLDER] [RUNS]
+#   defaults: case c, build (what "cmake --workflow --preset release"
+#   builds), 5 runs
 set -euo pipefail
+source "$(dirname "$(realpath "$0")")/comum.sh"
+caso=c
+while getopts "c:" opcao; do
+    case $opcao in
+        c) caso=$OPTARG ;;
+        *) exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
 build=$(realpath "${1:-build}")
 vezes=${2:-5}
 segmentos=$build/malhas_segmentos
-qualidade=$build/src/malhas_qualidade/malhas_qualidade
+qualidade=$build/malhas_qualidade
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package 'time')" >&2; exit 1; }
 pasta=$(mktemp -d)
 trap 'rm -rf "$pasta"' EXIT
 
-printf 'c_eliptica\n2000\n1000\n2\n' >"$pasta/entradas.txt"
-printf '10\n2\n0.001\n1.0\n1.0\n1\n1\n' >"$pasta/entrada_eq_elipticas.txt"
+prepara_caso_bench "$pasta" "$caso" || exit 2
 (cd "$pasta" && COMSPEC=/bin/true "$segmentos")
-echo "case (c): 2000 x 1000 volumes, $vezes runs of each, in turn"
+echo "$(titulo_caso "$caso"): $vezes runs of each, in turn"
 
 rotulos=("summary" "--openfoam" "--plot3d" "--su2" "--vtk .vtu" "--vtk .vts" "--msh" "--csv")
 opcoes=("" "--openfoam saida_of" "--plot3d saida.p3d" "--su2 saida.su2" "--vtk saida.vtu" "--vtk saida.vts"

@@ -36,7 +36,7 @@ nk=${BASH_REMATCH[1]}
 ne=${BASH_REMATCH[2]}
 build=$(realpath "${1:-build}")
 segmentos=$build/malhas_segmentos
-qualidade=$build/src/malhas_qualidade/malhas_qualidade
+qualidade=$build/malhas_qualidade
 pasta=$(mktemp -d)
 trap 'rm -rf "$pasta"' EXIT
 

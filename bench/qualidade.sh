@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
-# malhas_qualidade on case (c) of bench/run.sh (mesh kind 2, 2000 x 1000
-# volumes, niter 2, niter_solver 10; about 230 MB of report and volume
-# files): minimum, median and maximum wall time, the same of the processor
+# malhas_qualidade on a case of bench/casos, by default (c), the largest
+# smoothed mesh (about 230 MB of report and volume files): minimum, median and maximum wall time, the same of the processor
 # time (user + system, which a busy shared machine disturbs less) and peak
 # memory (resident set) of the summary alone and of the summary with each
 # export, over several runs. The machine settles before every run as in
 # bench/run.sh (see bench/comum.sh); the files read and the program are then
 # read once more outside the timing, so that every run finds them in the page
 # cache and the disk is not what is measured.
-# Usage: bench/qualidade.sh [-p SECONDS] [BUILD FOLDER] [RUNS]   (defaults: 1 s pause, build, 5)
+# Usage: bench/qualidade.sh [-p SECONDS] [-c CASE] [BUILD FOLDER] [RUNS]
+#   defaults: 1 s pause, case c, build (what "cmake --workflow --preset
+#   release" builds), 5 runs
 # Run as root so that the page cache can be dropped between runs.
 set -euo pipefail
 source "$(dirname "$(realpath "$0")")/comum.sh"
-while getopts "p:" opcao; do
+caso=c
+while getopts "p:c:" opcao; do
     case $opcao in
         p) bench_pausa=$OPTARG ;;
+        c) caso=$OPTARG ;;
         *) exit 2 ;;
     esac
 done
@@ -23,16 +26,15 @@ build=$(realpath "${1:-build}")
 vezes=${2:-5}
 [[ $vezes =~ ^[1-9][0-9]*$ ]] || { echo "RUNS wants a count of runs, 1 or more" >&2; exit 2; }
 segmentos=$build/malhas_segmentos
-qualidade=$build/src/malhas_qualidade/malhas_qualidade
+qualidade=$build/malhas_qualidade
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package 'time')" >&2; exit 1; }
 pasta=$(mktemp -d)
 trap 'rm -rf "$pasta"' EXIT
 
-printf 'c_eliptica\n2000\n1000\n2\n' >"$pasta/entradas.txt"
-printf '10\n2\n0.001\n1.0\n1.0\n1\n1\n' >"$pasta/entrada_eq_elipticas.txt"
+prepara_caso_bench "$pasta" "$caso" || exit 2
 (cd "$pasta" && COMSPEC=/bin/true "$segmentos")
-bytes=$(cat "$pasta/c_eliptica.txt" "$pasta/c_eliptica_vert.txt" | wc -c)
-echo "case (c): 2000 x 1000 volumes, report and volume files $((bytes / 1000000)) MB; $vezes runs each;" \
+bytes=$(cat "$pasta/caso.txt" "$pasta/caso_vert.txt" | wc -c)
+echo "$(titulo_caso "$caso"): report and volume files $((bytes / 1000000)) MB; $vezes runs each;" \
     "$(como_assenta), then the files it reads warmed"
 
 mede() {  # label, then the options
@@ -52,8 +54,8 @@ mede() {  # label, then the options
     done
     local memoria parede processador
     memoria=$(printf '%s\n' "${memorias[@]}" | sort -g | tail -1)
-    read -r -a parede < <(resumo "${tempos[@]}")
-    read -r -a processador < <(resumo "${cpus[@]}")
+    read -r -a parede < <(min_mediana_max "${tempos[@]}")
+    read -r -a processador < <(min_mediana_max "${cpus[@]}")
     printf '%-18s wall min %5.2f median %5.2f max %5.2f s   processor min %5.2f median %5.2f max %5.2f s   peak %7.1f MiB\n' \
         "$rotulo" "${parede[@]}" "${processador[@]}" "$(awk -v m="$memoria" 'BEGIN {print m / 1024}')"
     echo "    runs: ${tempos[*]}"

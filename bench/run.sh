@@ -8,26 +8,25 @@
 # build after the first the ratio of the first build's median to its own
 # (x2.00: twice as fast as the first), with the spread of that ratio run by
 # run (each run against the first build's run of the same round).
-#   (a) mesh kind 1, 1000 x 1000 volumes (about 380 MB of result files)
-#   (b) mesh kind 2, 400 x 200, niter 20, niter_solver 50, dksi = deta = 1
-#   (c) mesh kind 2, 2000 x 1000, niter 2, niter_solver 10
-#   (d) mesh kind 2, 480 x 240, niter 400, niter_solver 10: heavy smoothing
-#   (w) mesh kind 1, 1000 x 700: the case of the Windows builds
-# Each Linux build runs (a) to (d) with one thread (MALHAS_LINHAS_EXECUCAO=1),
-# with all cores, and confined to one core (taskset -c 0), then (w) with all
-# cores. Windows builds (a PROGRAM ending in .exe) run (w) under Wine, when
-# Wine is installed, with one thread and with all cores, in a throwaway Wine
-# prefix whose COMSPEC is the suite's stand-in interpreter (found next to one
-# of the Windows builds, in tests/), so that only the program itself is
-# measured. A Windows build is compared with the first one of its word size.
+# The cases are those of bench/casos. Each Linux build runs a case of the
+# "linux" builds with one thread (MALHAS_LINHAS_EXECUCAO=1), with all cores,
+# and confined to one core (taskset -c 0), and a case of the "windows" builds
+# with all cores. Windows builds (a PROGRAM ending in .exe) run the "windows"
+# cases under Wine, when Wine is installed, with one thread and with all
+# cores, in a throwaway Wine prefix whose COMSPEC is the suite's stand-in
+# interpreter (found next to one of the Windows builds, in tests/), so that
+# only the program itself is measured. A Windows build is compared with the
+# first one of its word size.
 #
 # Usage: bench/run.sh [-n RUNS] [-c CASES] [-a SETTINGS] [-p SECONDS] [-d FOLDER] PROGRAM...
-#   defaults: 5 runs, cases "a b c d w", settings "1-thread all-cores one-core",
-#   a pause of 1 s after each flush, a temporary folder under $TMPDIR (or
-#   /tmp), PROGRAM build/malhas_segmentos. The result files of every build
-#   must be the same: their checksum is printed, and a difference ends the
-#   script with status 1 after the report.
-#   Example, the build before a change against the build after it:
+#   defaults: 5 runs, every case of bench/casos, settings "1-thread
+#   all-cores one-core", a pause of 1 s after each flush, a temporary folder
+#   under $TMPDIR (or /tmp), PROGRAM build/malhas_segmentos (what
+#   "cmake --workflow --preset release" builds). The result files of every
+#   build must be the same: their checksum is printed, and a difference ends
+#   the script with status 1 after the report.
+#   Example, the build before a change (made with
+#   "cmake --preset release -B build-old") against the build after it:
 #     bash bench/run.sh -n 9 build-old/malhas_segmentos build/malhas_segmentos
 # The viewers of the Linux builds are replaced by /bin/true through COMSPEC.
 # The smoothing runs on the kernel the header names: the widest this
@@ -39,7 +38,7 @@ aqui=$(dirname "$(realpath "$0")")
 source "$aqui/comum.sh"
 source "$aqui/../.ci/comum.sh"
 vezes=5
-casos="a b c d w"
+casos=$(casos_bench)
 ajustes="1-thread all-cores one-core"
 raiz=${TMPDIR:-/tmp}
 while getopts "n:c:a:p:d:" opcao; do
@@ -83,29 +82,16 @@ elif [ -n "$tem_windows" ]; then
 fi
 
 # --- Cases -----------------------------------------------------------------
-declare -A dados=(
-    [a]="1000 1000 1 0 0" [b]="400 200 2 50 20" [c]="2000 1000 2 10 2" [d]="480 240 2 10 400"
-    [w]="1000 700 1 0 0")
-declare -A titulo=(
-    [a]="(a) kind 1, 1000 x 1000" [b]="(b) kind 2, 400 x 200, 20 x 50" [c]="(c) kind 2, 2000 x 1000, 2 x 10"
-    [d]="(d) kind 2, 480 x 240, 400 x 10" [w]="(w) kind 1, 1000 x 700")
 for caso in $casos; do
-    [ -n "${dados[$caso]:-}" ] || { echo "no case ($caso): the cases are a, b, c, d and w" >&2; exit 2; }
+    caso_bench "$caso" || exit 2
 done
-
-prepara() {  # case folder for one program and setting
-    local dir=$1 caso=$2 nk ne tipo ns ni
-    read -r nk ne tipo ns ni <<<"${dados[$caso]}"
-    mkdir -p "$dir"
-    printf '%s\r\n' "caso" "$nk" "$ne" "$tipo" >"$dir/entradas.txt"
-    printf '%s\r\n' "$ns" "$ni" 0.001 1.0 1.0 1 1 >"$dir/entrada_eq_elipticas.txt"
-}
 
 # ajustes_de PROGRAM CASE: the settings that program runs that case with.
 ajustes_de() {
+    caso_bench "$2"
     if [[ $1 == *.exe ]]; then
-        [ -n "$wine_pronto" ] && [ "$2" = w ] && echo "1-thread all-cores"
-    elif [ "$2" = w ]; then
+        [ -n "$wine_pronto" ] && [ "$caso_builds" = windows ] && echo "1-thread all-cores"
+    elif [ "$caso_builds" = windows ]; then
         echo "all-cores"
     else
         echo "1-thread all-cores one-core"
@@ -193,7 +179,7 @@ for caso in $casos; do
             p=${programas[$i]}
             [[ " $(ajustes_de "$p" "$caso") " == *" $a "* ]] || continue
             d=$pasta/$caso/$i-$a
-            prepara "$d" "$caso"
+            prepara_caso_bench "$d" "$caso"
             alvos+=("$p|$a|$d")
         done
     done
@@ -211,13 +197,13 @@ for caso in $casos; do
         done
     done
 
-    echo "${titulo[$caso]}"
+    titulo_caso "$caso"
     declare -A referencia=()
     soma_caso=
     for alvo in "${alvos[@]}"; do
         IFS='|' read -r p a d <<<"$alvo"
         mapfile -t tempos < <(cut -d' ' -f1 "$d/tempos")
-        read -r minimo mediana maximo < <(resumo "${tempos[@]}")
+        read -r minimo mediana maximo < <(min_mediana_max "${tempos[@]}")
         m=$(cut -d' ' -f2 "$d/tempos" | sort -g | tail -1)
         printf '  %-44s %-10s min %6.2f  median %6.2f  max %6.2f s   peak %7.1f MiB   files %s\n' \
             "$p" "$a" "$minimo" "$mediana" "$maximo" "$(awk -v m="$m" 'BEGIN {print m / 1024}')" \
@@ -233,9 +219,9 @@ for caso in $casos; do
         else
             r=${referencia[$chave]}
             mapfile -t por_rodada < <(razoes "$r" "$d")
-            read -r rmin _ rmax < <(resumo "${por_rodada[@]}")
+            read -r rmin _ rmax < <(min_mediana_max "${por_rodada[@]}")
             mapfile -t tempos_referencia < <(cut -d' ' -f1 "$r/tempos")
-            read -r _ rmed _ < <(resumo "${tempos_referencia[@]}")
+            read -r _ rmed _ < <(min_mediana_max "${tempos_referencia[@]}")
             awk -v r="$rmed" -v t="$mediana" -v a="$rmin" -v b="$rmax" \
                 'BEGIN {printf "      first build / this: x%.2f (medians; run by run x%.2f to x%.2f)\n",
                         (t > 0 ? r / t : 0), a, b}'

@@ -2,12 +2,14 @@
 #
 # Linux and other POSIX systems (cmake --install, the Debian package):
 #   bin/malhas_segmentos, bin/malhas_qualidade
-#   share/malhas_segmentos/perfil_l/   the example case, with its malha.gnu
+#   share/malhas_segmentos/perfil_l/   the example case, with its malha.gnu and
+#                                      the fields of its OpenFOAM case (caso_of/)
 #   share/malhas_segmentos/bin/        the stand-ins for notepad and wgnuplot
 #   share/doc/malhas_segmentos/        README.md, changelog.gz
 #   share/man/man1/                    one manual page per program
-# Windows (the .zip): one folder holding the programs, the example case and
-# README.txt, to be put on PATH or run from a case folder.
+# Windows (the .zip): one folder holding the programs, the example case (its
+# OpenFOAM fields too) and README.txt, to be put on PATH or run from a case
+# folder.
 #
 # Packages: "cpack" in a build folder gives a .deb on Linux and a .zip in a
 # cross (or native) Windows build folder.
@@ -17,6 +19,9 @@ include(GNUInstallDirs)
 set(malhas_exemplo ${PROJECT_SOURCE_DIR}/examples/perfil_l)
 set(malhas_arquivos_exemplo
   ${malhas_exemplo}/entradas.txt ${malhas_exemplo}/entrada_eq_elipticas.txt ${malhas_exemplo}/malha.gnu)
+# The fields of the example's OpenFOAM case, named one by one: the folder
+# also holds what the route to a solver writes when it is run in the checkout.
+set(malhas_campos_openfoam 0/T constant/transportProperties)
 set(malhas_programas malhas_segmentos)
 if(TARGET malhas_qualidade)
   list(APPEND malhas_programas malhas_qualidade)
@@ -26,9 +31,13 @@ if(WIN32)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
   install(TARGETS ${malhas_programas} RUNTIME DESTINATION .)
   install(FILES ${malhas_arquivos_exemplo} DESTINATION perfil_l)
+  set(malhas_destino_exemplo perfil_l)
   # Notepad of older Windows releases shows a file with LF alone as one line.
   file(READ ${PROJECT_SOURCE_DIR}/README.md malhas_leia_me)
   string(REPLACE "\r\n" "\n" malhas_leia_me "${malhas_leia_me}")
+  # The markers that tell CI how to run a block of commands are hidden in a
+  # rendered page, but would show in a plain text file.
+  string(REGEX REPLACE "<!-- documentacao\\.py:[^\n]*-->\n" "" malhas_leia_me "${malhas_leia_me}")
   string(REPLACE "\n" "\r\n" malhas_leia_me "${malhas_leia_me}")
   file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${malhas_leia_me}")
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
@@ -36,6 +45,7 @@ else()
   install(TARGETS ${malhas_programas} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   set(malhas_dados ${CMAKE_INSTALL_DATADIR}/malhas_segmentos)
   install(FILES ${malhas_arquivos_exemplo} DESTINATION ${malhas_dados}/perfil_l)
+  set(malhas_destino_exemplo ${malhas_dados}/perfil_l)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/bin/notepad ${PROJECT_SOURCE_DIR}/examples/bin/wgnuplot
           DESTINATION ${malhas_dados}/bin)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -74,6 +84,11 @@ else()
     add_custom_target(malhas_documentos ALL DEPENDS ${malhas_saidas_gz})
   endif()
 endif()
+
+foreach(campo IN LISTS malhas_campos_openfoam)
+  get_filename_component(pasta_campo ${campo} DIRECTORY)
+  install(FILES ${malhas_exemplo}/caso_of/${campo} DESTINATION ${malhas_destino_exemplo}/caso_of/${pasta_campo})
+endforeach()
 
 # --- Packages ----------------------------------------------------------------
 set(CPACK_PACKAGE_NAME malhas_segmentos)

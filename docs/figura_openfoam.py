@@ -1,41 +1,33 @@
-"""The worked example of docs/exemplo_openfoam.md, run from end to end: the
-shipped case's mesh made by malhas_segmentos, judged and exported by
-malhas_qualidade --verifica --openfoam, checked by OpenFOAM's checkMesh, a
-steady temperature solved on it by laplacianFoam (1 on the inner line, 0 on
-the outer one, no flux through the two straight ends), and the field drawn
-with VTK offscreen over the mesh, with isolines.
-Needs Debian's openfoam and python3-vtk9; on a machine without a display,
-run it under xvfb-run:
-  xvfb-run -a /usr/bin/python3 docs/figura_openfoam.py build/malhas_segmentos \\
-      build/src/malhas_qualidade/malhas_qualidade docs/laplacian_perfil_l.png"""
+"""The picture of docs/exemplo_openfoam.md, made by its route from end to
+end: the example's mesh made by malhas_segmentos, judged and exported by
+malhas_qualidade --verifica --openfoam into the example's OpenFOAM case
+(caso_of/, which brings the fields), checked by OpenFOAM's checkMesh, a
+steady temperature solved on it by laplacianFoam, and the field drawn with
+VTK offscreen over the mesh, with isolines. All of it in a temporary folder.
+The two programs are those on PATH (the README's line for the build tree,
+or the installed ones). Needs Debian's openfoam and python3-vtk9, and on a
+machine without a display xvfb and xauth (see tela_virtual.py).
+Usage: figura_openfoam.py OUT.png"""
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 
+import tela_virtual  # noqa: F401  (before VTK draws anything)
 import vtk
 
-segmentos, qualidade, saida = (os.path.abspath(a) for a in sys.argv[1:4])
+if len(sys.argv) != 2:
+    sys.exit("usage: figura_openfoam.py OUT.png")
+saida = os.path.abspath(sys.argv[1])
+programas = {p: shutil.which(p) for p in ("malhas_segmentos", "malhas_qualidade", "checkMesh", "laplacianFoam")}
+for programa, caminho in programas.items():
+    if caminho is None:
+        sys.exit(f"figura_openfoam.py: {programa} is not on PATH (the README says how to put the programs there;"
+                 " checkMesh and laplacianFoam come with Debian's openfoam)")
 exemplo = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples", "perfil_l")
 # Debian's OpenFOAM 1912 finds its etc/ folder only through these two.
 ambiente = dict(os.environ, WM_PROJECT_DIR="/usr/share/openfoam", FOAM_ETC="/usr/share/openfoam/etc")
-
-CAMPO_T = """FoamFile { version 2.0; format ascii; class volScalarField; object T; }
-dimensions      [0 0 0 1 0 0 0];
-internalField   uniform 0;
-boundaryField
-{
-    linha_externa      { type fixedValue; value uniform 0; }
-    linha_interna      { type fixedValue; value uniform 1; }
-    aresta_i_1         { type zeroGradient; }
-    aresta_i_nvert_ksi { type zeroGradient; }
-    frente_e_tras      { type empty; }
-}
-"""
-DIFUSIVIDADE = """FoamFile { version 2.0; format ascii; class dictionary; object transportProperties; }
-DT              DT [0 2 -1 0 0 0 0] 1;
-"""
 
 
 def roda(*argumentos, **opcoes):
@@ -49,14 +41,12 @@ pasta = tempfile.mkdtemp(prefix="exemplo_openfoam_")
 try:
     for f in ("entradas.txt", "entrada_eq_elipticas.txt"):
         shutil.copy(os.path.join(exemplo, f), pasta)
-    roda(segmentos, cwd=pasta, env=dict(os.environ, COMSPEC="/bin/true"))
-    print(roda(qualidade, "--verifica", "--openfoam", "caso_of", cwd=pasta))
     caso = os.path.join(pasta, "caso_of")
-    with open(os.path.join(caso, "constant", "transportProperties"), "w") as f:
-        f.write(DIFUSIVIDADE)
-    os.makedirs(os.path.join(caso, "0"))
-    with open(os.path.join(caso, "0", "T"), "w") as f:
-        f.write(CAMPO_T)
+    for campo in (os.path.join("0", "T"), os.path.join("constant", "transportProperties")):
+        os.makedirs(os.path.join(caso, os.path.dirname(campo)), exist_ok=True)
+        shutil.copy(os.path.join(exemplo, "caso_of", campo), os.path.join(caso, campo))
+    roda(programas["malhas_segmentos"], cwd=pasta, env=dict(os.environ, COMSPEC="/bin/true"))
+    print(roda(programas["malhas_qualidade"], "--verifica", "--openfoam", "caso_of", cwd=pasta))
     print(roda("checkMesh", "-case", caso, "-allGeometry", "-allTopology", env=ambiente).split("Checking geometry")[-1])
     roda("laplacianFoam", "-case", caso, env=ambiente)
 

@@ -1,9 +1,11 @@
 """The skew of every volume over the mesh, before and after smoothing, side
 by side on one colour scale, from the .vts files malhas_qualidade exports.
-Rendered with VTK offscreen (on a machine without a display: xvfb-run).
+Rendered with VTK offscreen (on a machine without a display, through
+xvfb-run: see tela_virtual.py).
 Usage: figura_qualidade.py BEFORE.vts AFTER.vts OUT.png"""
 import sys
 
+import tela_virtual  # noqa: F401  (before VTK draws anything)
 import vtk
 
 medida, titulo = "skew", "skew"

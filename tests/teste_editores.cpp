@@ -146,4 +146,31 @@ TEST(Editores, OEditorSubstitutoNaoTomaNomesPorOpcoes) {
     }
 }
 
+// The shipped stand-in plotter in a case folder of the user's: without a
+// malha.gnu of its own it draws with the example's, and says so; with one,
+// it keeps it. gnuplot is a stand-in that logs its arguments.
+TEST(Editores, OVisualizadorSubstitutoUsaOMalhaGnuDoExemploQuandoFalta) {
+    const std::string exemplo =
+        std::filesystem::canonical(std::filesystem::path(MALHAS_EXEMPLOS) / "perfil_l" / "malha.gnu")
+            .string();
+    for (const bool proprio : {false, true}) {
+        SCOPED_TRACE(proprio ? "the folder's own malha.gnu" : "no malha.gnu in the folder");
+        pasta_temporaria p;
+        apoio::grava_arquivo(p / "entradas.txt", "caso\n4\n2\n1\n");
+        if (proprio) apoio::grava_arquivo(p / "malha.gnu", "# the user's\n");
+        std::filesystem::create_directory(p / "bin");
+        apoio::grava_arquivo(p / "bin" / "gnuplot", "#!/bin/sh\nprintf '%s\\n' \"$@\" > gnuplot.log\n");
+        ::chmod((p / "bin" / "gnuplot").c_str(), 0755);
+        const std::string path = (p / "bin").string() + ":" MALHAS_EXEMPLOS "/bin:/usr/bin:/bin";
+        const auto r = apoio::executa(MALHAS_EXECUTAVEL, p.caminho(), {{"PATH", path}, {"COMSPEC", ""}});
+        ASSERT_EQ(r.status, 0) << r.erro;
+        EXPECT_EQ(le_arquivo(p / "gnuplot.log"),
+                  "-e\narquivo_png='malha.png'\n" + (proprio ? std::string("malha.gnu") : exemplo) + "\n");
+        EXPECT_EQ(r.erro.find("no malha.gnu in this folder: drawing with the example's, " + exemplo) !=
+                      std::string::npos,
+                  !proprio)
+            << r.erro;
+    }
+}
+
 }  // namespace

@@ -40,8 +40,8 @@ enum class destino_saida { arquivo, cheio, cano_fechado };
 struct pedido {
     std::vector<std::string> argumentos;
     destino_saida saida = destino_saida::arquivo;
-    std::optional<rlim_t> limite_arquivo;  // RLIMIT_FSIZE, bytes
-    std::function<void(pid_t)> durante;    // called once the child runs
+    std::optional<rlim_t> limite_arquivo{};  // RLIMIT_FSIZE, bytes
+    std::function<void(pid_t)> durante{};    // called once the child runs
 };
 
 struct resultado {
@@ -278,7 +278,9 @@ TEST(QualidadeHostil, SaidasNaoDestroemNada) {
         const auto r = roda(p.caminho(), {c.argumentos});
         EXPECT_EQ(r.sinal, 0);
         EXPECT_EQ(r.status, c.status) << r.erro;
-        if (*c.trecho) EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
+        if (*c.trecho) {
+            EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
+        }
         EXPECT_LT(r.segundos, 30.0);
         EXPECT_EQ(temporarios(p.caminho()), antes);
         c.confere(p, csv);
@@ -358,7 +360,9 @@ TEST(QualidadeHostil, FalhasDeEscritaEInterrupcoes) {
         // An interruption that came after the run ended has nothing to show.
         if (c.status >= 128 && r.status == 0) continue;
         EXPECT_EQ(r.status, c.status) << r.erro;
-        if (*c.trecho) EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
+        if (*c.trecho) {
+            EXPECT_NE(r.erro.find(c.trecho), std::string::npos) << r.erro;
+        }
         EXPECT_EQ(le_arquivo(grande / "o.csv"), "an older export");
         EXPECT_TRUE(temporarios(grande.caminho()).empty());
     }
@@ -441,7 +445,7 @@ TEST(QualidadeHostil, ResumoSemVereditoSemSustentoESemEscapes) {
     // A folder of that name whose case file now asks for another mesh: the
     // note that says so names the folder.
     fs::create_directory(p / nome);
-    for (const std::string f : {nome + ".txt", nome + "_vert.txt"})
+    for (const std::string& f : {nome + ".txt", nome + "_vert.txt"})
         fs::copy_file(p / f, p / nome / f);
     apoio::grava_arquivo(p / nome / "entradas.txt", "'" + nome + "'\r\n9\r\n4\r\n1\r\n");
     for (const pedido& q : {pedido{{}}, pedido{{"--csv", "x/" + nome}}, pedido{{nome}}}) {
@@ -451,10 +455,11 @@ TEST(QualidadeHostil, ResumoSemVereditoSemSustentoESemEscapes) {
                 EXPECT_EQ(texto->find(c), std::string::npos) << *texto;
         }
         EXPECT_NE((r.saida + r.erro).find("a?]0;PWNED??2Jb"), std::string::npos) << r.saida << r.erro;
-        if (q.argumentos.size() == 1)
+        if (q.argumentos.size() == 1) {
             EXPECT_NE(r.erro.find("a?]0;PWNED??2Jb/entradas.txt now asks for 9 x 4 volumes"),
                       std::string::npos)
                 << r.erro;
+        }
     }
 }
 
@@ -611,7 +616,9 @@ TEST(QualidadeHostil, OpenfoamArquivosDeSistemaComoConjunto) {
         EXPECT_EQ(le_arquivo(sistema / "controlDict"), dict);
         for (const char* f : {arquivos[1], arquivos[2]}) {
             EXPECT_EQ(fs::exists(sistema / f), !do_usuario) << f;
-            if (!do_usuario) EXPECT_EQ(le_arquivo(sistema / f), le_arquivo(p / "ref" / "system" / f)) << f;
+            if (!do_usuario) {
+                EXPECT_EQ(le_arquivo(sistema / f), le_arquivo(p / "ref" / "system" / f)) << f;
+            }
         }
     }
 

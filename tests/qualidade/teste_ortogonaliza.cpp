@@ -72,8 +72,12 @@ TEST(Ortogonaliza, OMesmoLQuadradoNaFronteiraSemDobras) {
         for (std::int64_t i = 1; i <= nk; ++i)
             for (const std::int64_t j : {std::int64_t{1}, ne}) {
                 const auto v = static_cast<std::size_t>(vertice(m, i, j));
-                if (i <= h) EXPECT_EQ(m.x[v], a.x[v]) << i << ", " << j;
-                if (i >= h) EXPECT_EQ(m.y[v], a.y[v]) << i << ", " << j;
+                if (i <= h) {
+                    EXPECT_EQ(m.x[v], a.x[v]) << i << ", " << j;
+                }
+                if (i >= h) {
+                    EXPECT_EQ(m.y[v], a.y[v]) << i << ", " << j;
+                }
             }
         // The end edge leans when nvol_ksi is odd: on it within rounding.
         const auto f0 = static_cast<std::size_t>(vertice(a, nk, 1));

@@ -127,7 +127,7 @@ TEST(QualidadeSolver, NumeracaoEOrientacaoDasFaces) {
             ++faces_da_celula[static_cast<std::size_t>(dono)];
             // The face's area vector (two triangles) against the way from the
             // owner's centroid to the face's.
-            std::int64_t r[4];
+            std::int64_t r[4] = {};
             pontos_face(e, i, j, l, r);
             double p[4][3], centro_celula[3] = {0.0, 0.0, e.espessura / 2.0};
             for (int k = 0; k < 4; ++k)

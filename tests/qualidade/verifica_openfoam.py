@@ -25,6 +25,8 @@ segmentos, qualidade, exemplo = (os.path.abspath(a) for a in sys.argv[1:4])
 # Debian's OpenFOAM finds its etc/ folder only through these two.
 AMBIENTE = dict(os.environ, WM_PROJECT_DIR="/usr/share/openfoam", FOAM_ETC="/usr/share/openfoam/etc")
 PATCHES = ["linha_externa", "linha_interna", "aresta_i_1", "aresta_i_nvert_ksi", "frente_e_tras"]
+# The fields of the example's OpenFOAM case, which the route to a solver uses.
+CAMPOS = (os.path.join("0", "T"), os.path.join("constant", "transportProperties"))
 falhas = []
 
 
@@ -83,28 +85,17 @@ def campo_interno(arquivo):
     return [float(m.group(1))] if m else []
 
 
-# The outer line by the group of walls, which only a patch of type wall is
-# in: OpenFOAM finds no condition for it otherwise.
-CAMPO_T = """FoamFile { version 2.0; format ascii; class volScalarField; object T; }
-dimensions [0 0 0 1 0 0 0];
-internalField uniform 0.5;
-boundaryField
-{
-    wall { type fixedValue; value uniform 0; }
-    linha_interna { type fixedValue; value uniform 1; }
-    aresta_i_1 { type zeroGradient; }
-    aresta_i_nvert_ksi { type zeroGradient; }
-    frente_e_tras { type empty; }
-}
-"""
-# The boundaries renamed and retyped with --fronteira: a symmetry plane's
-# condition OpenFOAM takes only on a patch of that type.
+# The boundaries renamed and retyped with --fronteira, and the example's field
+# taken to them: the outer line by the group of walls, which only a patch of
+# type wall is in, and a symmetry plane's condition, which OpenFOAM takes only
+# on a patch of that type; OpenFOAM finds no condition for either otherwise.
 FRONTEIRAS = ["aresta_i_1=entrada", "aresta_i_nvert_ksi=saida:symmetryPlane", "frente_e_tras=lados"]
-CAMPO_T_FRONTEIRAS = CAMPO_T.replace("aresta_i_1 { type zeroGradient; }", "entrada { type zeroGradient; }").replace(
-    "aresta_i_nvert_ksi { type zeroGradient; }", "saida { type symmetryPlane; }").replace("frente_e_tras", "lados")
-DIFUSIVIDADE = """FoamFile { version 2.0; format ascii; class dictionary; object transportProperties; }
-DT DT [0 2 -1 0 0 0 0] 1;
-"""
+
+
+def campo_das_fronteiras(texto):
+    texto = re.sub(r"linha_externa(\s+\{)", r"wall\1", texto)
+    texto = re.sub(r"aresta_i_nvert_ksi\s+\{[^}]*\}", "saida { type symmetryPlane; }", texto)
+    return texto.replace("aresta_i_1 ", "entrada ").replace("frente_e_tras", "lados")
 
 
 def verifica(rotulo, pasta, caso, nk, ne, fronteiras=()):
@@ -129,12 +120,16 @@ def verifica(rotulo, pasta, caso, nk, ne, fronteiras=()):
     nossas, delas = figuras_companheiro(resumo), figuras_checkmesh(saida)
     confere(len(nossas) == 7 and nossas == delas, f"{rotulo}: summary {nossas} != checkMesh {delas}")
 
-    # laplacianFoam with the system files the export wrote.
-    with open(os.path.join(of, "constant", "transportProperties"), "w") as f:
-        f.write(DIFUSIVIDADE)
-    os.makedirs(os.path.join(of, "0"))
-    with open(os.path.join(of, "0", "T"), "w") as f:
-        f.write(CAMPO_T_FRONTEIRAS if fronteiras else CAMPO_T)
+    # laplacianFoam with the system files the export wrote and the fields
+    # the example brings (the same boundary names on every mesh).
+    for campo in CAMPOS:
+        os.makedirs(os.path.join(of, os.path.dirname(campo)), exist_ok=True)
+        shutil.copy(os.path.join(exemplo, "caso_of", campo), os.path.join(of, campo))
+    if fronteiras:
+        with open(os.path.join(of, "0", "T")) as f:
+            texto = campo_das_fronteiras(f.read())
+        with open(os.path.join(of, "0", "T"), "w") as f:
+            f.write(texto)
     estado, saida = foam("laplacianFoam", "-case", of)
     confere(estado == 0 and saida.rstrip().endswith("End"), f"{rotulo}: laplacianFoam failed:\n{saida[-1500:]}")
     tempos = [float(d) for d in os.listdir(of) if re.fullmatch(r"[0-9.]+", d)]
