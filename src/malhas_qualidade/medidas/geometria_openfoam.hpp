@@ -155,22 +155,11 @@ struct linha_faces {
     }
 };
 
-// The faces of row j of cells (geometria_openfoam.cpp).
+// The faces of row j of cells (checkmesh_faces.cpp).
 void calcula_faces(const contexto& x, std::int64_t j, linha_faces& l);
-// The cells of row j, from the faces of the row and those south of it.
+// The cells of row j, from the faces of the row and those south of it
+// (checkmesh_celulas.cpp).
 void calcula_celulas(const contexto& x, std::int64_t j, linha_faces& l, const std::vector<face_dados>& sul,
                      bool completas);
-
-// The checks of a cell (checkmesh_celulas.cpp): its openness, its
-// determinant and whether it is concave.
-void celula_completa(const face_dados* const faces[], const bool dono[], const bool interna[], int n,
-                     const vetor& soma_modulos, celula_dados& c);
-
-// The checks of a face (checkmesh_faces.cpp).
-double assimetria(const face_dados& g, const vetor& dono, const vetor* vizinho);
-void centro_e_normal_da_face(const face_dados& g, vetor& centro, vetor& normal);
-double qualidade_tetraedro(const vetor& a, const vetor& b, const vetor& c, const vetor& d);
-int falhas_tetraedros(const face_dados& g, const vetor& dono, const vetor* vizinho);
-void forma_da_face(const face_dados& g, double seno_limite, double& seno, double& planicidade);
 
 }  // namespace malhas_qualidade::checkmesh
