@@ -1,7 +1,6 @@
 # Run by the camadas test: each floor's probes built in the tree ARVORE.
 # The probe of the floor's own header must build; the probe of the header
 # above must fail because that header is not found.
-string(REPLACE "|" ";" casos "${CASOS}")
 set(falhas 0)
 set(sondas 0)
 foreach(caso IN LISTS CASOS)
