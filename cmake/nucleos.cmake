@@ -2,10 +2,10 @@
 # the sources given to malhas_nucleos are compiled once per kernel this build
 # can hold, each compilation with its kernel's instruction set and the
 # definition MALHAS_NUCLEO_<KERNEL>, and their objects go into the target.
-# The target then defines MALHAS_COM_<KERNEL> for each (generico, the plain
-# C++ one, has none). At run time only the kernels the processor can run are
-# used (nucleos.cpp), so the wider instructions never reach a processor
-# without them.
+# The runtime layer defines MALHAS_COM_<KERNEL> for each, for every module
+# above it (generico, the plain C++ one, has none). At run time only the
+# kernels the processor can run are used (nucleos.cpp), so the wider
+# instructions never reach a processor without them.
 #
 #   generico  everywhere
 #   sse2      every x86 build (the 32-bit ones are SSE2 builds already)
@@ -31,12 +31,26 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^([xX]86_64|[aA][mM][dD]64|[iI][3-6]86|[xX]86
   endif()
 endif()
 
+# malhas_nucleos_compilados_em(ALVO): ALVO, and every target that links it,
+# told of the kernels this build holds (MALHAS_COM_<KERNEL>).
+function(malhas_nucleos_compilados_em alvo)
+  foreach(nucleo IN LISTS malhas_nucleos_compilados)
+    if(NOT nucleo STREQUAL "generico")
+      string(TOUPPER ${nucleo} nome)
+      target_compile_definitions(${alvo} PUBLIC MALHAS_COM_${nome})
+    endif()
+  endforeach()
+endfunction()
+
+# malhas_nucleos(ALVO SOURCES...): the sources compiled once per kernel into
+# ALVO, each compilation seeing what ALVO sees (cmake/camadas.cmake).
 function(malhas_nucleos alvo)
   foreach(nucleo IN LISTS malhas_nucleos_compilados)
     string(TOUPPER ${nucleo} nome)
     set(objetos ${alvo}_${nucleo})
     add_library(${objetos} OBJECT ${ARGN})
-    target_include_directories(${objetos} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${objetos} PRIVATE $<TARGET_PROPERTY:${alvo},INCLUDE_DIRECTORIES>)
+    target_compile_definitions(${objetos} PRIVATE $<TARGET_PROPERTY:${alvo},COMPILE_DEFINITIONS>)
     target_compile_definitions(${objetos} PRIVATE MALHAS_NUCLEO_${nome})
     target_link_libraries(${objetos} PRIVATE malhas_aritmetica malhas_avisos)
     if(nucleo STREQUAL "avx2" OR nucleo STREQUAL "avx512")
@@ -58,8 +72,5 @@ function(malhas_nucleos alvo)
       endif()
     endif()
     target_link_libraries(${alvo} PRIVATE ${objetos})
-    if(NOT nucleo STREQUAL "generico")
-      target_compile_definitions(${alvo} PUBLIC MALHAS_COM_${nome})
-    endif()
   endforeach()
 endfunction()

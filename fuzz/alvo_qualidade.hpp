@@ -16,11 +16,11 @@
 #include <cstdint>
 #include <string>
 
-#include "malhas_qualidade/arquivos_caso.hpp"
-#include "malhas_qualidade/erros.hpp"
-#include "malhas_qualidade/malha_lida.hpp"
-#include "malhas_qualidade/medidas.hpp"
-#include "malhas_qualidade/residuo.hpp"
+#include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/leitura/arquivos_caso.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
+#include "malhas_qualidade/medidas/medidas.hpp"
+#include "malhas_qualidade/medidas/residuo.hpp"
 
 namespace alvo_qualidade {
 

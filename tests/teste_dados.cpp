@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,7 +35,8 @@ class DadosLeitores : public ::testing::Test {
 
     // Writes the file, runs the reader and gives the error code ("" for
     // none), checking that a failure names the read and the file.
-    static std::string le(void (*leitor)(), const std::string& arquivo, const std::string& conteudo) {
+    static std::string le(const std::function<void()>& leitor, const std::string& arquivo,
+                          const std::string& conteudo) {
         reinicia();
         apoio::grava_arquivo(arquivo, conteudo);
         try {
@@ -79,14 +81,13 @@ TEST_F(DadosLeitores, ArquivoDeCaso) {
     };
     for (const auto& c : casos) {
         SCOPED_TRACE("file: " + c.conteudo);
-        EXPECT_EQ(le(dados::le_entradas, "entradas.txt", c.conteudo), c.codigo);
-        // A failed read ends the run: the values are only stored when the
-        // whole file has been read.
+        dados::entradas e;
+        EXPECT_EQ(le([&] { e = dados::le_entradas(); }, "entradas.txt", c.conteudo), c.codigo);
         if (!c.codigo.empty()) continue;
-        EXPECT_EQ(nome_caso, nome_preenchido(c.nome_caso));
-        EXPECT_EQ(nvol_ksi, c.nvol_ksi);
-        EXPECT_EQ(nvol_eta, c.nvol_eta);
-        EXPECT_EQ(tipo_malha, c.tipo_malha);
+        EXPECT_EQ(e.nome_caso, nome_preenchido(c.nome_caso));
+        EXPECT_EQ(e.nvol_ksi, c.nvol_ksi);
+        EXPECT_EQ(e.nvol_eta, c.nvol_eta);
+        EXPECT_EQ(e.tipo_malha, c.tipo_malha);
     }
     std::string esperado;
     for (std::size_t k = 0; k < casos.size(); ++k)
@@ -110,23 +111,25 @@ TEST_F(DadosLeitores, ArquivoDeParametros) {
     };
     for (const auto& c : casos) {
         SCOPED_TRACE("file: " + c.conteudo);
-        EXPECT_EQ(le(dados::le_entrada_eq_elipticas, "entrada_eq_elipticas.txt", c.conteudo), c.codigo);
+        dados::eq_elipticas p;
+        EXPECT_EQ(le([&] { p = dados::le_entrada_eq_elipticas(); }, "entrada_eq_elipticas.txt", c.conteudo),
+                  c.codigo);
         if (!c.codigo.empty()) continue;
-        EXPECT_EQ(niter_solver, c.niter_solver);
-        EXPECT_EQ(niter, c.niter);
-        EXPECT_EQ(dksi, c.dksi);
-        EXPECT_EQ(deta, c.deta);
-        EXPECT_EQ(tipo_p, c.tipo_p);
-        EXPECT_EQ(tipo_q, c.tipo_q);
+        EXPECT_EQ(p.niter_solver, c.niter_solver);
+        EXPECT_EQ(p.niter, c.niter);
+        EXPECT_EQ(p.dksi, c.dksi);
+        EXPECT_EQ(p.deta, c.deta);
+        EXPECT_EQ(p.tipo_p, c.tipo_p);
+        EXPECT_EQ(p.tipo_q, c.tipo_q);
     }
     EXPECT_EQ(log().substr(0, 37), "/c|notepad entrada_eq_elipticas.txt\n/");
 }
 
 TEST_F(DadosLeitores, ArquivoQueFaltaECriadoVazioDepoisDoEditor) {
-    using leitor_arquivo = std::pair<void (*)(), std::string>;
+    using leitor_arquivo = std::pair<std::function<void()>, std::string>;
     for (const auto& [leitor, arquivo] :
-         {leitor_arquivo{dados::le_entradas, "entradas.txt"},
-          leitor_arquivo{dados::le_entrada_eq_elipticas, "entrada_eq_elipticas.txt"}}) {
+         {leitor_arquivo{[] { dados::le_entradas(); }, "entradas.txt"},
+          leitor_arquivo{[] { dados::le_entrada_eq_elipticas(); }, "entrada_eq_elipticas.txt"}}) {
         try {
             leitor();
             ADD_FAILURE() << "no error raised";
@@ -152,9 +155,9 @@ TEST_F(DadosLeitores, ValoresSaoOsDeixadosPeloEditor) {
     std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
     ambiente comspec("COMSPEC", editor.string());
     apoio::grava_arquivo("entradas.txt", "antigo\n1\n1\n1\n");
-    dados::le_entradas();
-    EXPECT_EQ(nome_caso, nome_preenchido("editado"));
-    EXPECT_EQ(nvol_eta, 5);
+    const dados::entradas e = dados::le_entradas();
+    EXPECT_EQ(e.nome_caso, nome_preenchido("editado"));
+    EXPECT_EQ(e.nvol_eta, 5);
 }
 
 TEST_F(DadosLeitores, FalhaDoEditorEIgnoradaEPastaNaoSeAbre) {
@@ -162,8 +165,9 @@ TEST_F(DadosLeitores, FalhaDoEditorEIgnoradaEPastaNaoSeAbre) {
              {MALHAS_INTERPRETADOR_FALSO, "3"}, {(pasta_ / "nao_ha").string(), std::nullopt}}) {
         ambiente comspec("COMSPEC", interpretador);
         ambiente codigo("MALHAS_SAIDA", saida);
-        EXPECT_EQ(le(dados::le_entradas, "entradas.txt", "teste\n8\n4\n2\n"), "");
-        EXPECT_EQ(nvol_eta, 4);
+        dados::entradas e;
+        EXPECT_EQ(le([&] { e = dados::le_entradas(); }, "entradas.txt", "teste\n8\n4\n2\n"), "");
+        EXPECT_EQ(e.nvol_eta, 4);
     }
     std::filesystem::remove("entradas.txt");
     std::filesystem::create_directory("entradas.txt");

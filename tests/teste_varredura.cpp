@@ -16,7 +16,7 @@
 #include "solvers/solvers.hpp"
 #include "solvers/varreduras_xy.hpp"
 #include "tempo_execucao/armadilhas.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "tempo_execucao/relatorio_erro.hpp"
 #include "variaveis/variaveis.hpp"
 #include "varredura_simples.hpp"
@@ -152,7 +152,7 @@ TEST(Varredura, XeYJuntasMesmosBitsQueOLacoSimples) {
     struct tamanho {
         std::int32_t nk, ne;
         std::vector<std::int32_t> n;
-        std::vector<int> linhas;
+        std::vector<int> fios;
     };
     std::vector<tamanho> tamanhos;
     for (std::int32_t nk : {3, 4, 7, 12, 41})
@@ -163,7 +163,7 @@ TEST(Varredura, XeYJuntasMesmosBitsQueOLacoSimples) {
     tamanhos.push_back({401, 201, {50}, {1, 2}});
     tamanhos.push_back({2001, 1001, {10}, {1, 2}});
     bool compacto = false;
-    for (const auto& [nk, ne, ns, linhas_execucao] : tamanhos) {
+    for (const auto& [nk, ne, ns, contagens_fios] : tamanhos) {
         for (std::int32_t n : ns) {
             compacto = !compacto;
             const sistema s = aleatorio(nk, ne, gerador, compacto);
@@ -177,14 +177,14 @@ TEST(Varredura, XeYJuntasMesmosBitsQueOLacoSimples) {
                                            s.c[7].data(), s.c[8].data(), nk, ne, n);
             ASSERT_TRUE(iguais(xa, xo));
             for (nucleo k : apoio::nucleos()) {
-                for (int linhas : linhas_execucao) {
+                for (int fios : contagens_fios) {
                     std::vector<double> xb = s.phi, yb = y0;
                     solvers::gauss_seidel_x_y(xb.data(), yb.data(), s.c[0].data(), s.c[1].data(),
                                               s.c[2].data(), s.c[3].data(), s.c[4].data(), s.c[5].data(),
-                                              s.c[6].data(), s.c[7].data(), s.c[8].data(), nk, ne, n, linhas,
+                                              s.c[6].data(), s.c[7].data(), s.c[8].data(), nk, ne, n, fios,
                                               k);
                     const auto onde = testing::Message() << nome_nucleo(k) << ", " << nk << " x " << ne
-                                                         << ", " << n << " sweeps, " << linhas << " threads";
+                                                         << ", " << n << " sweeps, " << fios << " threads";
                     ASSERT_TRUE(iguais(xa, xb)) << onde;
                     ASSERT_TRUE(iguais(ya, yb)) << onde;
                 }
@@ -211,11 +211,11 @@ struct sistema_com_falhas {
         y.assign(n, 1.0);
     }
     std::size_t v(std::int32_t i, std::int32_t j) const { return static_cast<std::size_t>((j - 1) * nk + i); }
-    [[noreturn]] void varre_e_sai(int linhas, nucleo k) {
+    [[noreturn]] void varre_e_sai(int fios, nucleo k) {
         tempo_execucao::ativa_armadilhas_fp();
         solvers::gauss_seidel_x_y(x.data(), y.data(), c[0].data(), c[1].data(), c[2].data(), c[3].data(),
                                   c[4].data(), c[5].data(), c[6].data(), c[7].data(), c[8].data(), nk, ne, 1,
-                                  linhas, k);
+                                  fios, k);
         std::exit(0);
     }
 };
@@ -267,11 +267,11 @@ TEST(VarreduraFalhas, RelatorioDaPrimeiraFalhaNaOrdemDoLacoSimples) {
         casos.push_back({"overflow in y", s, overflow});
     }
     for (nucleo k : apoio::nucleos()) {
-        for (int linhas : {1, 2, 3}) {
+        for (int fios : {1, 2, 3}) {
             for (caso& c : casos) {
                 SCOPED_TRACE(testing::Message()
-                             << c.nome << ", " << nome_nucleo(k) << ", " << linhas << " threads");
-                EXPECT_EXIT(c.s.varre_e_sai(linhas, k), testing::ExitedWithCode(1), c.relatorio);
+                             << c.nome << ", " << nome_nucleo(k) << ", " << fios << " threads");
+                EXPECT_EXIT(c.s.varre_e_sai(fios, k), testing::ExitedWithCode(1), c.relatorio);
             }
         }
     }

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "coef/coef_pistas.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "tempo_execucao/nucleos.hpp"
 #include "variaveis/variaveis.hpp"
 
@@ -32,7 +32,7 @@ void calcula_linhas_em_ordem(std::int64_t de, std::int64_t ate) {
     const std::int64_t n_ksi = nvert_ksi;
     for (std::int64_t j = de; j <= ate; ++j) {
         for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
-            const std::int64_t v = (j - 1) * n_ksi + i;
+            const std::int64_t v = variaveis::numero_vertice(i, j, n_ksi);
             const double f = 1.0 / (jac[v] * jac[v]);
             ae[v] = alfa[v] + 0.5 * p_fonte[v] * f;
             aw[v] = alfa[v] + 0.5 * p_fonte[v] * (-f);

@@ -24,18 +24,15 @@ void mostra_no_editor(const char (&comando)[n]) {
 
 }  // namespace
 
-void le_entradas() {
+entradas le_entradas() {
     mostra_no_editor("notepad entradas.txt");
 
     tempo_execucao::alocando nome("read buffer of entradas.txt");
     arquivo_entrada arq;
     abre_entrada(arq, "entradas.txt");
-    const entradas e = le_valores_entradas(arq);
+    entradas e = le_valores_entradas(arq);
     fecha_entrada(arq);
-    variaveis::nome_caso = e.nome_caso;
-    variaveis::nvol_ksi = e.nvol_ksi;
-    variaveis::nvol_eta = e.nvol_eta;
-    variaveis::tipo_malha = e.tipo_malha;
+    return e;
 }
 
 entradas le_valores_entradas(arquivo_entrada& arq) {
@@ -56,7 +53,7 @@ entradas le_valores_entradas(arquivo_entrada& arq) {
     return e;
 }
 
-void le_entrada_eq_elipticas() {
+eq_elipticas le_entrada_eq_elipticas() {
     mostra_no_editor("notepad entrada_eq_elipticas.txt");
 
     tempo_execucao::alocando nome("read buffer of entrada_eq_elipticas.txt");
@@ -64,12 +61,7 @@ void le_entrada_eq_elipticas() {
     abre_entrada(arq, "entrada_eq_elipticas.txt");
     const eq_elipticas p = le_valores_eq_elipticas(arq);
     fecha_entrada(arq);
-    variaveis::niter_solver = p.niter_solver;
-    variaveis::niter = p.niter;
-    variaveis::dksi = p.dksi;
-    variaveis::deta = p.deta;
-    variaveis::tipo_p = p.tipo_p;
-    variaveis::tipo_q = p.tipo_q;
+    return p;
 }
 
 eq_elipticas le_valores_eq_elipticas(arquivo_entrada& arq) {

@@ -9,19 +9,11 @@
 
 namespace dados {
 
-// Shows "entradas.txt" in the editor, then reads nome_caso, nvol_ksi,
-// nvol_eta and tipo_malha from it.
-void le_entradas();
-
-// Shows "entrada_eq_elipticas.txt" in the editor, then reads niter_solver,
-// niter, an unused real, dksi, deta, tipo_p and tipo_q from it.
-void le_entrada_eq_elipticas();
-
 // What each input file holds, read in the file's order: the reads of a file
-// are written once, here, for the run, which stores them in the shared state,
-// and for the companion program, which takes them as they are. A null value
-// leaves an item as it starts, which is what the run's state holds when the
-// file is read: zero, and the blank name.
+// are written once, here, for the run, which puts them in its shared state
+// (malhas_segmentos::define_estado), and for the companion program, which
+// takes them as they are. A null value leaves an item as it starts, which is
+// what the run's state holds when the file is read: zero, and the blank name.
 struct entradas {
     std::string nome_caso = std::string(variaveis::comprimento_nome_caso, ' ');
     std::int32_t nvol_ksi = 0;
@@ -38,6 +30,14 @@ struct eq_elipticas {
     std::int32_t tipo_p = 0;
     std::int32_t tipo_q = 0;
 };
+
+// Shows "entradas.txt" in the editor, then reads the case name, nvol_ksi,
+// nvol_eta and tipo_malha from it.
+entradas le_entradas();
+
+// Shows "entrada_eq_elipticas.txt" in the editor, then reads niter_solver,
+// niter, an unused real, dksi, deta, tipo_p and tipo_q from it.
+eq_elipticas le_entrada_eq_elipticas();
 
 // The reads of each file, from a file already open: what the two readers do
 // between opening and closing. While an item is read, arq.item names it.

@@ -1,6 +1,7 @@
 // The algebraic initial mesh of the L-shaped domain. Every operation is done
 // in the order written, in double precision, with the integers converted to
 // double before they take part: the result files depend on each rounding.
+#include <array>
 #include <cstdint>
 
 #include "malhas_segmentos/malha_inicial.hpp"
@@ -19,14 +20,13 @@ void gera_malha_inicial() {
         const double t = (static_cast<double>(j) - 1.0) / (static_cast<double>(nvert_eta) - 1.0);
         const double a = 0.5 * t;
         const double s = (1.0 - a) / (static_cast<double>(h) - 1.0);
-        const std::int64_t base = (j - 1) * static_cast<std::int64_t>(nvert_ksi);
         for (std::int64_t i = 1; i <= h; ++i) {
-            const std::int64_t v = base + i;
+            const std::int64_t v = numero_vertice(i, j, nvert_ksi);
             x[v] = a;
             y[v] = static_cast<double>(1 - i) * s + 1.0;
         }
         for (std::int64_t i = static_cast<std::int64_t>(h) + 1; i <= nvert_ksi; ++i) {
-            const std::int64_t v = base + i;
+            const std::int64_t v = numero_vertice(i, j, nvert_ksi);
             x[v] = static_cast<double>(i - h) * s + a;
             y[v] = a;
         }
@@ -34,13 +34,11 @@ void gera_malha_inicial() {
 
     for (std::int64_t j = 1; j <= nvol_eta; ++j) {
         for (std::int64_t i = 1; i <= nvol_ksi; ++i) {
-            const std::int64_t p = (j - 1) * static_cast<std::int64_t>(nvol_ksi) + i;
-            const std::int32_t b =
-                static_cast<std::int32_t>((j - 1) * static_cast<std::int64_t>(nvert_ksi) + i);
-            vert_vol[p][0] = b;
-            vert_vol[p][1] = b + 1;
-            vert_vol[p][2] = b + nvert_ksi + 1;
-            vert_vol[p][3] = b + nvert_ksi;
+            const std::int64_t p = numero_volume(i, j, nvol_ksi);
+            const auto b = static_cast<std::int32_t>(numero_vertice(i, j, nvert_ksi));
+            const std::array<std::int32_t, 4> c = cantos_volume(b, nvert_ksi);
+            for (int s = 0; s < 4; ++s)
+                vert_vol[p][s] = c[static_cast<std::size_t>(s)];
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "malhas_segmentos/malhas_segmentos.hpp"
 
 #include "dados/dados.hpp"
+#include "malhas_segmentos/estado_corrida.hpp"
 #include "malhas_segmentos/malha_inicial.hpp"
 #include "malhas_segmentos/suavizacao.hpp"
 #include "processamento/processamento.hpp"
@@ -11,15 +12,13 @@ namespace malhas_segmentos {
 using namespace variaveis;
 
 void executa_corrida() {
-    dados::le_entradas();
-
-    deriva_tamanhos();
+    define_estado(dados::le_entradas());
     aloca_malha();
 
     gera_malha_inicial();
 
     if (tipo_malha == 2) {
-        dados::le_entrada_eq_elipticas();
+        define_estado(dados::le_entrada_eq_elipticas());
         aloca_trabalho_eliptico();
         suaviza_malha();
     }

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "metricas/metricas_pistas.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "tempo_execucao/nucleos.hpp"
 #include "variaveis/variaveis.hpp"
 
@@ -21,7 +21,7 @@ void calcula_linhas_em_ordem(std::int64_t de, std::int64_t ate) {
     const std::int64_t n_ksi = nvert_ksi;
     for (std::int64_t j = de; j <= ate; ++j) {
         for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
-            const std::int64_t v = (j - 1) * n_ksi + i;
+            const std::int64_t v = variaveis::numero_vertice(i, j, n_ksi);
             const std::int64_t e = v + 1, w = v - 1, n = v + n_ksi, s = v - n_ksi;
             x_eta[v] = (x[n] - x[s]) * fator_eta;
             y_eta[v] = (y[n] - y[s]) * fator_eta;

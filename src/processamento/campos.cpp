@@ -178,6 +178,32 @@ char* campo_i10(char* destino, std::int32_t v) {
     return destino + 10;
 }
 
+namespace {
+
+template <class inteiro>
+int quantos_digitos(inteiro m) {
+    int n = 1;
+    for (; m >= 10; m /= 10)
+        ++n;
+    return n;
+}
+
+template <class inteiro>
+char* decimal_sem_sinal(char* destino, inteiro m) {
+    char* const fim = destino + quantos_digitos(m);
+    digitos_sem_sinal(fim, m);
+    return fim;
+}
+
+}  // namespace
+
+char* escreve_decimal(char* destino, std::int64_t v) {
+    const std::uint64_t m = v < 0 ? 0u - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (v < 0) *destino++ = '-';
+    if (m <= UINT32_MAX) return decimal_sem_sinal(destino, static_cast<std::uint32_t>(m));
+    return decimal_sem_sinal(destino, m);
+}
+
 char* campo_e25_15(char* destino, double v) {
     const auto bits = std::bit_cast<std::uint64_t>(v);
     const auto magnitude = bits & ~bit_sinal;

@@ -41,24 +41,24 @@ struct blocos_escrita {
         bool pronto = false;
     };
     std::vector<bloco> blocos;
-    std::vector<std::thread> linhas;  // empty between writes
-    std::size_t bytes_bloco = 0;      // room for the lines of a block, before the scratch
-    int linhas_execucao = 1;
+    std::vector<std::thread> fios;  // empty between writes
+    std::size_t bytes_bloco = 0;    // room for the lines of a block, before the scratch
+    int n_fios = 1;                 // threads a write may use, this one included
 };
 
 // Makes the memory for the given writes, with bytes_rascunho bytes of scratch
-// per block, for linhas_execucao threads (this one included). A failed
+// per block, for as many threads as fios (this one included). A failed
 // allocation ends the run with the F501 report naming the block buffers or
 // the helper threads.
 void prepara_blocos(blocos_escrita& b, std::initializer_list<escrita_prevista> escritas,
-                    std::size_t bytes_rascunho, int linhas_execucao);
+                    std::size_t bytes_rascunho, int fios);
 
 // Writes n_itens items of bytes_por_item bytes each to arq, after what arq
 // holds already, in the memory of b (a write prepara_blocos was told of).
 // The items are formatted in blocks of about a mebibyte, each block into a
-// buffer of its own, by linhas_execucao - 1 threads besides this one and by
+// buffer of its own, by b.n_fios - 1 threads besides this one and by
 // this one whenever the block it is to write next is not ready (by this one
-// alone when linhas_execucao is 1, or when the system starts no thread);
+// alone when b.n_fios is 1, or when the system starts no thread);
 // this thread writes the blocks in order, so that the formatting goes on
 // while the system takes the bytes. At most a few blocks per thread are held
 // at once. A write that fails ends the run with the WRITE report naming the

@@ -13,7 +13,7 @@
 #include "processamento/formato.hpp"
 #include "processamento/nomes_resultado.hpp"
 #include "tempo_execucao/alocacao.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace processamento {
@@ -27,14 +27,12 @@ namespace {
 
 constexpr std::size_t comprimento_nome_txt = 120;
 constexpr std::size_t comprimento_nome_vert = 150;
-// Field widths of the lines built from the fields directly.
-constexpr std::size_t largura_i10 = 10;
-constexpr std::size_t largura_e25 = 25;
-constexpr std::size_t largura_par = 2 * largura_e25;  // x and y of one vertex
-constexpr std::size_t linha_vertice = largura_i10 + largura_par + 2;
+// The lines built from the fields directly, CR LF included.
+constexpr std::size_t largura_par = 2 * largura_e25_15;  // x and y of one vertex
+constexpr std::size_t linha_vertice = largura_linha_vertice + 2;
 constexpr std::size_t linha_contorno = largura_par + 2;
-constexpr std::size_t linha_volume = 5 * largura_i10 + 2;
-static_assert(linha_vertice == largura_linha_vertice + 2 && linha_volume == largura_linha_volume + 2);
+constexpr std::size_t linha_volume = largura_linha_volume + 2;
+static_assert(largura_linha_vertice == largura_i10 + largura_par);
 
 std::string preenche(std::string s, std::size_t comprimento) {
     if (s.size() < comprimento) s.append(comprimento - s.size(), ' ');
@@ -62,10 +60,9 @@ const formato& formato_cabecalho_volumes() {
     return f;
 }
 
-// The vertex, outline and volume lines are the layouts of "(I10,2(1P,E25.15))",
-// "(2(1P,E25.15))" and "(5(I10))"; on a big mesh they are millions of lines,
-// so they are assembled from the fields directly, byte for byte what the format
-// interpretation makes of those formats.
+// The vertex, outline and volume lines: on a big mesh they are millions of
+// lines, so they are assembled from the fields directly, byte for byte what
+// the format interpretation makes of their formats.
 char* fim_de_linha(char* p) {
     p[0] = '\r';
     p[1] = '\n';
@@ -95,14 +92,12 @@ void escreve_arquivo_relatorio(arquivo_saida& arq, blocos_escrita& b) {
     // The four size lines, then the empty line and the heading.
     escreve_formatado(arq, formato_tamanhos(), {nvol_ksi, nvol_eta, nvert_ksi, nvert_eta});
     escreve_formatado(arq, formato_cabecalho_vertices(), {});
-    // Vertex k = (j - 1) * nvert_ksi + i in the order of j, then i: 1 .. nvert.
+    // Vertex k in the order of its number: j, then i; 1 .. nvert.
     escreve_itens(
         arq, itens(nvert_eta, nvert_ksi), linha_vertice,
         [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
-            for (std::int64_t k = primeiro + 1; k <= ultimo; ++k) {
-                q = campo_i10(q, static_cast<std::int32_t>(k));
-                q = fim_de_linha(par_xy(q, k));
-            }
+            for (std::int64_t k = primeiro + 1; k <= ultimo; ++k)
+                q = escreve_linha_vertice(q, static_cast<std::int32_t>(k), x[k], y[k]);
         },
         b);
 }
@@ -139,7 +134,7 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q, char
         const std::size_t bytes_linha = static_cast<std::size_t>(largura) * largura_par;
         auto formata_linha = [&](std::int64_t jv, char* destino) {
             for (std::int64_t i = c0; i <= c1; ++i)
-                destino = par_xy(destino, (jv - 1) * n_ksi + i);
+                destino = par_xy(destino, numero_vertice(i, jv, n_ksi));
         };
         const bool continua = c.linha == j - 1 && c.coluna_inicial == c0 && c.coluna_final == c1;
         if (continua) {
@@ -154,20 +149,17 @@ void formata_contornos(std::int64_t primeiro, std::int64_t ultimo, char* q, char
 
         for (std::int64_t i = i0; i <= i1; ++i, ++t) {
             const std::int64_t p = t + 1;
-            static constexpr int ordem_cantos[5] = {0, 1, 2, 3, 0};
-            for (int canto : ordem_cantos) {
+            for (int canto : ordem_cantos_contorno) {
                 const std::int64_t v = vert_vol[p][canto];
-                const std::int64_t linha = (v - 1) / n_ksi + 1;
-                const std::int64_t i_v = v - (linha - 1) * n_ksi;
-                if (v >= 1 && (linha == j || linha == j + 1) && i_v >= c0 && i_v <= c1) {
-                    const char* origem = c.texto + static_cast<std::size_t>(linha - j) * bytes_linha +
-                                         static_cast<std::size_t>(i_v - c0) * largura_par;
+                const indices iv = indices_vertice(v, n_ksi);
+                if (v >= 1 && (iv.j == j || iv.j == j + 1) && iv.i >= c0 && iv.i <= c1) {
+                    const char* origem = c.texto + static_cast<std::size_t>(iv.j - j) * bytes_linha +
+                                         static_cast<std::size_t>(iv.i - c0) * largura_par;
                     std::memcpy(q, origem, largura_par);
-                    q += largura_par;
+                    q = fim_de_linha(q + largura_par);
                 } else {
-                    q = par_xy(q, v);
+                    q = escreve_linha_contorno(q, x[v], y[v]);
                 }
-                q = fim_de_linha(q);
             }
             std::memcpy(q, linha_branca.data(), linha_branca.size());
             q += linha_branca.size();
@@ -184,15 +176,32 @@ void escreve_volumes(arquivo_saida& arq, blocos_escrita& b) {
     escreve_itens(
         arq, itens(nvol_eta, nvol_ksi), linha_volume,
         [](std::int64_t primeiro, std::int64_t ultimo, char* q, char*) {
-            for (std::int64_t p = primeiro + 1; p <= ultimo; ++p) {
-                q = campo_i10(q, static_cast<std::int32_t>(p));
-                for (int canto = 0; canto < 4; ++canto)
-                    q = campo_i10(q, vert_vol[p][canto]);
-                q = fim_de_linha(q);
-            }
+            for (std::int64_t p = primeiro + 1; p <= ultimo; ++p)
+                q = escreve_linha_volume(q, static_cast<std::int32_t>(p), vert_vol[p]);
         },
         b);
 }
+
+}  // namespace
+
+char* escreve_linha_vertice(char* destino, std::int32_t v, double vx, double vy) {
+    destino = campo_i10(destino, v);
+    destino = campo_e25_15(destino, vx);
+    return fim_de_linha(campo_e25_15(destino, vy));
+}
+
+char* escreve_linha_contorno(char* destino, double vx, double vy) {
+    return fim_de_linha(campo_e25_15(campo_e25_15(destino, vx), vy));
+}
+
+char* escreve_linha_volume(char* destino, std::int32_t p, const std::int32_t cantos[4]) {
+    destino = campo_i10(destino, p);
+    for (int canto = 0; canto < 4; ++canto)
+        destino = campo_i10(destino, cantos[canto]);
+    return fim_de_linha(destino);
+}
+
+namespace {
 
 // A viewer that cannot be started for want of memory is one that cannot be
 // started: ignored like any other, the results being complete by then.
@@ -248,7 +257,7 @@ void escreve_resultados() {
                    {{itens(nvert_eta, nvert_ksi), linha_vertice},
                     {itens(nvol_eta, nvol_ksi), bytes_item_contorno},
                     {itens(nvol_eta, nvol_ksi), linha_volume}},
-                   rascunho_contornos(), tempo_execucao::linhas_de_execucao());
+                   rascunho_contornos(), tempo_execucao::fios_de_execucao());
 
     abre_saida(arquivo_relatorio);
     abre_saida(contorno);

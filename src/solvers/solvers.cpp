@@ -13,7 +13,7 @@ void gauss_seidel(double* phi, const double* ap, const double* ae, const double*
                   std::int32_t niter_solver) {
     double* const um[1] = {phi};
     varre(um, 1, {ap, ae, aw, an, as, ane, anw, ase, asw}, nvert_ksi, nvert_eta, niter_solver,
-          linhas_para_varreduras(nvert_ksi, nvert_eta, niter_solver), tempo_execucao::nucleo_da_execucao());
+          fios_para_varreduras(nvert_ksi, nvert_eta, niter_solver), tempo_execucao::nucleo_da_execucao());
 }
 
 }  // namespace solvers

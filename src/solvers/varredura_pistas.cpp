@@ -7,6 +7,7 @@
 #include "solvers/equacao_ponto.hpp"
 #include "solvers/faixas.hpp"
 #include "tempo_execucao/nucleo_compilado.hpp"
+#include "variaveis/numeracao.hpp"
 
 namespace solvers::faixas::MALHAS_NUCLEO {
 
@@ -221,8 +222,8 @@ bool compactaveis(const varredura& v, std::int64_t b) {
     const std::int64_t n_ksi = g.n_ksi;
     bool sim = true;
     for (std::int64_t j = 2 + b * L; j <= std::min(2 + b * L + L - 1, g.n_eta - 1); ++j) {
-        std::int64_t w = (j - 1) * n_ksi + 2;
-        const std::int64_t ultimo = (j - 1) * n_ksi + n_ksi - 1;
+        std::int64_t w = variaveis::numero_vertice(2, j, n_ksi);
+        const std::int64_t ultimo = variaveis::numero_vertice(n_ksi - 1, j, n_ksi);
         for (; w + L - 1 <= ultimo; w += L)
             sim = compacto_em<T>(v.c, w) && sim;
         for (; w <= ultimo; ++w)
@@ -264,7 +265,7 @@ void empacota(const varredura& v, std::int64_t b, double* destino) {
         const bool interior = j <= g.n_eta - 1 && i >= 2 && i <= n_ksi - 1;
         double* const d = destino + (t - 2) * por_passo + r;
         for (std::int64_t k = 0; k < n; ++k)
-            d[k * L] = interior ? a[k][(j - 1) * n_ksi + i] : vazio(k);
+            d[k * L] = interior ? a[k][variaveis::numero_vertice(i, j, n_ksi)] : vazio(k);
     });
 }
 
@@ -291,7 +292,7 @@ void copia_para_faixas(const geometria& g, double* malha, double* const* phi, st
             const std::int64_t j = jb + r, i = t - 2 * r;
             if (j < 1 || j > g.n_eta || i < 1 || i > n_ksi) return;  // no vertex: stays clear
             for (std::int64_t c = 0; c < g.coordenadas; ++c)
-                f[t * pp + c * L + r] = phi[c][(j - 1) * n_ksi + i];
+                f[t * pp + c * L + r] = phi[c][variaveis::numero_vertice(i, j, n_ksi)];
         });
     }
 }
@@ -318,7 +319,7 @@ void copia_das_faixas(const geometria& g, const double* malha, double* const* ph
             const std::int64_t j = jb + r, i = t - 2 * r;
             if (j > g.n_eta - 1 || i < 2 || i > n_ksi - 1) return;
             for (std::int64_t c = 0; c < g.coordenadas; ++c)
-                phi[c][(j - 1) * n_ksi + i] = f[t * pp + c * L + r];
+                phi[c][variaveis::numero_vertice(i, j, n_ksi)] = f[t * pp + c * L + r];
         });
     }
 }

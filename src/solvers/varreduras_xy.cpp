@@ -26,8 +26,9 @@
 
 #include "solvers/faixas.hpp"
 #include "tempo_execucao/alocacao.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "tempo_execucao/pistas.hpp"
+#include "variaveis/numeracao.hpp"
 
 namespace solvers {
 
@@ -37,7 +38,7 @@ using tempo_execucao::nucleo;
 
 // Below this many vertex updates per sweep call, handing work to another
 // thread costs more than it saves: the call runs on the calling thread alone.
-constexpr std::int64_t minimo_para_linhas_auxiliares = std::int64_t{1} << 16;
+constexpr std::int64_t minimo_para_fios_auxiliares = std::int64_t{1} << 16;
 
 // Rows between a group and the one before it, beyond what the order needs:
 // the bands a group reads are then no longer being written by the thread of
@@ -158,17 +159,17 @@ void gauss_seidel_em_ordem(double* phi, const double* ap, const double* ae, cons
     for (std::int32_t iter = 1; iter <= niter_solver; ++iter) {
         for (std::int64_t j = 2; j <= static_cast<std::int64_t>(nvert_eta) - 1; ++j) {
             for (std::int64_t i = 2; i <= n_ksi - 1; ++i) {
-                const std::int64_t v = (j - 1) * n_ksi + i;
+                const std::int64_t v = variaveis::numero_vertice(i, j, n_ksi);
                 phi[v] = atualizacao(phi, c, v, n_ksi);
             }
         }
     }
 }
 
-int linhas_para_varreduras(std::int32_t nvert_ksi, std::int32_t nvert_eta, std::int32_t niter_solver) {
+int fios_para_varreduras(std::int32_t nvert_ksi, std::int32_t nvert_eta, std::int32_t niter_solver) {
     const std::int64_t atualizacoes = (static_cast<std::int64_t>(nvert_ksi) - 2) *
                                       (static_cast<std::int64_t>(nvert_eta) - 2) * niter_solver;
-    return atualizacoes >= minimo_para_linhas_auxiliares ? tempo_execucao::linhas_de_execucao() : 1;
+    return atualizacoes >= minimo_para_fios_auxiliares ? tempo_execucao::fios_de_execucao() : 1;
 }
 
 void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, const double* aw,
@@ -176,84 +177,78 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
                       std::int32_t niter_solver) {
     gauss_seidel_x_y(x, y, ap, ae, aw, an, as, ane, anw, ase, asw, nvert_ksi, nvert_eta, niter_solver,
-                     linhas_para_varreduras(nvert_ksi, nvert_eta, niter_solver));
+                     fios_para_varreduras(nvert_ksi, nvert_eta, niter_solver));
 }
 
 void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, const double* aw,
                       const double* an, const double* as, const double* ane, const double* anw,
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
-                      std::int32_t niter_solver, int linhas_execucao, tempo_execucao::nucleo nucleo) {
+                      std::int32_t niter_solver, int fios, tempo_execucao::nucleo nucleo) {
     double* const phi[2] = {x, y};
-    varre(phi, 2, {ap, ae, aw, an, as, ane, anw, ase, asw}, nvert_ksi, nvert_eta, niter_solver,
-          linhas_execucao, nucleo);
+    varre(phi, 2, {ap, ae, aw, an, as, ane, anw, ase, asw}, nvert_ksi, nvert_eta, niter_solver, fios, nucleo);
 }
 
-void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int32_t nvert_ksi,
-           std::int32_t nvert_eta, std::int32_t niter_solver, int linhas_execucao,
-           tempo_execucao::nucleo nucleo) {
-    using namespace faixas;
-    const std::int64_t n_ksi = nvert_ksi, n_eta = nvert_eta;
-    if (niter_solver <= 0 || n_ksi < 3 || n_eta < 3) return;
-    geometria g = geometria_de(n_ksi, n_eta, largura_de(nucleo), coordenadas);
+namespace {
 
-    // The banded copy: the sweeps work on it, so the arrays stay as the
-    // iteration found them until the sweeps are known to be sound. Its
-    // positions that hold no vertex are cleared when it is made.
-    static memoria_alinhada copia;
-    static geometria feita;
-    const bool nova = copia.garante(g.total(), "sweep copy of x and y");
-    if (nova || !mesma_geometria(feita, g)) {
-        std::fill(copia.dados, copia.dados + g.total(), 0.0);
-        feita = g;
+// The banded copy: the sweeps work on it, so the arrays stay as the
+// iteration found them until the sweeps are known to be sound. Its
+// positions that hold no vertex are cleared when it is made.
+memoria_alinhada copia_faixas;
+faixas::geometria geometria_feita;
+// The packed coefficients, or the threads' rings of them.
+memoria_alinhada pacotes;
+
+double* prepara_copia(const faixas::geometria& g) {
+    const bool nova = copia_faixas.garante(g.total(), "sweep copy of x and y");
+    if (nova || !mesma_geometria(geometria_feita, g)) {
+        std::fill(copia_faixas.dados, copia_faixas.dados + g.total(), 0.0);
+        geometria_feita = g;
     }
-    double* const malha = copia.dados;
-    varredura v{g, malha, c, nullptr};
+    return copia_faixas.dados;
+}
 
-    // The coefficients: packed once for all the sweeps of the call while that
-    // takes little memory, else by each group into a ring as it reaches a band.
-    // Compact when every band allows it; the check's sums run with the traps
-    // masked and their flags discarded, as they are not the sweep's. The
-    // threads copy the arrays in at the same time.
-    const int n_linhas = tempo_execucao::reserva_linhas(std::min(linhas_execucao, niter_solver));
-    const bool empacotadas =
-        g.faixas * g.por_pacote() * static_cast<std::int64_t>(sizeof(double)) <= limite_pacotes;
-    static memoria_alinhada pacotes;
-    v.g.no_pacote = coeficientes_compactos;
+// The coefficients: packed once for all the sweeps of the call while that
+// takes little memory, else by each group into a ring as it reaches a band.
+// Compact when every band allows it; the check's sums run with the traps
+// masked and their flags discarded, as they are not the sweep's. The threads
+// copy the arrays in at the same time.
+void prepara_coeficientes(nucleo n, faixas::varredura& v, double* const* phi, int n_fios, bool empacotadas) {
+    const faixas::geometria& g = v.g;
+    v.g.no_pacote = faixas::coeficientes_compactos;
     if (empacotadas) pacotes.garante(g.faixas * v.g.por_pacote(), "packed sweep coefficients");
-    {
-        std::array<bool, tempo_execucao::maximo_linhas_execucao> compactas{};
-        const std::int64_t faixas = g.faixas;
-        double* const p = pacotes.dados;
-        tempo_execucao::em_linhas_mascaradas(n_linhas, [&](int k) {
-            copia_para_faixas(nucleo, g, malha, phi, k * (faixas + 2) / n_linhas - 1,
-                              (k + 1) * (faixas + 2) / n_linhas - 2);
-            bool todas = true;
-            for (std::int64_t b = k * faixas / n_linhas; todas && b < (k + 1) * faixas / n_linhas; ++b) {
-                todas = compactaveis(nucleo, v, b);
-                if (todas && empacotadas) empacota(nucleo, v, b, p + b * v.g.por_pacote());
-            }
-            compactas[static_cast<std::size_t>(k)] = todas;
-        });
-        if (!std::all_of(compactas.begin(), compactas.begin() + n_linhas, [](bool b) { return b; })) {
-            v.g.no_pacote = coeficientes_por_vertice;
-            if (empacotadas) {
-                pacotes.garante(g.faixas * v.g.por_pacote(), "packed sweep coefficients");
-                double* const q = pacotes.dados;
-                tempo_execucao::linhas_independentes(0, faixas - 1, v.g.por_pacote(),
-                                                     [&](std::int64_t de, std::int64_t ate) {
-                                                         for (std::int64_t b = de; b <= ate; ++b)
-                                                             empacota(nucleo, v, b, q + b * v.g.por_pacote());
-                                                     });
-            }
+    std::array<bool, tempo_execucao::maximo_fios> compactas{};
+    const std::int64_t n_faixas = g.faixas;
+    double* const p = pacotes.dados;
+    tempo_execucao::em_fios_mascarados(n_fios, [&](int k) {
+        copia_para_faixas(n, g, v.malha, phi, k * (n_faixas + 2) / n_fios - 1,
+                          (k + 1) * (n_faixas + 2) / n_fios - 2);
+        bool todas = true;
+        for (std::int64_t b = k * n_faixas / n_fios; todas && b < (k + 1) * n_faixas / n_fios; ++b) {
+            todas = compactaveis(n, v, b);
+            if (todas && empacotadas) empacota(n, v, b, p + b * v.g.por_pacote());
         }
-    }
-    g = v.g;
-    if (empacotadas) v.pacotes = pacotes.dados;
+        compactas[static_cast<std::size_t>(k)] = todas;
+    });
+    if (std::all_of(compactas.begin(), compactas.begin() + n_fios, [](bool b) { return b; })) return;
+    v.g.no_pacote = faixas::coeficientes_por_vertice;
+    if (!empacotadas) return;
+    pacotes.garante(g.faixas * v.g.por_pacote(), "packed sweep coefficients");
+    double* const q = pacotes.dados;
+    tempo_execucao::linhas_independentes(0, n_faixas - 1, v.g.por_pacote(),
+                                         [&](std::int64_t de, std::int64_t ate) {
+                                             for (std::int64_t b = de; b <= ate; ++b)
+                                                 empacota(n, v, b, q + b * v.g.por_pacote());
+                                         });
+}
 
-    // The sweeps in groups, dealt out in turn to the threads, as evenly as the
-    // count allows: group k + 1 follows group k through the mesh a few bands
-    // behind it, each on the next thread. A group holds what the cache keeps
-    // of its bands, or what its ring allows.
+// The sweeps in groups, dealt out in turn to the threads, as evenly as the
+// count allows: group k + 1 follows group k through the mesh a few bands
+// behind it, each on the next thread. A group holds what the cache keeps of
+// its bands, or what its ring allows. Whether a fault flag was raised.
+bool varre_em_grupos(nucleo n, const faixas::varredura& v, std::int32_t niter_solver, int n_fios,
+                     bool empacotadas) {
+    using namespace faixas;
+    const geometria& g = v.g;
     const std::int64_t bytes_pacote = g.por_pacote() * static_cast<std::int64_t>(sizeof(double));
     const std::int64_t bytes_faixa = bytes_pacote + g.por_faixa() * static_cast<std::int64_t>(sizeof(double));
     const std::int64_t cabem =
@@ -262,17 +257,17 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
         std::clamp<std::int64_t>(cabem, 1, std::min<std::int64_t>(niter_solver, 16));
     const std::int64_t necessarios = (niter_solver + por_grupo - 1) / por_grupo;
     const std::int64_t grupos =
-        std::min<std::int64_t>(niter_solver, (necessarios + n_linhas - 1) / n_linhas * n_linhas);
+        std::min<std::int64_t>(niter_solver, (necessarios + n_fios - 1) / n_fios * n_fios);
     const std::int64_t base = niter_solver / grupos, resto = niter_solver % grupos;
     double* aneis = nullptr;
     const std::int64_t por_anel = faixas_no_anel(base + (resto > 0 ? 1 : 0)) * g.por_pacote();
     if (!empacotadas) {
-        pacotes.garante(n_linhas * por_anel, "packed sweep coefficients");
+        pacotes.garante(n_fios * por_anel, "packed sweep coefficients");
         aneis = pacotes.dados;
     }
 
     // Progress of each thread: its groups counted from 0 (q, for group
-    // q * n_linhas + t) times (faixas + 1), plus b + 1 once that group has
+    // q * n_fios + t) times (faixas + 1), plus b + 1 once that group has
     // passed band b in its last sweep. Kept in 32 bits, which every platform
     // reads and writes as a whole, and compared as a difference: a thread is
     // never more than a group away from what another waits for. One cache
@@ -282,19 +277,19 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
     struct alignas(64) contador {
         std::atomic<std::uint32_t> valor{0};
     };
-    std::array<contador, tempo_execucao::maximo_linhas_execucao> avanco;
+    std::array<contador, tempo_execucao::maximo_fios> avanco;
     auto trabalha = [&](int t) {
         double* const anel = aneis != nullptr ? aneis + t * por_anel : nullptr;
-        for (std::int64_t k = t; k < grupos; k += n_linhas) {
+        for (std::int64_t k = t; k < grupos; k += n_fios) {
             const std::int64_t gk = base + (k < resto ? 1 : 0);
-            const auto q = static_cast<std::uint32_t>(k / n_linhas);
+            const auto q = static_cast<std::uint32_t>(k / n_fios);
             const std::atomic<std::uint32_t>& anterior =
-                avanco[static_cast<std::size_t>((k + n_linhas - 1) % n_linhas)].valor;
+                avanco[static_cast<std::size_t>((k + n_fios - 1) % n_fios)].valor;
             std::atomic<std::uint32_t>& proprio = avanco[static_cast<std::size_t>(t)].valor;
             auto espera = [&](std::int64_t b) {
-                if (n_linhas == 1 || k == 0) return;
+                if (n_fios == 1 || k == 0) return;
                 const std::int64_t ate = std::min(b + 1 + folga, g.faixas - 1);
-                const std::uint32_t alvo = static_cast<std::uint32_t>((k - 1) / n_linhas) * passo_grupo +
+                const std::uint32_t alvo = static_cast<std::uint32_t>((k - 1) / n_fios) * passo_grupo +
                                            static_cast<std::uint32_t>(ate + 1);
                 for (int tentativas = 0;
                      static_cast<std::int32_t>(anterior.load(std::memory_order_acquire) - alvo) < 0;) {
@@ -307,15 +302,33 @@ void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int3
                 }
             };
             auto avancou = [&](std::int64_t b) {
-                if (n_linhas != 1)
+                if (n_fios != 1)
                     proprio.store(q * passo_grupo + static_cast<std::uint32_t>(b + 1),
                                   std::memory_order_release);
             };
-            varre_grupo(nucleo, v, anel, gk, espera, avancou);
+            varre_grupo(n, v, anel, gk, espera, avancou);
         }
     };
-    const bool falhou = tempo_execucao::em_linhas_mascaradas(n_linhas, trabalha);
-    if (!falhou) {
+    return tempo_execucao::em_fios_mascarados(n_fios, trabalha);
+}
+
+}  // namespace
+
+void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int32_t nvert_ksi,
+           std::int32_t nvert_eta, std::int32_t niter_solver, int fios, tempo_execucao::nucleo nucleo) {
+    using namespace faixas;
+    const std::int64_t n_ksi = nvert_ksi, n_eta = nvert_eta;
+    if (niter_solver <= 0 || n_ksi < 3 || n_eta < 3) return;
+    const geometria g0 = geometria_de(n_ksi, n_eta, largura_de(nucleo), coordenadas);
+    double* const malha = prepara_copia(g0);
+    varredura v{g0, malha, c, nullptr};
+    const int n_fios = tempo_execucao::reserva_fios(std::min(fios, niter_solver));
+    const bool empacotadas =
+        g0.faixas * g0.por_pacote() * static_cast<std::int64_t>(sizeof(double)) <= limite_pacotes;
+    prepara_coeficientes(nucleo, v, phi, n_fios, empacotadas);
+    if (empacotadas) v.pacotes = pacotes.dados;
+    const geometria g = v.g;
+    if (!varre_em_grupos(nucleo, v, niter_solver, n_fios, empacotadas)) {
         tempo_execucao::linhas_independentes(
             0, g.faixas - 1, g.largura * n_ksi * coordenadas,
             [=](std::int64_t de, std::int64_t ate) { copia_das_faixas(nucleo, g, malha, phi, de, ate); });

@@ -32,19 +32,18 @@ void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, 
 void gauss_seidel_x_y(double* x, double* y, const double* ap, const double* ae, const double* aw,
                       const double* an, const double* as, const double* ane, const double* anw,
                       const double* ase, const double* asw, std::int32_t nvert_ksi, std::int32_t nvert_eta,
-                      std::int32_t niter_solver, int linhas_execucao,
+                      std::int32_t niter_solver, int fios,
                       tempo_execucao::nucleo nucleo = tempo_execucao::nucleo_da_execucao());
 
 // The one sweep of the program, of one array (gauss_seidel) or of two (x and
 // y): niter_solver sweeps of phi[0] to phi[coordenadas - 1] as described
-// above, on at most linhas_execucao threads, on the given kernel.
+// above, on at most fios threads, on the given kernel.
 void varre(double* const* phi, int coordenadas, const coeficientes& c, std::int32_t nvert_ksi,
-           std::int32_t nvert_eta, std::int32_t niter_solver, int linhas_execucao,
-           tempo_execucao::nucleo nucleo);
+           std::int32_t nvert_eta, std::int32_t niter_solver, int fios, tempo_execucao::nucleo nucleo);
 
 // The most threads the sweeps of a call of that size are worth: those of the
 // run when the call updates enough vertices to repay them, else 1.
-int linhas_para_varreduras(std::int32_t nvert_ksi, std::int32_t nvert_eta, std::int32_t niter_solver);
+int fios_para_varreduras(std::int32_t nvert_ksi, std::int32_t nvert_eta, std::int32_t niter_solver);
 
 // The sweep as the plain lexicographic loop: the order in which the
 // operations, and so their faults, come one after the other.

@@ -1,43 +1,23 @@
-// The operating system's calls on POSIX systems.
-#include <dirent.h>
+// The operating system's calls on POSIX systems: files, names and folders.
+// The process's own calls are in sistema_processo_posix.cpp, the removal of
+// a folder tree in sistema_pastas_posix.cpp.
 #include <fcntl.h>
 #include <limits.h>
-#if defined(__linux__)
-#include <sched.h>
-#endif
-#include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#if defined(__linux__)
-#include <sys/syscall.h>
-#endif
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "tempo_execucao/sistema.hpp"
-
-extern char** environ;
+#include "tempo_execucao/sistema_posix.hpp"
 
 namespace sistema {
 
 namespace {
-
-constexpr std::size_t comprimento_maximo_interpretador = 260;
-
-template <class F>
-auto repete_se_interrompido(F&& f) {
-    for (;;) {
-        const auto r = f();
-        if (!(r < 0 && errno == EINTR)) return r;
-    }
-}
 
 identidade_arquivo de_stat(const struct stat& st) {
     return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), true};
@@ -129,8 +109,6 @@ int abre_leitura_existente(const char* nome, bool partilhada, recusa_leitura& re
     recusa = recusa_leitura::nenhuma;
     return fd;
 }
-
-namespace {}  // namespace
 
 unsigned long numero_processo() {
     return static_cast<unsigned long>(::getpid());
@@ -228,142 +206,6 @@ int remove_arquivo(const char* nome) {
     return ::unlink(nome);
 }
 
-namespace {
-
-// Folders deeper than this under the one removed are left, with ELOOP: a
-// polyMesh holds sets and zones one level down, and every level takes a
-// descriptor and a buffer on the stack.
-constexpr int profundidade_maxima = 32;
-
-// The entries of an open folder one at a time. On Linux the system's own
-// entry reader fills a buffer on the stack (opendir would allocate); the
-// caller's descriptor stays its own.
-class entradas_pasta {
-  public:
-    explicit entradas_pasta(int fd) : fd_(fd) {}
-    entradas_pasta(const entradas_pasta&) = delete;
-    entradas_pasta& operator=(const entradas_pasta&) = delete;
-#if defined(__linux__)
-    ~entradas_pasta() = default;
-    int abre() {
-        return ::lseek(fd_, 0, SEEK_SET) < 0 ? -1 : 0;
-    }
-    // The next entry's name and type; false at the end, or on an error with
-    // errno set (0 at the end).
-    bool proxima(const char*& nome, unsigned char& tipo) {
-        if (pos_ >= cheio_) {
-            const long n = repete_se_interrompido(
-                [&] { return ::syscall(SYS_getdents64, fd_, buffer_, sizeof buffer_); });
-            if (n <= 0) {
-                errno = n < 0 ? errno : 0;
-                return false;
-            }
-            cheio_ = n;
-            pos_ = 0;
-        }
-        const auto* e = reinterpret_cast<const struct dirent64*>(buffer_ + pos_);
-        pos_ += e->d_reclen;
-        nome = e->d_name;
-        tipo = e->d_type;
-        return true;
-    }
-
-  private:
-    int fd_;
-    alignas(8) char buffer_[4096];
-    long cheio_ = 0, pos_ = 0;
-#else
-    ~entradas_pasta() {
-        if (pasta_ != nullptr) ::closedir(pasta_);
-    }
-    int abre() {
-        const int copia = ::dup(fd_);
-        if (copia < 0) return -1;
-        pasta_ = ::fdopendir(copia);
-        if (pasta_ == nullptr) {
-            ::close(copia);
-            return -1;
-        }
-        ::rewinddir(pasta_);
-        return 0;
-    }
-    bool proxima(const char*& nome, unsigned char& tipo) {
-        errno = 0;
-        const struct dirent* e = ::readdir(pasta_);
-        if (e == nullptr) return false;
-        nome = e->d_name;
-        tipo = e->d_type;
-        return true;
-    }
-
-  private:
-    int fd_;
-    DIR* pasta_ = nullptr;
-#endif
-};
-
-// Removes what the open folder fd holds. The entries are read again from
-// the start until a whole pass finds nothing left, since removing entries
-// while a folder is read may make the reading skip some.
-int esvazia_pasta(int fd, int profundidade) {
-    for (;;) {
-        entradas_pasta entradas(fd);
-        if (entradas.abre() != 0) return -1;
-        bool removeu = false;
-        const char* nome = nullptr;
-        unsigned char tipo = DT_UNKNOWN;
-        while (entradas.proxima(nome, tipo)) {
-            if (std::strcmp(nome, ".") == 0 || std::strcmp(nome, "..") == 0) continue;
-            if (tipo != DT_DIR) {
-                if (::unlinkat(fd, nome, 0) == 0) {
-                    removeu = true;
-                    continue;
-                }
-                // A folder the entry did not say was one.
-                if (errno != EISDIR && errno != EPERM) return -1;
-            }
-            if (profundidade >= profundidade_maxima) {
-                errno = ELOOP;
-                return -1;
-            }
-            const int sub = repete_se_interrompido(
-                [&] { return ::openat(fd, nome, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
-            if (sub < 0) return -1;
-            const int r = esvazia_pasta(sub, profundidade + 1);
-            const int erro = errno;
-            ::close(sub);
-            if (r != 0) {
-                errno = erro;
-                return -1;
-            }
-            if (::unlinkat(fd, nome, AT_REMOVEDIR) != 0) return -1;
-            removeu = true;
-        }
-        if (errno != 0) return -1;
-        if (!removeu) return 0;
-    }
-}
-
-}  // namespace
-
-int remove_arvore(const char* nome) {
-    // A file or a link goes by its name; only a folder is opened, never
-    // through a link.
-    if (::unlink(nome) == 0) return 0;
-    if (errno != EISDIR && errno != EPERM) return -1;
-    const int fd =
-        repete_se_interrompido([&] { return ::open(nome, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
-    if (fd < 0) return -1;
-    const int r = esvazia_pasta(fd, 0);
-    const int erro = errno;
-    ::close(fd);
-    if (r != 0) {
-        errno = erro;
-        return -1;
-    }
-    return ::rmdir(nome);
-}
-
 int pasta_atual(std::string& pasta) {
     char buffer[PATH_MAX];
     if (::getcwd(buffer, sizeof buffer) == nullptr) return -1;
@@ -453,143 +295,6 @@ tipo_nome tipo_do_nome(const std::string& nome) {
 
 bool nome_de_dispositivo(const std::string&) {
     return false;
-}
-
-int processadores_disponiveis() {
-#if defined(__linux__)
-    cpu_set_t conjunto;
-    if (sched_getaffinity(0, sizeof conjunto, &conjunto) == 0 && CPU_COUNT(&conjunto) > 0)
-        return CPU_COUNT(&conjunto);
-#endif
-    return static_cast<int>(std::thread::hardware_concurrency());
-}
-
-// signal fails only for a signal that does not exist or cannot be caught.
-void prepara_processo() {
-    ::signal(SIGPIPE, SIG_IGN);
-    ::signal(SIGXFSZ, SIG_IGN);
-}
-
-namespace {
-
-void trata_interrupcao(int sinal) {
-    if (guarda_interrupcao(sinal)) return;
-    termina_interrompido(sinal);
-}
-
-}  // namespace
-
-void termina_interrompido(int sinal) {
-    escreve_texto_interrupcao();
-    remove_temporarios_registrados();
-    _exit(128 + sinal);
-}
-
-void limpa_temporarios_ao_interromper() {
-    struct sigaction acao {};
-    acao.sa_handler = trata_interrupcao;
-    sigemptyset(&acao.sa_mask);
-    // A held interruption returns from the handler: the calls it came in
-    // are made again rather than failing with EINTR.
-    acao.sa_flags = SA_RESTART;
-    // Every one of them blocked while one is handled: the removal runs once.
-    for (int sinal : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&acao.sa_mask, sinal);
-    for (int sinal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction antes {};
-        // A signal the caller's shell set to be ignored (nohup, a background
-        // job) stays ignored.
-        if (::sigaction(sinal, nullptr, &antes) == 0 && antes.sa_handler == SIG_IGN) continue;
-        // Fails only for a signal that cannot be caught, which these are not.
-        ::sigaction(sinal, &acao, nullptr);
-    }
-}
-
-// A report that the standard error stream refuses has nowhere else to go: the
-// exit status still tells of the failure.
-void escreve_erro_padrao(const char* texto, std::size_t n) {
-    std::fflush(stdout);
-    std::fwrite(texto, 1, n, stderr);
-    std::fflush(stderr);
-}
-
-void termina_com(const char* texto, std::size_t n) {
-    while (n > 0) {
-        const ssize_t escritos = ::write(2, texto, n);
-        if (escritos < 0 && errno == EINTR) continue;
-        if (escritos <= 0) break;  // as above: the exit status remains
-        texto += escritos;
-        n -= static_cast<std::size_t>(escritos);
-    }
-    _exit(1);
-}
-
-bool interpretador_comandos(interpretador& resultado) {
-    const char* comspec = std::getenv("COMSPEC");
-    if (comspec != nullptr && std::strlen(comspec) > comprimento_maximo_interpretador) return false;
-    // With COMSPEC the interpreter is started the way cmd.exe expects to be;
-    // without it the platform's own shell runs the command.
-    if (comspec != nullptr && *comspec != '\0') {
-        resultado = {comspec, true};
-    } else {
-        resultado = {"/bin/sh", false};
-    }
-    return true;
-}
-
-std::int32_t executa_interpretador(const interpretador& interp, const std::string& comando) {
-    std::string programa = interp.programa;
-    std::string opcao = interp.estilo_cmd ? "/c" : "-c";
-    std::string texto = comando;
-    char* argv[] = {programa.data(), opcao.data(), texto.data(), nullptr};
-
-    // The editor and viewers get the signals as a program normally has them,
-    // not as prepara_processo left them for the run. A command that cannot be
-    // started that way is not started at all: with SIGPIPE ignored, a pipeline
-    // in the command would not end when its reader does. (sigemptyset and
-    // sigaddset fail only for a signal that does not exist.)
-    posix_spawnattr_t atributos;
-    if (posix_spawnattr_init(&atributos) != 0) return -1;
-    sigset_t padrao;
-    sigemptyset(&padrao);
-    sigaddset(&padrao, SIGPIPE);
-    sigaddset(&padrao, SIGXFSZ);
-    if (posix_spawnattr_setsigdefault(&atributos, &padrao) != 0 ||
-        posix_spawnattr_setflags(&atributos, POSIX_SPAWN_SETSIGDEF) != 0) {
-        posix_spawnattr_destroy(&atributos);
-        return -1;
-    }
-
-    pid_t pid = -1;
-    // COMSPEC may name a program on PATH; the shell is named by its path.
-    const int r = interp.estilo_cmd ? posix_spawnp(&pid, programa.c_str(), nullptr, &atributos, argv, environ)
-                                    : posix_spawn(&pid, programa.c_str(), nullptr, &atributos, argv, environ);
-    posix_spawnattr_destroy(&atributos);
-    if (r != 0) return -1;
-
-    int estado = 0;
-    while (waitpid(pid, &estado, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    if (WIFEXITED(estado)) return WEXITSTATUS(estado);
-    if (WIFSIGNALED(estado)) return 128 + WTERMSIG(estado);
-    return -1;
-}
-
-// --- The terminal's progress line ----------------------------------------
-
-bool erro_padrao_e_terminal() {
-    return ::isatty(2) == 1;
-}
-
-void escreve_erro_direto(const char* texto, std::size_t n) {
-    while (n > 0) {
-        const ssize_t escritos = ::write(2, texto, n);
-        if (escritos < 0 && errno == EINTR) continue;
-        if (escritos <= 0) return;
-        texto += escritos;
-        n -= static_cast<std::size_t>(escritos);
-    }
 }
 
 }  // namespace sistema

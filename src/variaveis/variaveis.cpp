@@ -51,19 +51,12 @@ double* ap = nullptr;
 double* q_fonte = nullptr;
 double* p_fonte = nullptr;
 
-std::int32_t soma32(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-
-std::int32_t produto32(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-
 void deriva_tamanhos() {
-    nvert_ksi = soma32(nvol_ksi, 1);
-    nvert_eta = soma32(nvol_eta, 1);
-    nvol = produto32(nvol_ksi, nvol_eta);
-    nvert = produto32(nvert_ksi, nvert_eta);
+    const tamanhos t = tamanhos_de(nvol_ksi, nvol_eta);
+    nvert_ksi = t.nvert_ksi;
+    nvert_eta = t.nvert_eta;
+    nvol = t.nvol;
+    nvert = t.nvert;
 }
 
 namespace {
@@ -72,8 +65,7 @@ namespace {
 // or negative size and leave the loops running past the arrays; they are
 // refused before anything is allocated.
 void confere_produto(const char* nome, std::int32_t a, std::int32_t b) {
-    const std::int64_t exato = static_cast<std::int64_t>(a) * static_cast<std::int64_t>(b);
-    if (exato != produto32(a, b)) {
+    if (!produto_cabe(a, b)) {
         tempo_execucao::falha_alocacao(
             nome, tempo_execucao::codigo_tamanho_excessivo,
             "array size beyond the supported range (" + std::to_string(a) + " x " + std::to_string(b) + ")");
@@ -140,13 +132,14 @@ void reinicia() {
 }
 
 estado estado_de_malha(std::int32_t nvol_ksi_, std::int32_t nvol_eta_, double* x_, double* y_) {
+    const tamanhos t = tamanhos_de(nvol_ksi_, nvol_eta_);
     estado e;
-    e.nvol_ksi = nvol_ksi_;
-    e.nvol_eta = nvol_eta_;
-    e.nvert_ksi = soma32(nvol_ksi_, 1);
-    e.nvert_eta = soma32(nvol_eta_, 1);
-    e.nvol = produto32(nvol_ksi_, nvol_eta_);
-    e.nvert = produto32(e.nvert_ksi, e.nvert_eta);
+    e.nvol_ksi = t.nvol_ksi;
+    e.nvol_eta = t.nvol_eta;
+    e.nvert_ksi = t.nvert_ksi;
+    e.nvert_eta = t.nvert_eta;
+    e.nvol = t.nvol;
+    e.nvert = t.nvert;
     e.x = x_;
     e.y = y_;
     return e;

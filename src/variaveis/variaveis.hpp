@@ -1,5 +1,6 @@
 // Shared state of one run: case values, derived sizes, elliptic parameters
-// and every array. The other modules read and write it directly.
+// and every array. The other modules read and write it directly; what the
+// input files hold enters it through malhas_segmentos::define_estado.
 //
 // Numbering starts at 1: every vertex array is allocated with one spare
 // element in front, so x[v] is vertex v for v = 1 .. nvert, and row p of
@@ -9,23 +10,27 @@
 #include <cstdint>
 #include <string>
 
+#include "variaveis/numeracao.hpp"
+
 namespace variaveis {
 
 inline constexpr int comprimento_nome_caso = 100;
 
-// Case values (le_entradas).
+// Case values, as le_entradas reads them; set with the derived sizes by
+// malhas_segmentos::define_estado, the one door into this state.
 extern std::string nome_caso;  // once read, exactly 100 characters, blank-padded
 extern std::int32_t nvol_ksi;
 extern std::int32_t nvol_eta;
 extern std::int32_t tipo_malha;
 
-// Derived sizes (run driver), formed in 32-bit two's complement.
+// Derived sizes (tamanhos_de), formed in 32-bit two's complement.
 extern std::int32_t nvert_ksi;
 extern std::int32_t nvert_eta;
 extern std::int32_t nvert;
 extern std::int32_t nvol;
 
-// Elliptic parameters (le_entrada_eq_elipticas), mesh kind 2 only.
+// Elliptic parameters, as le_entrada_eq_elipticas reads them (define_estado),
+// mesh kind 2 only.
 extern std::int32_t niter_solver;
 extern std::int32_t niter;
 extern double dksi;
@@ -58,12 +63,8 @@ extern double* ap;
 extern double* q_fonte;
 extern double* p_fonte;
 
-// 32-bit two's complement sum and product, as the sizes are defined; done in
-// unsigned arithmetic because signed overflow is undefined in C++.
-std::int32_t soma32(std::int32_t a, std::int32_t b);
-std::int32_t produto32(std::int32_t a, std::int32_t b);
-
-// Derives nvert_ksi, nvert_eta, nvol and nvert from the two volume counts.
+// Derives nvert_ksi, nvert_eta, nvol and nvert from the two volume counts
+// (tamanhos_de).
 void deriva_tamanhos();
 
 // Allocates n doubles (n + 1 with the spare front element), cleared to zero.

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "apoio.hpp"
-#include "malhas_qualidade/arquivos_caso.hpp"
-#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/leitura/arquivos_caso.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
+#include "malhas_qualidade/medidas/residuo.hpp"
 #include "malhas_qualidade/principal.hpp"
-#include "malhas_qualidade/residuo.hpp"
 #include "processamento/processamento.hpp"
 #include "roda_qualidade.hpp"
 

@@ -13,14 +13,16 @@
 #include <vector>
 
 #include "apoio.hpp"
-#include "malhas_qualidade/arquivos_caso.hpp"
-#include "malhas_qualidade/historico.hpp"
-#include "malhas_qualidade/malha_lida.hpp"
-#include "malhas_qualidade/medida_volume.hpp"
-#include "malhas_qualidade/medidas.hpp"
+#include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/historico/historico.hpp"
+#include "malhas_qualidade/leitura/arquivos_caso.hpp"
+#include "malhas_qualidade/leitura/campos_lidos.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
+#include "malhas_qualidade/medidas/medida_volume.hpp"
+#include "malhas_qualidade/medidas/medidas.hpp"
+#include "malhas_qualidade/medidas/residuo.hpp"
 #include "malhas_qualidade/principal.hpp"
-#include "malhas_qualidade/residuo.hpp"
-#include "malhas_qualidade/resumo.hpp"
+#include "malhas_qualidade/resumo/resumo.hpp"
 #include "processamento/campos.hpp"
 #include "processamento/processamento.hpp"
 #include "roda_qualidade.hpp"
@@ -116,7 +118,7 @@ TEST(Historico, ExemploReproduzidoUltimaLinhaEOResumo) {
     q.saidas = {(p / "h.csv").string()};
     const historico h = executa_historico(q);
     ASSERT_EQ(h.resultado_prova, historico::prova::confere);
-    EXPECT_EQ(h.linhas, 61);
+    EXPECT_EQ(h.registros, 61);
     const std::string csv = apoio::le_arquivo(p / "h.csv");
     EXPECT_EQ(csv.substr(0, csv.find('\n') + 1), cabecalho_csv_historico());
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 62);
@@ -128,7 +130,7 @@ TEST(Historico, ExemploReproduzidoUltimaLinhaEOResumo) {
     residuo_malha r;
     calcula_residuo(m, le_parametros(q.parametros), r);
     const resumo_residuo rx = resume_residuo(m, r.x), ry = resume_residuo(m, r.y);
-    const linha_historico& u = h.ultima;
+    const registro_historico& u = h.ultima;
     const std::pair<double, double> iguais[] = {
         {u.residuo_x_max, rx.maximo},
         {u.residuo_x_rms, rx.rms},
@@ -257,7 +259,7 @@ TEST(Historico, IteracaoQueNaoMoveNadaEncerraAReexecucao) {
     const historico h = executa_historico(q);
     EXPECT_EQ(h.resultado_prova, historico::prova::confere);
     EXPECT_EQ(h.ponto_fixo, 1);
-    EXPECT_EQ(h.linhas, 2);
+    EXPECT_EQ(h.registros, 2);
     int status = 0;
     const std::string texto = texto_historico(h, q, status);
     EXPECT_EQ(status, 0);
@@ -297,7 +299,7 @@ TEST(Historico, ReexecucaoIgualComOutrasLinhasDeExecucao) {
         ASSERT_EQ(r.status, 0) << r.erro;
         const historico h = executa_historico(pedido_de(p));
         EXPECT_EQ(h.resultado_prova, historico::prova::confere);
-        EXPECT_EQ(h.linhas, 4);
+        EXPECT_EQ(h.registros, 4);
     }
 }
 
@@ -364,8 +366,8 @@ TEST(Historico, UsoDasOpcoes) {
     const std::pair<std::vector<std::string>, const char*> casos[] = {
         {{pasta, "--historico", "h.txt"}, "ending in .csv (the table) or .svg (the plot)"},
         {{pasta, "--tolerancia", "0.01"}, "--tolerancia is the tolerance of --historico"},
-        {{pasta, "--historico", "h.csv", "--tolerancia", "-1"}, "--tolerancia wants a positive number"},
-        {{pasta, "--historico", "h.csv", "--tolerancia", "1e-3x"}, "--tolerancia wants a positive number"},
+        {{pasta, "--historico", "h.csv", "--tolerancia", "-1"}, "--tolerancia needs a positive number"},
+        {{pasta, "--historico", "h.csv", "--tolerancia", "1e-3x"}, "--tolerancia needs a positive number"},
         {{pasta, "--svg", "m.svg", "--medida", "beleza"}, "no measure beleza; the measures are skew, area"},
         {{pasta, "--medida", "area"}, "--medida names the measure of --svg"},
         {{pasta, "--historico", pasta + "/h.csv", "--csv", pasta + "/h.csv"}, "name the same file"},

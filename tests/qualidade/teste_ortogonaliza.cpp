@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "apoio.hpp"
-#include "malhas_qualidade/historico.hpp"
-#include "malhas_qualidade/malha_lida.hpp"
-#include "malhas_qualidade/medidas.hpp"
+#include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/historico/historico.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
+#include "malhas_qualidade/medidas/medidas.hpp"
 #include "malhas_qualidade/ortogonalizacao/grava_resultados.hpp"
 #include "malhas_qualidade/ortogonalizacao/malha_alvo.hpp"
 #include "malhas_qualidade/ortogonalizacao/relatorio_ortogonal.hpp"
@@ -194,11 +195,11 @@ TEST(Ortogonaliza, UsoErradoEMalhaPequena) {
         {{"--gradua", "2", pasta}, 2, "--gradua is an option of --ortogonaliza"},
         {{"--grava", "x", pasta}, 2, "--grava is an option of --ortogonaliza"},
         {{"--max-iteracoes", "5", pasta}, 2, "--max-iteracoes is an option of --ortogonaliza"},
-        {{"--ortogonaliza", "--gradua", "0.5", pasta}, 2, "--gradua wants a power from 1"},
-        {{"--ortogonaliza", "--gradua", "nan", pasta}, 2, "--gradua wants a power from 1"},
+        {{"--ortogonaliza", "--gradua", "0.5", pasta}, 2, "--gradua needs a power from 1"},
+        {{"--ortogonaliza", "--gradua", "nan", pasta}, 2, "--gradua needs a power from 1"},
         {{"--ortogonaliza", "--max-iteracoes", "0", pasta},
          2,
-         "--max-iteracoes wants a positive whole number"},
+         "--max-iteracoes needs a positive whole number"},
         {{"--ortogonaliza", "--grava", pasta, pasta}, 2, "is the case's own folder"},
         {{"--ortogonaliza", pasta}, 1, "the solver-grade mesh needs at least 4 x 2 volumes"},
     };

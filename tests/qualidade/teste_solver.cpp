@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "apoio.hpp"
-#include "malhas_qualidade/malha_lida.hpp"
-#include "malhas_qualidade/malha_openfoam.hpp"
+#include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
+#include "malhas_qualidade/medidas/checkmesh.hpp"
 #include "malhas_qualidade/principal.hpp"
 #include "roda_qualidade.hpp"
 
@@ -320,6 +321,26 @@ TEST(QualidadeSolver, OpenfoamRecusadoAntesDeEscrever) {
          2,
          "--espessura needs a positive number"},
         {"espessura nao numerica", {"--espessura", "1mm"}, 2, "--espessura needs a positive number"},
+        {"fronteira desconhecida", {"--openfoam", "@/of", "--fronteira", "lado=x"}, 2, "no boundary lado"},
+        {"nome que nao e palavra", {"--openfoam", "@/of", "--fronteira", "aresta_i_1=a;b"}, 2, "a name is"},
+        {"tipo desconhecido", {"--openfoam", "@/of", "--fronteira", "aresta_i_1=:inlet"}, 2, "no type inlet"},
+        {"plano de simetria numa linha do L",
+         {"--openfoam", "@/of", "--fronteira", "linha_externa=:symmetryPlane"},
+         2,
+         "no plane"},
+        {"frente e tras que nao sao vazias",
+         {"--openfoam", "@/of", "--fronteira", "frente_e_tras=:wall"},
+         2,
+         "stay empty"},
+        {"dois nomes iguais",
+         {"--openfoam", "@/of", "--fronteira", "aresta_i_1=borda", "--fronteira", "aresta_i_nvert_ksi=borda"},
+         2,
+         "would both be named borda"},
+        {"o nome do dominio",
+         {"--openfoam", "@/of", "--fronteira", "linha_externa=dominio"},
+         2,
+         "may not be named dominio"},
+        {"fronteira sem exportacao", {"--fronteira", "aresta_i_1=entrada"}, 2, "none of which is given"},
     };
     for (const caso& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -341,6 +362,56 @@ TEST(QualidadeSolver, OpenfoamRecusadoAntesDeEscrever) {
         EXPECT_FALSE(fs::exists(pasta / "of"));
         EXPECT_EQ(apoio::le_arquivo(pasta / "perfil_l_vert.txt"), vert);
     }
+}
+
+// The boundaries by their default names and types, and renamed and retyped
+// alike in the three exports that name them.
+TEST(QualidadeSolver, FronteirasNomeadasETipadas) {
+    pasta_temporaria p;
+    prepara(p);
+    const fs::path of = p / "of", su2 = p / "q.su2", msh = p / "q.msh";
+    const std::vector<std::string> exportacoes = {p.caminho().string(), "--openfoam", of.string(), "--su2",
+                                                  su2.string(),         "--msh",      msh.string()};
+    // The type of the patch of that name, as the boundary file lists it.
+    auto tipo = [&](const std::string& nome) {
+        const std::string b = apoio::le_arquivo(of / "constant" / "polyMesh" / "boundary");
+        const std::string antes = "    " + nome + "\n    {\n        type            ";
+        const auto k = b.find(antes);
+        if (k == std::string::npos) return std::string("-");
+        return b.substr(k + antes.size(), b.find(';', k) - k - antes.size());
+    };
+    auto r = apoio::roda_qualidade(exportacoes);
+    ASSERT_EQ(r.status, 0) << r.erro;
+    const std::pair<const char*, const char*> padrao[] = {{"linha_externa", "wall"},
+                                                          {"linha_interna", "wall"},
+                                                          {"aresta_i_1", "patch"},
+                                                          {"aresta_i_nvert_ksi", "patch"},
+                                                          {"frente_e_tras", "empty"}};
+    for (const auto& [nome, t] : padrao)
+        EXPECT_EQ(tipo(nome), t) << nome;
+    EXPECT_NE(apoio::le_arquivo(of / "constant" / "polyMesh" / "boundary").find("1(wall);"),
+              std::string::npos);
+
+    std::vector<std::string> renomeadas = exportacoes;
+    for (const char* f : {"aresta_i_1=entrada", "aresta_i_nvert_ksi=saida:symmetryPlane",
+                          "linha_interna=:patch", "frente_e_tras=lados"})
+        renomeadas.insert(renomeadas.end(), {"--fronteira", f});
+    r = apoio::roda_qualidade(renomeadas);
+    ASSERT_EQ(r.status, 0) << r.erro;
+    const std::pair<const char*, const char*> novas[] = {{"linha_externa", "wall"},
+                                                         {"linha_interna", "patch"},
+                                                         {"entrada", "patch"},
+                                                         {"saida", "symmetryPlane"},
+                                                         {"lados", "empty"}};
+    for (const auto& [nome, t] : novas)
+        EXPECT_EQ(tipo(nome), t) << nome;
+    const std::string marcadores = apoio::le_arquivo(su2), grupos = apoio::le_arquivo(msh);
+    for (const char* nome : {"linha_externa", "linha_interna", "entrada", "saida"}) {
+        EXPECT_NE(marcadores.find(std::string("MARKER_TAG= ") + nome + "\n"), std::string::npos) << nome;
+        EXPECT_NE(grupos.find(std::string(" \"") + nome + "\"\n"), std::string::npos) << nome;
+    }
+    EXPECT_EQ(marcadores.find("aresta_i_1"), std::string::npos);
+    EXPECT_EQ(grupos.find("aresta_i_1"), std::string::npos);
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 (Debian's openfoam), on meshes that malhas_qualidade --verifica passes: checkMesh -allGeometry -allTopology says "Mesh OK", with
 the cells, the named patches and two solution directions, and prints the
 figures of the companion's summary to the digit; laplacianFoam, with fixed
-values on the outer and inner lines, runs to its end time and keeps the field
-between them; the Plot3D file, through plot3dToFoam -2D, passes checkMesh too.
+values on the outer and inner lines (the outer one by the group of walls its
+type puts it in), runs to its end time and keeps the field between them, with
+the boundaries renamed and retyped by --fronteira too; the Plot3D file, through plot3dToFoam -2D, passes checkMesh too.
 Usage: verifica_openfoam.py MALHAS_SEGMENTOS MALHAS_QUALIDADE EXAMPLE_FOLDER"""
 import math
 import os
@@ -84,18 +85,37 @@ def campo_interno(arquivo):
     return [float(m.group(1))] if m else []
 
 
-def verifica(rotulo, pasta, caso, nk, ne):
+# The boundaries renamed and retyped with --fronteira, and the example's field
+# taken to them: the outer line by the group of walls, which only a patch of
+# type wall is in, and a symmetry plane's condition, which OpenFOAM takes only
+# on a patch of that type; OpenFOAM finds no condition for either otherwise.
+FRONTEIRAS = ["aresta_i_1=entrada", "aresta_i_nvert_ksi=saida:symmetryPlane", "frente_e_tras=lados"]
+
+
+def campo_das_fronteiras(texto):
+    texto = re.sub(r"linha_externa(\s+\{)", r"wall\1", texto)
+    texto = re.sub(r"aresta_i_nvert_ksi\s+\{[^}]*\}", "saida { type symmetryPlane; }", texto)
+    return texto.replace("aresta_i_1 ", "entrada ").replace("frente_e_tras", "lados")
+
+
+def verifica(rotulo, pasta, caso, nk, ne, fronteiras=()):
     nvol = nk * ne
     of = os.path.join(pasta, "of")
+    nomes = PATCHES
+    argumentos = []
+    for f in fronteiras:
+        argumentos += ["--fronteira", f]
+        nomes = [f.split("=")[1].split(":")[0] if p == f.split("=")[0] else p for p in nomes]
     # --verifica: the run fails (exit status 3) unless the mesh passes every check.
-    resumo = comum.qualidade(qualidade, pasta, "--verifica", "--openfoam", of, "--plot3d", os.path.join(pasta, "g.p3d"))
+    resumo = comum.qualidade(qualidade, pasta, "--verifica", "--openfoam", of, "--plot3d", os.path.join(pasta, "g.p3d"),
+                             *argumentos)
     confere("verification (--verifica): passed" in resumo, f"{rotulo}: --verifica did not pass")
     estado, saida = foam("checkMesh", "-case", of, "-allGeometry", "-allTopology")
     confere(estado == 0 and "\nMesh OK." in saida, f"{rotulo}: checkMesh does not say Mesh OK:\n{saida[-1500:]}")
     confere(re.search(rf"^\s+cells:\s+{nvol}$", saida, re.M), f"{rotulo}: checkMesh does not count {nvol} cells")
     confere(re.search(rf"^\s+hexahedra:\s+{nvol}$", saida, re.M), f"{rotulo}: not {nvol} hexahedra")
     confere("Mesh has 2 solution (non-empty) directions (1 1 0)" in saida, f"{rotulo}: not two solution directions")
-    esperados = dict(zip(PATCHES, [nk, nk, ne, ne, 2 * nvol]))
+    esperados = dict(zip(nomes, [nk, nk, ne, ne, 2 * nvol]))
     confere(patches_checkmesh(saida) == esperados, f"{rotulo}: patches {patches_checkmesh(saida)} != {esperados}")
     nossas, delas = figuras_companheiro(resumo), figuras_checkmesh(saida)
     confere(len(nossas) == 7 and nossas == delas, f"{rotulo}: summary {nossas} != checkMesh {delas}")
@@ -105,6 +125,11 @@ def verifica(rotulo, pasta, caso, nk, ne):
     for campo in CAMPOS:
         os.makedirs(os.path.join(of, os.path.dirname(campo)), exist_ok=True)
         shutil.copy(os.path.join(exemplo, "caso_of", campo), os.path.join(of, campo))
+    if fronteiras:
+        with open(os.path.join(of, "0", "T")) as f:
+            texto = campo_das_fronteiras(f.read())
+        with open(os.path.join(of, "0", "T"), "w") as f:
+            f.write(texto)
     estado, saida = foam("laplacianFoam", "-case", of)
     confere(estado == 0 and saida.rstrip().endswith("End"), f"{rotulo}: laplacianFoam failed:\n{saida[-1500:]}")
     tempos = [float(d) for d in os.listdir(of) if re.fullmatch(r"[0-9.]+", d)]
@@ -139,7 +164,7 @@ with comum.pasta_temporaria() as pasta:
         casos.append((f"kind {tipo}, {nk} x {ne}", comum.caso(pasta, segmentos, nome, nk, ne, tipo, solver, niter),
                       nome, nk + 1, ne + 1))
     for rotulo, d, caso, nvk, nve in casos:
-        verifica(rotulo, d, caso, nvk - 1, nve - 1)
+        verifica(rotulo, d, caso, nvk - 1, nve - 1, FRONTEIRAS if caso == "k2_par" else ())
 
 if falhas:
     print("\n".join(falhas[:40]))

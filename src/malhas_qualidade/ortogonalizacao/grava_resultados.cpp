@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "malhas_qualidade/arquivos_caso.hpp"
-#include "malhas_qualidade/erros.hpp"
-#include "malhas_qualidade/saida.hpp"
+#include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/comum/saida.hpp"
+#include "malhas_qualidade/leitura/arquivos_caso.hpp"
 #include "processamento/campos.hpp"
 #include "processamento/formato.hpp"
 #include "processamento/nomes_resultado.hpp"
@@ -17,43 +17,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t largura_e25 = 25;
-constexpr std::size_t linha_par = 2 * largura_e25 + 2;  // the outline file's x, y and CR LF
-
-char* fim_de_linha(char* p) {
-    p[0] = '\r';
-    p[1] = '\n';
-    return p + 2;
-}
-
+// The three files as the run writes them, line by line by its own writers.
 void escreve_relatorio(saida_atomica& s, const malha_lida& m) {
     escreve(s, processamento::linhas_iniciais_relatorio(m.nvol_ksi, m.nvol_eta, m.nvert_ksi, m.nvert_eta));
-    constexpr std::size_t linha = processamento::largura_linha_vertice + 2;
     for (std::int64_t v = 1; v <= m.nvert; ++v) {
-        char* const inicio = reserva(s, linha);
-        char* q = processamento::campo_i10(inicio, static_cast<std::int32_t>(v));
-        q = processamento::campo_e25_15(q, m.x[static_cast<std::size_t>(v)]);
-        q = processamento::campo_e25_15(q, m.y[static_cast<std::size_t>(v)]);
-        confirma(s, static_cast<std::size_t>(fim_de_linha(q) - inicio));
+        char* const inicio = reserva(s, processamento::largura_linha_vertice + 2);
+        const auto k = static_cast<std::size_t>(v);
+        char* const fim =
+            processamento::escreve_linha_vertice(inicio, static_cast<std::int32_t>(v), m.x[k], m.y[k]);
+        confirma(s, static_cast<std::size_t>(fim - inicio));
     }
 }
 
-// Every volume's outline: its corners 1, 2, 3, 4 and 1 again, then a line
-// holding one blank.
 void escreve_contornos(saida_atomica& s, const malha_lida& m) {
-    const std::int64_t nk = m.nvert_ksi;
+    constexpr std::size_t linha = 2 * processamento::largura_e25_15 + 2;
     for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
         for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
-            const std::int64_t b = (j - 1) * nk + i;
-            const std::int64_t cantos[5] = {b, b + 1, b + nk + 1, b + nk, b};
-            char* const inicio = reserva(s, 5 * linha_par + processamento::linha_branca.size());
+            const auto c = cantos(m, vertice(m, i, j));
+            char* const inicio = reserva(s, 5 * linha + processamento::linha_branca.size());
             char* q = inicio;
-            for (const std::int64_t v : cantos) {
-                q = processamento::campo_e25_15(q, m.x[static_cast<std::size_t>(v)]);
-                q = fim_de_linha(processamento::campo_e25_15(q, m.y[static_cast<std::size_t>(v)]));
+            for (const int canto : processamento::ordem_cantos_contorno) {
+                const auto v = static_cast<std::size_t>(c[static_cast<std::size_t>(canto)]);
+                q = processamento::escreve_linha_contorno(q, m.x[v], m.y[v]);
             }
-            for (const char c : processamento::linha_branca)
-                *q++ = c;
+            for (const char b : processamento::linha_branca)
+                *q++ = b;
             confirma(s, static_cast<std::size_t>(q - inicio));
         }
     }
@@ -61,16 +49,15 @@ void escreve_contornos(saida_atomica& s, const malha_lida& m) {
 
 void escreve_volumes(saida_atomica& s, const malha_lida& m) {
     escreve(s, processamento::linha_cabecalho_volumes());
-    const std::int64_t nk = m.nvert_ksi;
-    constexpr std::size_t linha = processamento::largura_linha_volume + 2;
     for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
         for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
-            const std::int64_t p = (j - 1) * m.nvol_ksi + i, b = (j - 1) * nk + i;
-            char* const inicio = reserva(s, linha);
-            char* q = processamento::campo_i10(inicio, static_cast<std::int32_t>(p));
-            for (const std::int64_t v : {b, b + 1, b + nk + 1, b + nk})
-                q = processamento::campo_i10(q, static_cast<std::int32_t>(v));
-            confirma(s, static_cast<std::size_t>(fim_de_linha(q) - inicio));
+            const auto c = cantos(m, vertice(m, i, j));
+            const std::int32_t c32[4] = {static_cast<std::int32_t>(c[0]), static_cast<std::int32_t>(c[1]),
+                                         static_cast<std::int32_t>(c[2]), static_cast<std::int32_t>(c[3])};
+            char* const inicio = reserva(s, processamento::largura_linha_volume + 2);
+            char* const fim =
+                processamento::escreve_linha_volume(inicio, static_cast<std::int32_t>(volume(m, i, j)), c32);
+            confirma(s, static_cast<std::size_t>(fim - inicio));
         }
     }
 }

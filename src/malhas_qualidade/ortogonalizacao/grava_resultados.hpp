@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
 

@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <limits>
 
-#include "malhas_qualidade/historico.hpp"
-#include "malhas_qualidade/medidas.hpp"
-#include "malhas_qualidade/resumo.hpp"
-#include "malhas_qualidade/svg.hpp"
+#include "malhas_qualidade/comum/caminhos.hpp"
+#include "malhas_qualidade/comum/numeros.hpp"
+#include "malhas_qualidade/figuras/svg.hpp"
+#include "malhas_qualidade/medidas/medidas.hpp"
+#include "malhas_qualidade/resumo/resumo.hpp"
 #include "tempo_execucao/alocacao.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
@@ -19,7 +20,7 @@ constexpr double infinito = std::numeric_limits<double>::infinity();
 
 // The quality extremes of the mesh as the summary takes them: finite values
 // only.
-void extremos(const malha_lida& m, linha_convergencia& l) {
+void extremos(const malha_lida& m, registro_convergencia& l) {
     const std::int64_t nk = m.nvert_ksi, ne = m.nvert_eta;
     const double* x = m.x.data();
     const double* y = m.y.data();
@@ -27,9 +28,9 @@ void extremos(const malha_lida& m, linha_convergencia& l) {
     l.assimetria_maxima = l.nao_ortogonalidade_maxima = -infinito;
     for (std::int64_t j = 1; j <= ne - 1; ++j)
         for (std::int64_t i = 1; i <= nk - 1; ++i) {
-            const std::int64_t b = (j - 1) * nk + i;
-            const double px[4] = {x[b], x[b + 1], x[b + nk + 1], x[b + nk]};
-            const double py[4] = {y[b], y[b + 1], y[b + nk + 1], y[b + nk]};
+            const auto c = cantos(m, vertice(m, i, j));
+            const double px[4] = {x[c[0]], x[c[1]], x[c[2]], x[c[3]]};
+            const double py[4] = {y[c[0]], y[c[1]], y[c[2]], y[c[3]]};
             const medidas_quadrilatero q = mede_quadrilatero(px, py, false);
             if (std::isfinite(q.jacobiano_escalado))
                 l.jacobiano_minimo = std::min(l.jacobiano_minimo, q.jacobiano_escalado);
@@ -37,14 +38,14 @@ void extremos(const malha_lida& m, linha_convergencia& l) {
                 l.assimetria_maxima = std::max(l.assimetria_maxima, q.assimetria);
         }
     for (std::int64_t j = 2; j <= ne - 1; ++j)
-        for (std::int64_t e = (j - 1) * nk + 2; e <= j * nk - 1; ++e) {
+        for (std::int64_t e = vertice(m, 2, j); e <= vertice(m, nk - 1, j); ++e) {
             const double n = nao_ortogonalidade(x[e + 1], y[e + 1], x[e - 1], y[e - 1], x[e + nk], y[e + nk],
                                                 x[e - nk], y[e - nk]);
             if (std::isfinite(n)) l.nao_ortogonalidade_maxima = std::max(l.nao_ortogonalidade_maxima, n);
         }
 }
 
-void escreve_linha(saida_atomica& s, const linha_convergencia& l) {
+void escreve_registro(saida_atomica& s, const registro_convergencia& l) {
     char* const inicio = reserva(s, 512);
     char* q = escreve_inteiro(inicio, l.nivel);
     for (const std::int64_t v : {std::int64_t{l.nvol_ksi}, std::int64_t{l.nvol_eta}, l.k}) {
@@ -64,7 +65,7 @@ void escreve_linha(saida_atomica& s, const linha_convergencia& l) {
 // The plot: the largest move over the shortest edge, on a log scale, against
 // the rows in order (the coarser levels first, each in its own shade), the
 // tolerance marked.
-std::string grafico(const std::vector<linha_convergencia>& linhas, const pedido& p,
+std::string grafico(const std::vector<registro_convergencia>& registros, const pedido& p,
                     const std::string& nome_caso) {
     constexpr double largura = 820, altura = 440, esq = 80, dir = 30, topo = 50, base = 60;
     const std::string titulo = nome_caso + ": how the solver-grade mesh settled";
@@ -72,13 +73,13 @@ std::string grafico(const std::vector<linha_convergencia>& linhas, const pedido&
     t += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n<text x=\"" + svg::num(largura / 2) +
          "\" y=\"24\" text-anchor=\"middle\" font-size=\"16\">" + svg::texto(titulo) + "</text>\n";
     double menor = p.tolerancia, maior = p.tolerancia;
-    for (const linha_convergencia& l : linhas)
+    for (const registro_convergencia& l : registros)
         if (l.relativo > 0.0 && std::isfinite(l.relativo)) {
             menor = std::min(menor, l.relativo);
             maior = std::max(maior, l.relativo);
         }
     const double a = std::floor(std::log10(menor)), b = std::max(a + 1.0, std::ceil(std::log10(maior)));
-    const double n = static_cast<double>(std::max<std::size_t>(linhas.size(), 2) - 1);
+    const double n = static_cast<double>(std::max<std::size_t>(registros.size(), 2) - 1);
     auto X = [&](double k) { return esq + (largura - esq - dir) * k / n; };
     auto Y = [&](double v) { return topo + (altura - topo - base) * (b - std::log10(v)) / (b - a); };
     t += "<rect x=\"" + svg::num(esq) + "\" y=\"" + svg::num(topo) + "\" width=\"" +
@@ -99,19 +100,19 @@ std::string grafico(const std::vector<linha_convergencia>& linhas, const pedido&
          "\" text-anchor=\"end\" fill=\"#d00000\" font-size=\"12\">tolerance " + svg::rotulo(p.tolerancia) +
          "</text>\n";
     std::size_t inicio = 0;
-    while (inicio < linhas.size()) {
+    while (inicio < registros.size()) {
         std::size_t fim = inicio;
-        while (fim < linhas.size() && linhas[fim].nivel == linhas[inicio].nivel)
+        while (fim < registros.size() && registros[fim].nivel == registros[inicio].nivel)
             ++fim;
-        const bool ultimo = fim == linhas.size();
+        const bool ultimo = fim == registros.size();
         t += "<polyline fill=\"none\" stroke=\"" + std::string(ultimo ? "#1f4e9e" : "#8a8a8a") +
              "\" stroke-width=\"1.5\" points=\"";
         for (std::size_t r = inicio; r < fim; ++r)
-            if (linhas[r].relativo > 0.0 && std::isfinite(linhas[r].relativo))
-                t += svg::num(X(static_cast<double>(r))) + "," + svg::num(Y(linhas[r].relativo)) + " ";
+            if (registros[r].relativo > 0.0 && std::isfinite(registros[r].relativo))
+                t += svg::num(X(static_cast<double>(r))) + "," + svg::num(Y(registros[r].relativo)) + " ";
         t += "\"/>\n<text x=\"" + svg::num(X(static_cast<double>(inicio)) + 4) + "\" y=\"" +
              svg::num(topo + 16) + "\" font-size=\"11\" fill=\"#444\">" +
-             std::to_string(linhas[inicio].nvol_ksi) + " x " + std::to_string(linhas[inicio].nvol_eta) +
+             std::to_string(registros[inicio].nvol_ksi) + " x " + std::to_string(registros[inicio].nvol_eta) +
              "</text>\n";
         inicio = fim;
     }
@@ -122,7 +123,7 @@ std::string grafico(const std::vector<linha_convergencia>& linhas, const pedido&
 
 historico_convergencia::historico_convergencia(const std::vector<std::string>& saidas) {
     for (const std::string& nome : saidas) {
-        if (!termina_em(nome, ".csv")) {
+        if (!caminhos::termina_em(nome, ".csv")) {
             svgs_.push_back(nome);
             continue;
         }
@@ -138,7 +139,7 @@ historico_convergencia::historico_convergencia(const std::vector<std::string>& s
 
 void historico_convergencia::observa(void* contexto, const iteracao& it) {
     auto& h = *static_cast<historico_convergencia*>(contexto);
-    linha_convergencia l;
+    registro_convergencia l;
     l.nivel = it.nivel;
     l.nvol_ksi = it.malha->nvol_ksi;
     l.nvol_eta = it.malha->nvol_eta;
@@ -148,8 +149,8 @@ void historico_convergencia::observa(void* contexto, const iteracao& it) {
     l.relativo = it.relativo;
     extremos(*it.malha, l);
     for (auto& s : h.csvs_)
-        escreve_linha(*s, l);
-    h.linhas_.push_back(l);
+        escreve_registro(*s, l);
+    h.registros_.push_back(l);
 }
 
 void historico_convergencia::conclui(const pedido& p, const std::string& nome_caso) {
@@ -158,7 +159,7 @@ void historico_convergencia::conclui(const pedido& p, const std::string& nome_ca
     for (const std::string& nome : svgs_) {
         saida_atomica s;
         abre_saida(s, nome);
-        escreve(s, grafico(linhas_, p, nome_caso));
+        escreve(s, grafico(registros_, p, nome_caso));
         conclui_saida(s);
     }
 }
@@ -167,20 +168,20 @@ std::string historico_convergencia::texto(const pedido& p) const {
     std::string s = "\nhow it settled (--historico), outer iteration by outer iteration:\n";
     acrescenta(s, "  %5s %11s %9s %12s %15s %9s %17s\n", "level", "volumes", "k", "move/edge",
                nome::jacobiano_escalado, nome::assimetria, nome::nao_ortogonalidade);
-    auto linha = [&s](const linha_convergencia& l) {
+    auto curto = [&s](const registro_convergencia& l) {
         acrescenta(s, "  %5d %5d x %-5d %9lld %12.3g %15.4g %9.4g %17.4g\n", l.nivel, l.nvol_ksi, l.nvol_eta,
                    static_cast<long long>(l.k), l.relativo, l.jacobiano_minimo, l.assimetria_maxima,
                    l.nao_ortogonalidade_maxima);
     };
     // Each level's last row; on the last level also its first and every
     // power of ten.
-    for (std::size_t r = 0; r < linhas_.size(); ++r) {
-        const linha_convergencia& l = linhas_[r];
-        const bool fim_do_nivel = r + 1 == linhas_.size() || linhas_[r + 1].nivel != l.nivel;
+    for (std::size_t r = 0; r < registros_.size(); ++r) {
+        const registro_convergencia& l = registros_[r];
+        const bool fim_do_nivel = r + 1 == registros_.size() || registros_[r + 1].nivel != l.nivel;
         bool potencia = false;
         for (std::int64_t d = 1; d <= l.k && !potencia; d *= 10)
             potencia = l.k == d;
-        if (fim_do_nivel || (l.nivel == linhas_.back().nivel && potencia)) linha(l);
+        if (fim_do_nivel || (l.nivel == registros_.back().nivel && potencia)) curto(l);
     }
     acrescenta(s, "  (the tolerance: %g; every row in the table of --historico FILE.csv)\n", p.tolerancia);
     return s;

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "malhas_qualidade/comum/saida.hpp"
 #include "malhas_qualidade/ortogonalizacao/ortogonaliza.hpp"
-#include "malhas_qualidade/saida.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
 
-struct linha_convergencia {
+struct registro_convergencia {
     int nivel = 0;
     std::int32_t nvol_ksi = 0, nvol_eta = 0;
     std::int64_t k = 0;
@@ -38,7 +38,7 @@ class historico_convergencia {
   private:
     std::vector<std::string> svgs_;
     std::vector<std::unique_ptr<saida_atomica>> csvs_;
-    std::vector<linha_convergencia> linhas_;
+    std::vector<registro_convergencia> registros_;
 };
 
 }  // namespace malhas_qualidade::ortogonalizacao

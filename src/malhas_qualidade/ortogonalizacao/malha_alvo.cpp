@@ -41,7 +41,7 @@ double degrau(double t) {
 }
 
 std::int64_t vertice_de(const malha_lida& g, std::int64_t i, std::int64_t j) {
-    return (j - 1) * g.nvert_ksi + i;
+    return vertice(g, i, j);
 }
 
 // The radial map of the grading: r / R becomes F(r / R), F(t) ~ t^G

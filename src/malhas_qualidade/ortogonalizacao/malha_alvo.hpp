@@ -23,7 +23,7 @@
 //    over smoothly into no change at r = R.
 #pragma once
 
-#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
 

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "coef/coef.hpp"
-#include "malhas_qualidade/erros.hpp"
+#include "malhas_qualidade/comum/erros.hpp"
 #include "malhas_qualidade/ortogonalizacao/malha_alvo.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/varreduras_xy.hpp"
 #include "tempo_execucao/alocacao.hpp"
-#include "tempo_execucao/linhas_execucao.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
@@ -33,7 +33,7 @@ constexpr double passo_deslizamento = 0.5;
 constexpr double piso_intervalo = 0.5;
 
 std::int64_t vertice_de(const malha_lida& g, std::int64_t i, std::int64_t j) {
-    return (j - 1) * g.nvert_ksi + i;
+    return vertice(g, i, j);
 }
 
 // A boundary vertex that slides along the straight segment from a to b
@@ -170,7 +170,8 @@ void enche_fontes(const nivel& n) {
     tempo_execucao::linhas_independentes(
         2, static_cast<std::int64_t>(v::nvert_eta) - 1, nk, [&n, nk](std::int64_t de, std::int64_t ate) {
             for (std::int64_t j = de; j <= ate; ++j) {
-                for (std::int64_t vv = (j - 1) * nk + 2; vv <= j * nk - 1; ++vv) {
+                for (std::int64_t vv = variaveis::numero_vertice(2, j, nk);
+                     vv <= variaveis::numero_vertice(nk - 1, j, nk); ++vv) {
                     const derivadas_alvo& d = n.derivadas[static_cast<std::size_t>(vv)];
                     const double a = v::alfa[vv], b = v::beta[vv], g = v::gama[vv];
                     const double lx = a * d.x_kk - 2.0 * b * d.x_ke + g * d.x_ee;

@@ -37,7 +37,7 @@
 
 #include <cstdint>
 
-#include "malhas_qualidade/malha_lida.hpp"
+#include "malhas_qualidade/leitura/malha_lida.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
 

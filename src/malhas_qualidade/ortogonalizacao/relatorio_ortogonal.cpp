@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "malhas_qualidade/progresso.hpp"
-#include "malhas_qualidade/resumo.hpp"
+#include "malhas_qualidade/comum/progresso.hpp"
+#include "malhas_qualidade/resumo/resumo.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
 
@@ -13,7 +13,7 @@ namespace {
 
 struct contexto_progresso {
     const pedido* p;
-    linha_progresso* linha;
+    indicador_progresso* indicador;
     double primeiro = 0.0;  // the level's first figure, for the rate
 };
 
@@ -29,7 +29,7 @@ void observa_progresso(void* contexto, const iteracao& it) {
         if (faltam < static_cast<double>(total))
             total = std::min(total, it.k + 1 + static_cast<std::int64_t>(faltam));
     }
-    c.linha->atualiza(it.k, std::max(total, it.k));
+    c.indicador->atualiza(it.k, std::max(total, it.k));
     if (c.p->observa != nullptr) c.p->observa(c.p->contexto, it);
 }
 
@@ -50,13 +50,13 @@ void centro(const double px[4], const double py[4], double& cx, double& cy) {
 }  // namespace
 
 resultado faz_malha_com_progresso(const pedido& p, bool progresso, bool terminal) {
-    linha_progresso linha("making the solver-grade mesh: outer iterations", progresso, terminal);
-    contexto_progresso c{&p, &linha};
+    indicador_progresso indicador("making the solver-grade mesh: outer iterations", progresso, terminal);
+    contexto_progresso c{&p, &indicador};
     pedido q = p;
     q.observa = observa_progresso;
     q.contexto = &c;
     resultado r = faz_malha(q);
-    linha.termina();
+    indicador.termina();
     return r;
 }
 
@@ -69,8 +69,7 @@ figuras_fronteira mede_fronteira(const malha_lida& m, const medidas_malha& med) 
     // Every boundary face: the volume it belongs to, its two vertices.
     auto face = [&](std::int64_t iv, std::int64_t jv, std::int64_t i1, std::int64_t j1, std::int64_t i2,
                     std::int64_t j2) {
-        const std::int64_t b = (jv - 1) * nk + iv;
-        const std::int64_t q[4] = {b, b + 1, b + nk + 1, b + nk};
+        const auto q = cantos(m, vertice(m, iv, jv));
         double px[4], py[4];
         for (int k = 0; k < 4; ++k) {
             px[k] = m.x[static_cast<std::size_t>(q[k])];

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "malhas_qualidade/medidas.hpp"
+#include "malhas_qualidade/medidas/medidas.hpp"
 #include "malhas_qualidade/ortogonalizacao/ortogonaliza.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {
