@@ -10,6 +10,7 @@
 
 #include "coef/coef.hpp"
 #include "malhas_qualidade/erros.hpp"
+#include "malhas_qualidade/ortogonalizacao/aceleracao.hpp"
 #include "malhas_qualidade/ortogonalizacao/malha_alvo.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/varreduras_xy.hpp"
@@ -31,6 +32,13 @@ constexpr std::int32_t menor_nvol_eta_grosso = 10;
 // in one iteration, and keeps at least this share of the target's gap.
 constexpr double passo_deslizamento = 0.5;
 constexpr double piso_intervalo = 0.5;
+// The lean of a boundary vertex from the foot of the perpendicular: the
+// share of its faces' departures it takes each iteration, and at most this
+// share of its least gap (the floors are half the target's gaps).
+constexpr double ganho_inclinacao = 0.5;
+constexpr double inclinacao_maxima = 0.5;
+// How many past outer iterations the acceleration combines.
+constexpr int profundidade_anderson = 5;
 
 std::int64_t vertice_de(const malha_lida& g, std::int64_t i, std::int64_t j) {
     return (j - 1) * g.nvert_ksi + i;
@@ -43,6 +51,15 @@ struct deslizante {
     std::int64_t vertice, interior, antes, depois;
     double ax, ay, bx, by;           // the segment
     double piso_antes, piso_depois;  // the least gaps to keep, as shares of the segment
+    // Whether the face toward antes (toward depois) is judged: the faces
+    // that touch a corner of the L are not, since no sliding can square them.
+    bool face_antes, face_depois;
+    // Where the vertex stands from the foot, as shares of the segment: as
+    // its target has it (0 but on a graded mesh, whose target is a settled
+    // mesh already square to the boundary, see faz_malha), and the lean
+    // that puts the volumes' centres over their faces' centres, learned
+    // over the iterations.
+    double referencia, inclinacao;
 };
 
 // The control functions' data of the target at an interior vertex: the
@@ -58,6 +75,9 @@ struct nivel {
     std::vector<deslizante> deslizantes;
     std::vector<double> trabalho[v::n_arrays_trabalho];
     std::vector<double> ox, oy;  // the mesh before the iteration
+    // Whether the boundary vertices learn their leans (on a graded mesh the
+    // volumes at its lines are aligned once, see faz_malha).
+    bool aprende_inclinacao = true;
 };
 
 void prepara_derivadas(nivel& n) {
@@ -114,6 +134,10 @@ void prepara_deslizantes(nivel& n) {
             d.depois = vv + passo;
             d.piso_antes = piso_intervalo * std::hypot(x1 - x0, y1 - y0) / comprimento;
             d.piso_depois = piso_intervalo * std::hypot(x2 - x1, y2 - y1) / comprimento;
+            d.face_antes = vv - passo != c0;
+            d.face_depois = vv + passo != c1;
+            d.referencia = 0.0;
+            d.inclinacao = 0.0;
             n.deslizantes.push_back(d);
         }
     };
@@ -134,12 +158,58 @@ double parametro(const deslizante& d, double x, double y) {
     return ((x - d.ax) * ux + (y - d.ay) * uy) / (ux * ux + uy * uy);
 }
 
+// The centre (area centroid) of the quadrilateral q, from its first vertex:
+// a graded mesh's volumes at the corner are far smaller than their
+// coordinates, whose products would cancel.
+void centro_relativo(const malha_lida& m, const std::size_t q[4], double& cx, double& cy) {
+    const double x0 = m.x[q[0]], y0 = m.y[q[0]];
+    double area = 0.0, sx = 0.0, sy = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const std::size_t p0 = q[k], p1 = q[(k + 1) % 4];
+        const double xa = m.x[p0] - x0, ya = m.y[p0] - y0, xb = m.x[p1] - x0, yb = m.y[p1] - y0;
+        const double c = xa * yb - xb * ya;
+        area += c;
+        sx += (xa + xb) * c;
+        sy += (ya + yb) * c;
+    }
+    cx = sx / (3.0 * area);
+    cy = sy / (3.0 * area);
+}
+
+// How far the centre of the volume on the boundary face from vertex a to
+// vertex b stands along the segment from the face's centre, as a share of
+// the segment: a finite-volume solver takes a boundary face's gradient along
+// the line from that centre, so this is what must vanish for the face to be
+// square to it (checkMesh and OpenFOAM judge the face by that line).
+double desvio_face(const malha_lida& m, const deslizante& d, std::int64_t a, std::int64_t b) {
+    const std::int64_t dentro = d.interior - d.vertice;
+    const std::size_t q[4] = {static_cast<std::size_t>(a), static_cast<std::size_t>(b),
+                              static_cast<std::size_t>(b + dentro), static_cast<std::size_t>(a + dentro)};
+    double cx, cy;
+    centro_relativo(m, q, cx, cy);
+    const double ux = d.bx - d.ax, uy = d.by - d.ay;
+    cx -= 0.5 * (m.x[q[1]] - m.x[q[0]]);
+    cy -= 0.5 * (m.y[q[1]] - m.y[q[0]]);
+    return (cx * ux + cy * uy) / (ux * ux + uy * uy);
+}
+
 void desliza(nivel& n) {
     malha_lida& m = n.malha;
     auto em = [&m](std::int64_t vv, double& x, double& y) {
         x = m.x[static_cast<std::size_t>(vv)];
         y = m.y[static_cast<std::size_t>(vv)];
     };
+    // The lean first, from the faces as the sweeps left them: each vertex
+    // moves its two faces' centres toward their volumes' centres. Moving a
+    // face's two vertices by s moves its volume's centre by about s / 2, so
+    // the sum of the two faces' departures is what closes both.
+    for (deslizante& d : n.deslizantes) {
+        if (!n.aprende_inclinacao) break;
+        const double e = (d.face_antes ? desvio_face(m, d, d.antes, d.vertice) : 0.0) +
+                         (d.face_depois ? desvio_face(m, d, d.vertice, d.depois) : 0.0);
+        const double limite = inclinacao_maxima * std::min(d.piso_antes, d.piso_depois);
+        d.inclinacao = std::clamp(d.inclinacao + ganho_inclinacao * e, -limite, limite);
+    }
     for (const deslizante& d : n.deslizantes) {
         double x, y;
         em(d.vertice, x, y);
@@ -149,12 +219,13 @@ void desliza(nivel& n) {
         em(d.depois, x, y);
         const double depois = parametro(d, x, y);
         em(d.interior, x, y);
-        double t = parametro(d, x, y);
-        const double lo = std::max(atual - passo_deslizamento * (atual - antes), antes + d.piso_antes);
-        const double hi = std::min(atual + passo_deslizamento * (depois - atual), depois - d.piso_depois);
-        // A vertex already closer to a neighbour than the floor may only
-        // move away from it.
-        t = std::clamp(t, std::min(lo, atual), std::max(hi, atual));
+        double t = parametro(d, x, y) + d.referencia + d.inclinacao;
+        t = std::clamp(t, atual - passo_deslizamento * (atual - antes),
+                       atual + passo_deslizamento * (depois - atual));
+        // The least gaps hold over the step: a vertex left too close to a
+        // neighbour (by a coarse start) is pushed back out.
+        const double piso = antes + d.piso_antes, teto = depois - d.piso_depois;
+        if (piso <= teto) t = std::clamp(t, piso, teto);
         // On a segment along an axis the other coordinate is the corners',
         // exactly.
         const auto k = static_cast<std::size_t>(d.vertice);
@@ -183,7 +254,8 @@ void enche_fontes(const nivel& n) {
         });
 }
 
-// The largest move of a vertex since ox, oy and the shortest edge.
+// The largest move of a vertex from ox, oy to the mesh and its shortest
+// edge.
 void mede(const nivel& n, double& movimento, double& menor_aresta) {
     const malha_lida& m = n.malha;
     const std::int64_t nk = m.nvert_ksi, ne = m.nvert_eta;
@@ -208,8 +280,59 @@ void mede(const nivel& n, double& movimento, double& menor_aresta) {
     if (!finito) movimento = std::numeric_limits<double>::quiet_NaN();
 }
 
+// The state the outer iteration maps: every vertex and the boundary's leans.
+void empacota(const nivel& n, std::vector<double>& z) {
+    const malha_lida& m = n.malha;
+    const auto nv = static_cast<std::size_t>(m.nvert);
+    z.resize(2 * nv + n.deslizantes.size());
+    std::copy(m.x.begin() + 1, m.x.end(), z.begin());
+    std::copy(m.y.begin() + 1, m.y.end(), z.begin() + static_cast<std::ptrdiff_t>(nv));
+    for (std::size_t k = 0; k < n.deslizantes.size(); ++k)
+        z[2 * nv + k] = n.deslizantes[k].inclinacao;
+}
+
+// z into the mesh, every boundary vertex put back on its segment by the same
+// rule as the slide (a combination of iterates is on it only to rounding).
+void desempacota(nivel& n, const std::vector<double>& z) {
+    malha_lida& m = n.malha;
+    const auto nv = static_cast<std::size_t>(m.nvert);
+    // The corners and the coordinate a boundary line holds are the same in
+    // every iterate, so their combination is exact: only the slid
+    // coordinate needs the rule.
+    std::copy(z.begin(), z.begin() + static_cast<std::ptrdiff_t>(nv), m.x.begin() + 1);
+    std::copy(z.begin() + static_cast<std::ptrdiff_t>(nv), z.begin() + static_cast<std::ptrdiff_t>(2 * nv),
+              m.y.begin() + 1);
+    for (std::size_t k = 0; k < n.deslizantes.size(); ++k) {
+        deslizante& d = n.deslizantes[k];
+        d.inclinacao = z[2 * nv + k];
+        const auto v = static_cast<std::size_t>(d.vertice);
+        const double t = parametro(d, m.x[v], m.y[v]);
+        m.x[v] = d.ax == d.bx ? d.ax : d.ax + t * (d.bx - d.ax);
+        m.y[v] = d.ay == d.by ? d.ay : d.ay + t * (d.by - d.ay);
+    }
+}
+
+// Whether every boundary vertex is still between its neighbours, at least
+// its floors away from them.
+bool fronteira_em_ordem(const nivel& n) {
+    const malha_lida& m = n.malha;
+    for (const deslizante& d : n.deslizantes) {
+        auto t = [&](std::int64_t vv) {
+            const auto k = static_cast<std::size_t>(vv);
+            return parametro(d, m.x[k], m.y[k]);
+        };
+        const double atual = t(d.vertice);
+        if (!(atual - t(d.antes) >= d.piso_antes && t(d.depois) - atual >= d.piso_depois)) return false;
+    }
+    return true;
+}
+
+bool sem_dobras(const nivel& n);
+
 // Outer iterations on one level until its largest move is below the
-// tolerance times its shortest edge, or the limit.
+// tolerance times its shortest edge, or the limit. The move is that of the
+// plain outer iteration from the current mesh, whatever the acceleration
+// then makes of it.
 void resolve(nivel& n, const pedido& p, int indice, int niveis, std::int64_t& feitas, bool& assentada,
              double& relativo) {
     malha_lida& m = n.malha;
@@ -224,6 +347,9 @@ void resolve(nivel& n, const pedido& p, int indice, int niveis, std::int64_t& fe
         e.trabalho[k] = n.trabalho[k].data();
     const v::estado_emprestado emprestimo(e);
 
+    std::vector<double> z, g;
+    empacota(n, z);
+    anderson acelera(z.size(), profundidade_anderson);
     assentada = false;
     relativo = std::numeric_limits<double>::infinity();
     for (feitas = 0; feitas < p.max_iteracoes;) {
@@ -255,13 +381,26 @@ void resolve(nivel& n, const pedido& p, int indice, int niveis, std::int64_t& fe
             assentada = true;
             return;
         }
+        // The accelerated step, unless it folds a volume or disorders the
+        // boundary: then the plain one, and a fresh history.
+        empacota(n, g);
+        std::vector<double> proximo = z;
+        acelera.proximo(proximo, g);
+        desempacota(n, proximo);
+        if (sem_dobras(n) && fronteira_em_ordem(n)) {
+            empacota(n, z);
+        } else {
+            acelera.esquece();
+            desempacota(n, g);
+            z.swap(g);
+        }
     }
 }
 
-void prepara_nivel(nivel& n, std::int32_t nvol_ksi, std::int32_t nvol_eta, double gradua) {
+// The level's arrays for its target, which n.alvo holds; the mesh starts
+// from it.
+void prepara_nivel(nivel& n) {
     tempo_execucao::alocando nome("the solver-grade mesh and its work arrays");
-    dimensiona(n.alvo, nvol_ksi, nvol_eta);
-    gera_alvo(n.alvo, gradua);
     n.malha = n.alvo;
     prepara_derivadas(n);
     prepara_deslizantes(n);
@@ -337,6 +476,99 @@ bool sem_dobras(const nivel& n) {
     return true;
 }
 
+// The first row of interior vertices along one boundary segment moved along
+// it so that every volume on the segment has its centre over its face's
+// centre: b[0] .. b[n] the segment's vertices (corners at both ends) and
+// p[0] .. p[n] their interior neighbours (p[0] and p[n] stay: they are on
+// another boundary line or on the diagonal). The n - 2 faces away from the
+// corners give one condition each on the n - 1 shifts, each face's on the
+// two vertices of its volume, so a row that zigzags without moving the
+// centres is left free: the shifts taken are the least (in the sum of their
+// squares) that close every face, from the departures' derivatives, in a
+// few Newton steps.
+void alinha_segmento(malha_lida& m, const std::vector<std::int64_t>& b, const std::vector<std::int64_t>& p) {
+    const std::size_t n = b.size() - 1;
+    if (n < 4) return;
+    const auto ib = [&](std::size_t k) { return static_cast<std::size_t>(b[k]); };
+    const double ax = m.x[ib(0)], ay = m.y[ib(0)];
+    const double comprimento = std::hypot(m.x[ib(n)] - ax, m.y[ib(n)] - ay);
+    const double ux = (m.x[ib(n)] - ax) / comprimento, uy = (m.y[ib(n)] - ay) / comprimento;
+    // How far the centre of the volume on face j (b[j], b[j + 1]) stands
+    // along the segment from the face's centre.
+    auto desvio = [&](std::size_t j) {
+        const std::size_t q[4] = {ib(j), ib(j + 1), static_cast<std::size_t>(p[j + 1]),
+                                  static_cast<std::size_t>(p[j])};
+        double cx, cy;
+        centro_relativo(m, q, cx, cy);
+        cx -= 0.5 * (m.x[q[1]] - m.x[q[0]]);
+        cy -= 0.5 * (m.y[q[1]] - m.y[q[0]]);
+        return cx * ux + cy * uy;
+    };
+    auto move = [&](std::size_t k, double s) {
+        const auto v = static_cast<std::size_t>(p[k]);
+        m.x[v] += s * ux;
+        m.y[v] += s * uy;
+    };
+    // Faces 1 .. n - 2 (the two at the corners are not judged), shifts of
+    // p[1] .. p[n - 1]; face j depends on p[j] and p[j + 1].
+    std::vector<double> e(n), d0(n), d1(n), lambda(n), c(n), r(n);
+    for (int passo = 0; passo < 4; ++passo) {
+        for (std::size_t j = 1; j + 2 <= n; ++j) {
+            e[j] = desvio(j);
+            const double h = 1e-4 * std::hypot(m.x[ib(j + 1)] - m.x[ib(j)], m.y[ib(j + 1)] - m.y[ib(j)]);
+            move(j, h);
+            d0[j] = (desvio(j) - e[j]) / h;
+            move(j, -h);
+            move(j + 1, h);
+            d1[j] = (desvio(j) - e[j]) / h;
+            move(j + 1, -h);
+        }
+        // (A A^T) lambda = e, A the bidiagonal derivatives: tridiagonal.
+        for (std::size_t j = 1; j + 2 <= n; ++j) {
+            const double diag = d0[j] * d0[j] + d1[j] * d1[j];
+            const double sub = j > 1 ? d1[j - 1] * d0[j] : 0.0;
+            const double den = diag - (j > 1 ? sub * c[j - 1] : 0.0);
+            c[j] = j + 2 < n ? d1[j] * d0[j + 1] / den : 0.0;
+            r[j] = (e[j] - (j > 1 ? sub * r[j - 1] : 0.0)) / den;
+        }
+        for (std::size_t j = n - 2; j >= 1; --j) {
+            lambda[j] = r[j] - (j + 2 < n ? c[j] * lambda[j + 1] : 0.0);
+            if (j == 1) break;
+        }
+        for (std::size_t k = 1; k + 1 <= n; ++k) {
+            double s = 0.0;
+            if (k + 2 <= n) s -= d0[k] * lambda[k];
+            if (k >= 2) s -= d1[k - 1] * lambda[k - 1];
+            // Never more than a quarter of the way to a neighbour.
+            const double lado =
+                0.25 * std::min(std::hypot(m.x[ib(k)] - m.x[ib(k - 1)], m.y[ib(k)] - m.y[ib(k - 1)]),
+                                std::hypot(m.x[ib(k + 1)] - m.x[ib(k)], m.y[ib(k + 1)] - m.y[ib(k)]));
+            move(k, std::clamp(s, -lado, lado));
+        }
+    }
+}
+
+// The volumes on the two boundary lines that meet at the re-entrant corner,
+// their centres put over their faces' centres after the radial map, which
+// changes nothing else on the boundary (it shears the volumes there, whose
+// sides shrink toward the corner, by up to ten degrees).
+void alinha_centros(malha_lida& m) {
+    const std::int64_t nk = m.nvert_ksi, ne = m.nvert_eta, h = (nk + 1) / 2;
+    std::vector<std::int64_t> b, p;
+    for (std::int64_t i = 1; i <= h; ++i) {
+        b.push_back(vertice_de(m, i, ne));
+        p.push_back(vertice_de(m, i, ne - 1));
+    }
+    alinha_segmento(m, b, p);
+    b.clear();
+    p.clear();
+    for (std::int64_t i = h; i <= nk; ++i) {
+        b.push_back(vertice_de(m, i, ne));
+        p.push_back(vertice_de(m, i, ne - 1));
+    }
+    alinha_segmento(m, b, p);
+}
+
 }  // namespace
 
 resultado faz_malha(const pedido& p) {
@@ -348,7 +580,6 @@ resultado faz_malha(const pedido& p) {
                   "it); the case asks for " +
                   std::to_string(p.nvol_ksi) + " x " + std::to_string(p.nvol_eta));
     const auto inicio = relogio::now();
-
     // The sizes of the levels, finest first: each leg and the width halved,
     // rounded up, while the coarse mesh still has the L's shape.
     std::vector<std::pair<std::int32_t, std::int32_t>> tamanhos{{p.nvol_ksi, p.nvol_eta}};
@@ -364,11 +595,17 @@ resultado faz_malha(const pedido& p) {
     }
 
     resultado r;
-    r.niveis = static_cast<int>(tamanhos.size());
+    const int sem_graduacao = static_cast<int>(tamanhos.size());
+    r.niveis = sem_graduacao + 1;
     nivel grosso, fino;
-    for (int indice = 1; indice <= r.niveis; ++indice) {
+    for (int indice = 1; indice <= sem_graduacao; ++indice) {
         const auto [nk, ne] = tamanhos[tamanhos.size() - static_cast<std::size_t>(indice)];
-        prepara_nivel(fino, nk, ne, p.gradua);
+        {
+            tempo_execucao::alocando nome("the solver-grade mesh's target");
+            dimensiona(fino.alvo, nk, ne);
+            gera_alvo(fino.alvo);
+        }
+        prepara_nivel(fino);
         if (indice > 1) {
             parte_do_grosso(fino, grosso);
             // A start that folds a volume is no start: the target is one.
@@ -383,10 +620,10 @@ resultado faz_malha(const pedido& p) {
         } catch (const falha_qualidade&) {
             // A coarse level that folds only fails to start the next one,
             // which then starts from its target.
-            if (indice == r.niveis) throw;
+            if (indice == sem_graduacao) throw;
             dobrou = true;
         }
-        if (indice < r.niveis) {
+        if (indice < sem_graduacao) {
             r.iteracoes_grossas += feitas;
             if (dobrou) fino.malha = fino.alvo;
             std::swap(grosso, fino);
@@ -396,7 +633,40 @@ resultado faz_malha(const pedido& p) {
             r.relativo = relativo;
         }
     }
-    r.malha = std::move(fino.malha);
+    {
+        // Grading, and the re-entrant corner's conformal cells without it, are
+        // a radial map of the settled mesh rather than part of its target: the
+        // elliptic system with sliding boundary vertices lets the cells near a
+        // graded corner drift far from the target (the rays from it turn and
+        // the first vertices on its lines crowd into it), while the map keeps
+        // rays and right angles there. The mapped mesh, its first row aligned,
+        // is then the target of one more level, whose boundary vertices keep
+        // its leans from the foot: it is that level's fixed point, and the
+        // iteration proves it settled.
+        const bool fino_assentado = r.assentada;
+        nivel graduado;
+        graduado.alvo = std::move(fino.malha);
+        if (p.gradua != 1.0)
+            gradua_radial(graduado.alvo, p.gradua);
+        else
+            canto_conforme(graduado.alvo);
+        alinha_centros(graduado.alvo);
+        prepara_nivel(graduado);
+        graduado.aprende_inclinacao = false;
+        for (deslizante& d : graduado.deslizantes) {
+            const auto v = static_cast<std::size_t>(d.vertice), i = static_cast<std::size_t>(d.interior);
+            d.referencia = parametro(d, graduado.alvo.x[v], graduado.alvo.y[v]) -
+                           parametro(d, graduado.alvo.x[i], graduado.alvo.y[i]);
+        }
+        // A mesh stopped by the limit is mapped as it stands, and stays
+        // reported as stopped.
+        if (fino_assentado) {
+            std::int64_t feitas = 0;
+            resolve(graduado, p, r.niveis, r.niveis, feitas, r.assentada, r.relativo);
+            r.iteracoes += feitas;
+        }
+        r.malha = std::move(graduado.malha);
+    }
     r.segundos = std::chrono::duration<double>(relogio::now() - inicio).count();
     return r;
 }
