@@ -43,10 +43,12 @@ struct caso_malha {
 
 // The smallest mesh, an odd nvol_ksi (its lower leg one spacing longer), a
 // wide and a narrow one (whose algebraic cells are already 6 : 1), graded
-// ones (whose faces next to the re-entrant corner stay off square).
-const caso_malha casos[] = {{4, 2, "1", 90.0, 3.0},     {25, 10, "1", 3.0, 3.0}, {40, 20, "1", 1.5, 3.0},
-                            {40, 8, "1", 3.0, 3.0},     {16, 24, "1", 6.0, 4.0}, {40, 20, "2", 45.0, 3.0},
-                            {81, 40, "1.5", 45.0, 3.0}, {80, 40, "3", 45.0, 3.0}};
+// ones, and the largest of the benchmark, graded to the strongest power
+// (its first cells at the corner a millionth of the L: their centres are
+// found in rounding's reach).
+const caso_malha casos[] = {{4, 2, "1", 1.0, 3.0},    {25, 10, "1", 1.0, 3.0},  {40, 20, "1", 1.0, 3.0},
+                            {40, 8, "1", 1.0, 3.0},    {16, 24, "1", 1.0, 4.0},  {40, 20, "2", 1.0, 3.0},
+                            {81, 40, "1.5", 1.0, 3.0}, {80, 40, "3", 1.0, 3.0}, {320, 160, "4", 1.0, 3.0}};
 
 TEST(Ortogonaliza, OMesmoLQuadradoNaFronteiraSemDobras) {
     for (const caso_malha& c : casos) {

@@ -1,6 +1,7 @@
 #include "malhas_qualidade/ortogonalizacao/ortogonaliza.hpp"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -39,6 +40,11 @@ constexpr double ganho_inclinacao = 0.5;
 constexpr double inclinacao_maxima = 0.5;
 // How many past outer iterations the acceleration combines.
 constexpr int profundidade_anderson = 5;
+// The first row's shift that aligns the volumes on the re-entrant corner's
+// lines after the radial map: how many rows it reaches into, and the share
+// left at each next one.
+constexpr std::int64_t camadas_alinhamento = 5;
+constexpr double esmaecimento_alinhamento = 0.7;
 
 std::int64_t vertice_de(const malha_lida& g, std::int64_t i, std::int64_t j) {
     return (j - 1) * g.nvert_ksi + i;
@@ -486,7 +492,8 @@ bool sem_dobras(const nivel& n) {
 // centres is left free: the shifts taken are the least (in the sum of their
 // squares) that close every face, from the departures' derivatives, in a
 // few Newton steps.
-void alinha_segmento(malha_lida& m, const std::vector<std::int64_t>& b, const std::vector<std::int64_t>& p) {
+void alinha_segmento(malha_lida& m, const std::vector<std::int64_t>& b, const std::vector<std::int64_t>& p,
+                     int camadas) {
     const std::size_t n = b.size() - 1;
     if (n < 4) return;
     const auto ib = [&](std::size_t k) { return static_cast<std::size_t>(b[k]); };
@@ -504,15 +511,56 @@ void alinha_segmento(malha_lida& m, const std::vector<std::int64_t>& b, const st
         cy -= 0.5 * (m.y[q[1]] - m.y[q[0]]);
         return cx * ux + cy * uy;
     };
+    // The shift of p[k] fades into the rows behind it, so that the volumes
+    // behind the first keep their shapes (at a strong grading the first
+    // row's shift alone would make the volume next to the diagonal concave).
     auto move = [&](std::size_t k, double s) {
-        const auto v = static_cast<std::size_t>(p[k]);
-        m.x[v] += s * ux;
-        m.y[v] += s * uy;
+        const std::int64_t dentro = p[k] - b[k];
+        for (int camada = 0; camada < camadas; ++camada, s *= esmaecimento_alinhamento) {
+            const auto v = static_cast<std::size_t>(p[k] + camada * dentro);
+            m.x[v] += s * ux;
+            m.y[v] += s * uy;
+        }
+    };
+    // The volumes of the layers that move and of the one behind them, each
+    // as its four vertices.
+    std::vector<std::array<std::size_t, 4>> volumes;
+    for (std::size_t j = 0; j < n; ++j) {
+        const std::int64_t da = p[j] - b[j], dz = p[j + 1] - b[j + 1];
+        for (int camada = 0; camada <= camadas; ++camada)
+            volumes.push_back({static_cast<std::size_t>(b[j] + camada * da),
+                               static_cast<std::size_t>(b[j + 1] + camada * dz),
+                               static_cast<std::size_t>(b[j + 1] + (camada + 1) * dz),
+                               static_cast<std::size_t>(b[j] + (camada + 1) * da)});
+    }
+    // The sign of a volume's turn at each of its corners: all four alike
+    // while it is convex.
+    auto convexo = [&m](const std::array<std::size_t, 4>& q, bool positivo) {
+        for (int k = 0; k < 4; ++k) {
+            const std::size_t a = q[static_cast<std::size_t>((k + 3) % 4)],
+                              o = q[static_cast<std::size_t>(k)],
+                              z = q[static_cast<std::size_t>((k + 1) % 4)];
+            const double c = (m.x[o] - m.x[a]) * (m.y[z] - m.y[o]) - (m.y[o] - m.y[a]) * (m.x[z] - m.x[o]);
+            if (positivo ? !(c > 0.0) : !(c < 0.0)) return false;
+        }
+        return true;
+    };
+    std::vector<bool> positivo;
+    for (const auto& q : volumes)
+        positivo.push_back(convexo(q, true));
+    // A volume the map left concave is not judged.
+    std::vector<bool> julgado;
+    for (std::size_t k = 0; k < volumes.size(); ++k)
+        julgado.push_back(positivo[k] || convexo(volumes[k], false));
+    auto volumes_no_sentido = [&] {
+        for (std::size_t k = 0; k < volumes.size(); ++k)
+            if (julgado[k] && !convexo(volumes[k], positivo[k])) return false;
+        return true;
     };
     // Faces 1 .. n - 2 (the two at the corners are not judged), shifts of
     // p[1] .. p[n - 1]; face j depends on p[j] and p[j + 1].
-    std::vector<double> e(n), d0(n), d1(n), lambda(n), c(n), r(n);
-    for (int passo = 0; passo < 4; ++passo) {
+    std::vector<double> e(n), d0(n), d1(n), lambda(n), c(n), r(n), desloca(n);
+    for (int passo = 0; passo < 8; ++passo) {
         for (std::size_t j = 1; j + 2 <= n; ++j) {
             e[j] = desvio(j);
             const double h = 1e-4 * std::hypot(m.x[ib(j + 1)] - m.x[ib(j)], m.y[ib(j + 1)] - m.y[ib(j)]);
@@ -539,11 +587,21 @@ void alinha_segmento(malha_lida& m, const std::vector<std::int64_t>& b, const st
             double s = 0.0;
             if (k + 2 <= n) s -= d0[k] * lambda[k];
             if (k >= 2) s -= d1[k - 1] * lambda[k - 1];
-            // Never more than a quarter of the way to a neighbour.
+            // Never more than half the way to a neighbour on the line.
             const double lado =
-                0.25 * std::min(std::hypot(m.x[ib(k)] - m.x[ib(k - 1)], m.y[ib(k)] - m.y[ib(k - 1)]),
-                                std::hypot(m.x[ib(k + 1)] - m.x[ib(k)], m.y[ib(k + 1)] - m.y[ib(k)]));
-            move(k, std::clamp(s, -lado, lado));
+                0.5 * std::min(std::hypot(m.x[ib(k)] - m.x[ib(k - 1)], m.y[ib(k)] - m.y[ib(k - 1)]),
+                               std::hypot(m.x[ib(k + 1)] - m.x[ib(k)], m.y[ib(k + 1)] - m.y[ib(k)]));
+            desloca[k] = std::clamp(s, -lado, lado);
+            move(k, desloca[k]);
+        }
+        // A step that makes a volume of the first two layers concave (or
+        // turns it over) is halved until it does not.
+        for (int meio = 0; !volumes_no_sentido(); ++meio) {
+            for (std::size_t k = 1; k + 1 <= n; ++k) {
+                move(k, -desloca[k]);
+                desloca[k] = meio < 20 ? 0.5 * desloca[k] : 0.0;
+                move(k, desloca[k]);
+            }
         }
     }
 }
@@ -559,14 +617,16 @@ void alinha_centros(malha_lida& m) {
         b.push_back(vertice_de(m, i, ne));
         p.push_back(vertice_de(m, i, ne - 1));
     }
-    alinha_segmento(m, b, p);
+    // The rows that move, within the L's width.
+    const int camadas = static_cast<int>(std::min<std::int64_t>(camadas_alinhamento, ne - 2));
+    alinha_segmento(m, b, p, camadas);
     b.clear();
     p.clear();
     for (std::int64_t i = h; i <= nk; ++i) {
         b.push_back(vertice_de(m, i, ne));
         p.push_back(vertice_de(m, i, ne - 1));
     }
-    alinha_segmento(m, b, p);
+    alinha_segmento(m, b, p, camadas);
 }
 
 }  // namespace
