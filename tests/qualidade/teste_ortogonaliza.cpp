@@ -75,8 +75,12 @@ TEST(Ortogonaliza, OMesmoLQuadradoNaFronteiraSemDobras) {
         for (std::int64_t i = 1; i <= nk; ++i)
             for (const std::int64_t j : {std::int64_t{1}, ne}) {
                 const auto v = static_cast<std::size_t>(vertice(m, i, j));
-                if (i <= h) EXPECT_EQ(m.x[v], a.x[v]) << i << ", " << j;
-                if (i >= h) EXPECT_EQ(m.y[v], a.y[v]) << i << ", " << j;
+                if (i <= h) {
+                    EXPECT_EQ(m.x[v], a.x[v]) << i << ", " << j;
+                }
+                if (i >= h) {
+                    EXPECT_EQ(m.y[v], a.y[v]) << i << ", " << j;
+                }
             }
         // The end edge leans when nvol_ksi is odd: on it within rounding.
         const auto f0 = static_cast<std::size_t>(vertice(a, nk, 1));
@@ -227,15 +231,22 @@ TEST(Ortogonaliza, MapaRadialDoCantoReentrante) {
                     EXPECT_EQ(m.x[k], a.x[k]) << i << ", " << j;
                     EXPECT_EQ(m.y[k], a.y[k]) << i << ", " << j;
                 }
-                if (j == ne && i <= h) EXPECT_EQ(m.x[k], a.x[k]) << i;
-                if (j == ne && i >= h) EXPECT_EQ(m.y[k], a.y[k]) << i;
-                if (j == ne && i > 1) EXPECT_EQ(r(m, k) < r(m, k - 1), r(a, k) < r(a, k - 1)) << i;
+                if (j == ne && i <= h) {
+                    EXPECT_EQ(m.x[k], a.x[k]) << i;
+                }
+                if (j == ne && i >= h) {
+                    EXPECT_EQ(m.y[k], a.y[k]) << i;
+                }
+                if (j == ne && i > 1) {
+                    EXPECT_EQ(r(m, k) < r(m, k - 1), r(a, k) < r(a, k - 1)) << i;
+                }
                 // Between the linear core and the blend, the power law: its
                 // local exponent from one vertex of the line to the next.
                 const double t = r(a, k) / raio, t1 = i > 1 ? r(a, k - 1) / raio : 0.0;
                 if (j == ne && c.raio > 0.0 && c.gradua <= 2.0 && t > 0.08 && t < 0.15 && t1 > 0.08 &&
-                    t1 < 0.15)
+                    t1 < 0.15) {
                     EXPECT_NEAR(std::log(r(m, k) / r(m, k - 1)) / std::log(t / t1), c.gradua, 0.25) << i;
+                }
             }
         EXPECT_EQ(mudou, c.muda);
     }
@@ -264,7 +275,9 @@ TEST(Ortogonaliza, AceleracaoDeAnderson) {
         if (passos == 50) acelera.esquece();
         std::vector<double> proximo = x;
         acelera.proximo(proximo, gx);
-        if (passos == 50) EXPECT_EQ(proximo, gx);
+        if (passos == 50) {
+            EXPECT_EQ(proximo, gx);
+        }
         x = proximo;
     }
     EXPECT_LT(passos, 400);  // the plain iteration needs some 2500
