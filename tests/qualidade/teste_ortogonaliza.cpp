@@ -44,13 +44,15 @@ struct caso_malha {
 };
 
 // The smallest mesh, an odd nvol_ksi (its lower leg one spacing longer), a
-// wide and a narrow one (whose algebraic cells are already 6 : 1), graded
-// ones, and the largest of the benchmark, graded to the strongest power
-// (its first cells at the corner a millionth of the L: their centres are
-// found in rounding's reach).
-const caso_malha casos[] = {{4, 2, "1", 1.0, 3.0},     {25, 10, "1", 1.0, 3.0}, {40, 20, "1", 1.0, 3.0},
-                            {40, 8, "1", 1.0, 3.0},    {16, 24, "1", 1.0, 4.0}, {40, 20, "2", 1.0, 3.0},
-                            {81, 40, "1.5", 1.0, 3.0}, {80, 40, "3", 1.0, 3.0}, {320, 160, "4", 1.0, 3.0}};
+// wide and a narrow one (whose algebraic cells are already 6 : 1), one whose
+// legs are ten times its width (the lean cannot finish there: the first row
+// is aligned instead), graded ones, and the largest of the benchmark graded
+// to the power 3 (its first cells at the corner a hundred-millionth of the L:
+// their centres are found in rounding's reach).
+const caso_malha casos[] = {{4, 2, "1", 1.0, 3.0},    {25, 10, "1", 1.0, 3.0},   {40, 20, "1", 1.0, 3.0},
+                            {40, 8, "1", 1.0, 3.0},   {16, 24, "1", 1.0, 4.0},   {50, 5, "1", 1.0, 3.0},
+                            {40, 20, "2", 1.0, 3.0},  {81, 40, "1.5", 1.0, 3.0}, {80, 40, "3", 1.0, 3.0},
+                            {320, 160, "3", 1.0, 3.0}};
 
 TEST(Ortogonaliza, OMesmoLQuadradoNaFronteiraSemDobras) {
     for (const caso_malha& c : casos) {

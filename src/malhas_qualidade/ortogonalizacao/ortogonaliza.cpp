@@ -606,27 +606,59 @@ void alinha_segmento(malha_lida& m, const std::vector<std::int64_t>& b, const st
     }
 }
 
-// The volumes on the two boundary lines that meet at the re-entrant corner,
-// their centres put over their faces' centres after the radial map, which
-// changes nothing else on the boundary (it shears the volumes there, whose
-// sides shrink toward the corner, by up to ten degrees).
+// How many volumes of the mesh are not convex (a corner turning the other
+// way from the rest, or none turning at all).
+std::int64_t volumes_concavos(const malha_lida& m) {
+    const std::int64_t nk = m.nvert_ksi;
+    std::int64_t n = 0;
+    for (std::int64_t j = 1; j <= m.nvert_eta - 1; ++j)
+        for (std::int64_t i = 1; i <= nk - 1; ++i) {
+            const auto b = static_cast<std::size_t>(vertice_de(m, i, j));
+            const std::size_t q[4] = {b, b + 1, b + 1 + static_cast<std::size_t>(nk),
+                                      b + static_cast<std::size_t>(nk)};
+            int positivos = 0, negativos = 0;
+            for (int k = 0; k < 4; ++k) {
+                const std::size_t a = q[(k + 3) % 4], o = q[k], z = q[(k + 1) % 4];
+                const double c =
+                    (m.x[o] - m.x[a]) * (m.y[z] - m.y[o]) - (m.y[o] - m.y[a]) * (m.x[z] - m.x[o]);
+                positivos += c > 0.0;
+                negativos += c < 0.0;
+            }
+            n += positivos != 4 && negativos != 4;
+        }
+    return n;
+}
+
+// The volumes on every boundary line, their centres put over their faces'
+// centres before the last level: after the radial map, which shears the
+// volumes on the re-entrant corner's lines, whose sides shrink toward it, by
+// up to ten degrees; and wherever the lean could not finish (on a mesh whose
+// legs are far longer than it is wide the floors stop the vertices near the
+// convex corner first). Two rounds, since the lines that meet at an end of
+// the L share the first interior vertex there.
 void alinha_centros(malha_lida& m) {
     const std::int64_t nk = m.nvert_ksi, ne = m.nvert_eta, h = (nk + 1) / 2;
-    std::vector<std::int64_t> b, p;
-    for (std::int64_t i = 1; i <= h; ++i) {
-        b.push_back(vertice_de(m, i, ne));
-        p.push_back(vertice_de(m, i, ne - 1));
+    // A line from corner c0, passo to the next vertex, dentro to the
+    // interior, n volumes long; at most camadas rows of vertices behind it
+    // before the diagonal or the other side.
+    auto linha = [&](std::int64_t c0, std::int64_t passo, std::int64_t dentro, std::int64_t n,
+                     std::int64_t camadas) {
+        std::vector<std::int64_t> b, p;
+        for (std::int64_t k = 0; k <= n; ++k) {
+            b.push_back(c0 + k * passo);
+            p.push_back(c0 + k * passo + dentro);
+        }
+        alinha_segmento(m, b, p, static_cast<int>(std::min(camadas_alinhamento, camadas)));
+    };
+    for (int rodada = 0; rodada < 2; ++rodada) {
+        for (const std::int64_t j : {std::int64_t{1}, ne}) {
+            const std::int64_t dentro = j == 1 ? nk : -nk;
+            linha(vertice_de(m, 1, j), 1, dentro, h - 1, ne - 2);
+            linha(vertice_de(m, h, j), 1, dentro, nk - h, ne - 2);
+        }
+        linha(vertice_de(m, 1, 1), nk, 1, ne - 1, h - 2);
+        linha(vertice_de(m, nk, 1), nk, -1, ne - 1, nk - h - 1);
     }
-    // The rows that move, within the L's width.
-    const int camadas = static_cast<int>(std::min<std::int64_t>(camadas_alinhamento, ne - 2));
-    alinha_segmento(m, b, p, camadas);
-    b.clear();
-    p.clear();
-    for (std::int64_t i = h; i <= nk; ++i) {
-        b.push_back(vertice_de(m, i, ne));
-        p.push_back(vertice_de(m, i, ne - 1));
-    }
-    alinha_segmento(m, b, p, camadas);
 }
 
 }  // namespace
@@ -710,7 +742,14 @@ resultado faz_malha(const pedido& p) {
             gradua_radial(graduado.alvo, p.gradua);
         else
             canto_conforme(graduado.alvo);
-        alinha_centros(graduado.alvo);
+        {
+            // Where the lines' alignments, which meet at the ends of the L,
+            // would leave a volume concave between them, the mesh stays as
+            // the map left it.
+            const malha_lida mapeada = graduado.alvo;
+            alinha_centros(graduado.alvo);
+            if (volumes_concavos(graduado.alvo) > volumes_concavos(mapeada)) graduado.alvo = mapeada;
+        }
         prepara_nivel(graduado);
         graduado.aprende_inclinacao = false;
         for (deslizante& d : graduado.deslizantes) {
