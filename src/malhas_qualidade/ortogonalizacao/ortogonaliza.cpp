@@ -33,16 +33,19 @@ constexpr std::int32_t menor_nvol_eta_grosso = 10;
 // in one iteration, and keeps at least this share of the target's gap.
 constexpr double passo_deslizamento = 0.5;
 constexpr double piso_intervalo = 0.5;
-// The lean of a boundary vertex from the foot of the perpendicular: the
-// share of its faces' departures it takes each iteration, and at most this
-// share of its least gap (the floors are half the target's gaps).
+// The lean of a boundary vertex from the foot of the perpendicular: each
+// iteration it adds this share of the sum of its two faces' departures
+// (where they vary slowly along the line, that moves both faces by about
+// their departure, and their volumes' centres by half of it: the departure
+// halves each iteration, without overshooting), and it is at most this share
+// of its least floor (a quarter of the target's smaller gap).
 constexpr double ganho_inclinacao = 0.5;
 constexpr double inclinacao_maxima = 0.5;
 // How many past outer iterations the acceleration combines.
 constexpr int profundidade_anderson = 5;
-// The first row's shift that aligns the volumes on the re-entrant corner's
-// lines after the radial map: how many rows it reaches into, and the share
-// left at each next one.
+// The first row's shift that aligns the volumes on the boundary before the
+// last level: how many rows it reaches into, and the share left at each
+// next one.
 constexpr std::int64_t camadas_alinhamento = 5;
 constexpr double esmaecimento_alinhamento = 0.7;
 
