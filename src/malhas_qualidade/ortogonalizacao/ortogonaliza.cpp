@@ -741,6 +741,10 @@ resultado faz_malha(const pedido& p) {
         const bool fino_assentado = r.assentada;
         nivel graduado;
         graduado.alvo = std::move(fino.malha);
+        // The levels before are done with: their arrays go before this
+        // level's are made.
+        fino = nivel{};
+        grosso = nivel{};
         if (p.gradua != 1.0)
             gradua_radial(graduado.alvo, p.gradua);
         else
