@@ -9,22 +9,23 @@
 #    after the machine has settled (bench/comum.sh): malhas_segmentos with
 #    that niter (the mesh and its three result files), and
 #    malhas_qualidade --ortogonaliza --grava (the mesh, its summary and the
-#    same three files), and, with -g, the same with --gradua 2.
+#    same three files), ungraded and with --gradua 2; with -a, the same two
+#    with another build's malhas_qualidade (the one before a change).
 # Reports the minimum, median and maximum wall time of each and the ratio of
 # the medians.
-# Usage: bench/ortogonaliza.sh [-n RUNS] [-s NVOL_KSIxNVOL_ETA] [-g] [-p SECONDS] [BUILD FOLDER]
+# Usage: bench/ortogonaliza.sh [-n RUNS] [-s NVOL_KSIxNVOL_ETA] [-a OTHER BUILD] [-p SECONDS] [BUILD FOLDER]
 #   defaults: 5 runs, 320x160, a pause of 1 s, build
 set -euo pipefail
 aqui=$(dirname "$(realpath "$0")")
 source "$aqui/comum.sh"
 vezes=5
 tamanho=320x160
-gradua=
-while getopts "n:s:gp:" opcao; do
+antes=
+while getopts "n:s:a:p:" opcao; do
     case $opcao in
         n) vezes=$OPTARG ;;
         s) tamanho=$OPTARG ;;
-        g) gradua=1 ;;
+        a) antes=$(realpath "$OPTARG") ;;
         p) bench_pausa=$OPTARG ;;
         *) exit 2 ;;
     esac
@@ -58,8 +59,15 @@ declare -A comando=(
     [segmentos]="cd $pasta/segmentos && COMSPEC=/bin/true $segmentos"
     [ortogonal]="$qualidade --ortogonaliza --grava $pasta/ortogonal/grade $pasta/ortogonal"
     [graduada]="$qualidade --ortogonaliza --gradua 2 --grava $pasta/ortogonal/graduada $pasta/ortogonal")
-passos=(segmentos ortogonal)
-[ -n "$gradua" ] && passos+=(graduada)
+passos=(segmentos ortogonal graduada)
+if [ -n "$antes" ]; then
+    # Builds before the companion's rooms kept it one folder further down.
+    qualidade_antes=$antes/malhas_qualidade
+    [ -x "$qualidade_antes" ] || qualidade_antes=$antes/src/malhas_qualidade/malhas_qualidade
+    comando[ortogonal_antes]="$qualidade_antes --ortogonaliza --grava $pasta/ortogonal/grade_antes $pasta/ortogonal"
+    comando[graduada_antes]="$qualidade_antes --ortogonaliza --gradua 2 --grava $pasta/ortogonal/graduada_antes $pasta/ortogonal"
+    passos+=(ortogonal_antes graduada_antes)
+fi
 declare -A tempos
 for passo in "${passos[@]}"; do tempos[$passo]=""; done
 for ((k = 0; k < vezes; k++)); do
@@ -90,7 +98,7 @@ for passo in "${passos[@]}"; do
     # shellcheck disable=SC2086
     read -r minimo med maximo < <(resumo ${tempos[$passo]})
     mediana[$passo]=$med
-    printf '  %-10s min %7.2f  median %7.2f  max %7.2f s   runs:%s\n' "$passo" "$minimo" "$med" "$maximo" \
+    printf '  %-15s min %7.2f  median %7.2f  max %7.2f s   runs:%s\n' "$passo" "$minimo" "$med" "$maximo" \
         "${tempos[$passo]}"
 done
 for passo in "${passos[@]:1}"; do

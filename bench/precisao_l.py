@@ -26,6 +26,9 @@ Usage:
                 [--tamanhos 40x20,80x40,160x80,320x160] [--familias ...]
                 [--gradua 2] [--csv F] [--markdown F] [--grafico F.png]
                 [--trabalho DIR] [--confere]
+Every mesh also gets its boundary faces' largest non-orthogonality away from
+the six corners of the L (face normal against the line from OpenFOAM's cell
+centre to the face centre, from the polyMesh the export wrote).
 --confere checks the targets that the sizes given allow and exits 1 when one
 is missed (the small form CI runs). Exits 77 (skipped) with the reason when
 OpenFOAM is not installed. Needs /usr/bin/python3 with numpy (Debian:
@@ -161,6 +164,49 @@ def geometria(caso):
     return centros, volumes, faces
 
 
+CANTOS = ((0.0, 1.0), (0.0, 0.0), (1.0, 0.0), (1.0, 0.5), (0.5, 0.5), (0.5, 1.0))
+
+
+def corpo_lista(texto):
+    """The body of a polyMesh file's list: what its count opens."""
+    m = re.compile(r"\n(\d+)\s*\(", re.S).search(texto, texto.index("}") if "FoamFile" in texto else 0)
+    return int(m.group(1)), texto[m.end():]
+
+
+def nao_ortogonalidade_fronteira(caso, centros):
+    """The largest angle between a boundary face's normal and the line from
+    its cell's centre (OpenFOAM's) to its centre, over the faces that touch
+    none of the six corners of the L, in degrees: what a fixedValue boundary
+    takes its gradient along."""
+    malha = os.path.join(caso, "constant", "polyMesh")
+    with open(os.path.join(malha, "points")) as f:
+        n, corpo = corpo_lista(f.read())
+    pontos = np.array(re.findall(r"\(([^()]+)\)", corpo)[:n], dtype=object)
+    pontos = np.array([[float(v) for v in p.split()] for p in pontos])
+    with open(os.path.join(malha, "faces")) as f:
+        n, corpo = corpo_lista(f.read())
+    faces = np.array(re.findall(r"4\((\d+) (\d+) (\d+) (\d+)\)", corpo)[:n], dtype=int)
+    with open(os.path.join(malha, "owner")) as f:
+        n, corpo = corpo_lista(f.read())
+    dono = np.array(corpo.split(")")[0].split(), dtype=int)
+    with open(os.path.join(malha, "boundary")) as f:
+        fronteira = f.read()
+    pior = 0.0
+    for m in re.finditer(r"(\w+)\s*\{[^{}]*?type\s+(\w+);[^{}]*?nFaces\s+(\d+);[^{}]*?startFace\s+(\d+);", fronteira):
+        if m.group(2) == "empty":
+            continue
+        inicio, quantas = int(m.group(4)), int(m.group(3))
+        for k in range(inicio, inicio + quantas):
+            q = pontos[faces[k]]
+            if any(abs(p[0] - cx) < 1e-9 and abs(p[1] - cy) < 1e-9 for p in q for cx, cy in CANTOS):
+                continue
+            normal = np.cross(q[2] - q[0], q[3] - q[1])
+            d = q.mean(axis=0) - centros[dono[k]]
+            c = abs(normal @ d) / (np.linalg.norm(normal) * np.linalg.norm(d))
+            pior = max(pior, math.degrees(math.acos(min(1.0, c))))
+    return pior
+
+
 def resolve(caso, geo, problema):
     centros, volumes, faces = geo
     for nome in os.listdir(caso):
@@ -283,6 +329,7 @@ def main():
     p.add_argument("--ci", action="store_true", help="check the small form's bounds (two sizes)")
     p.add_argument("--de-csv", help="no run: the table and the plot from this file of --csv")
     args = p.parse_args()
+    ROTULOS["graduada"] = f"--ortogonaliza --gradua {args.gradua}"
     if args.de_csv:
         linhas = le_csv(args.de_csv)
         familias = list(dict.fromkeys(l[0] for l in linhas))
@@ -315,14 +362,15 @@ def main():
                 else:
                     caso, nota = malha_familia(args, familia, nk, ne, pasta)
                 geo = geometria(caso)
+                fronteira = nao_ortogonalidade_fronteira(caso, geo[0])
                 for problema in problemas:
                     l2, emax, residuo = resolve(caso, geo, problema)
                     if not residuo < 1e-9:
                         print(f"warning: {familia} {nk} x {ne} {problema}: laplacianFoam ended at the initial "
                               f"residual {residuo:g}, not converged")
-                    linhas.append((familia, nk, ne, len(geo[1]), problema, l2, emax, residuo, nota))
+                    linhas.append((familia, nk, ne, len(geo[1]), problema, l2, emax, residuo, nota, fronteira))
                     print(f"{familia:10s} {nk:4d} x {ne:<4d} {len(geo[1]):7d} cells  {problema:8s} "
-                          f"L2 {l2:.3e}  max {emax:.3e}  ({nota})", flush=True)
+                          f"L2 {l2:.3e}  max {emax:.3e}  boundary {fronteira:.3g} deg  ({nota})", flush=True)
     finally:
         if not args.trabalho:
             shutil.rmtree(trabalho, ignore_errors=True)
@@ -337,10 +385,10 @@ def saidas(args, linhas, familias, problemas):
             f.write(tabela)
     if args.csv:
         with open(args.csv, "w") as f:
-            f.write("family,nvol_ksi,nvol_eta,cells,problem,l2,max,order_l2,order_max,note\n")
+            f.write("family,nvol_ksi,nvol_eta,cells,problem,l2,max,order_l2,order_max,boundary_nonorth_deg,note\n")
             for l, o in zip(linhas, ordens(linhas)):
                 f.write(f"{l[0]},{l[1]},{l[2]},{l[3]},{l[4]},{l[5]:.6e},{l[6]:.6e},{o[0]:.4f},{o[1]:.4f},"
-                        f"{l[8]}\n")
+                        f"{l[9]:.4g},{l[8]}\n")
     if args.grafico:
         grafico(args.grafico, linhas, familias, problemas)
     falhas = []
@@ -360,9 +408,9 @@ def le_csv(caminho):
     with open(caminho) as f:
         f.readline()
         for texto in f:
-            c = texto.rstrip("\n").split(",", 9)
+            c = texto.rstrip("\n").split(",", 10)
             linhas.append((c[0], int(c[1]), int(c[2]), int(c[3]), c[4], float(c[5]), float(c[6]), 0.0,
-                           c[9] if len(c) > 9 else ""))
+                           c[10] if len(c) > 10 else "", float(c[9])))
     return linhas
 
 
@@ -384,8 +432,9 @@ def ordens(linhas):
 def escreve_tabela(linhas, familias, problemas):
     os_ = ordens(linhas)
     nomes = {"singular": "singular", "suave": "smooth", "linear": "linear"}
-    texto = "| mesh | cells | " + " | ".join(f"{nomes.get(p, p)}: L2, max (order)" for p in problemas) + " |\n"
-    texto += "|---|---:|" + "---|" * len(problemas) + "\n"
+    texto = ("| mesh | cells | boundary, deg | " + " | ".join(f"{nomes.get(p, p)}: L2, max (order)" for p in problemas)
+             + " |\n")
+    texto += "|---|---:|---:|" + "---|" * len(problemas) + "\n"
     for familia in familias:
         grupos = {}
         for l, o in zip(linhas, os_):
@@ -393,6 +442,7 @@ def escreve_tabela(linhas, familias, problemas):
                 grupos.setdefault((l[1], l[2], l[3]), {})[l[4]] = (l, o)
         for (nk, ne, celulas), por_problema in grupos.items():
             celulas_texto = f"{celulas}" if familia == "blocos" else f"{nk} x {ne} = {celulas}"
+            fronteira = next(iter(por_problema.values()))[0][9]
             partes = []
             for pr in problemas:
                 if pr not in por_problema:
@@ -401,7 +451,8 @@ def escreve_tabela(linhas, familias, problemas):
                 l, o = por_problema[pr]
                 ordem_texto = "" if math.isnan(o[0]) else f" ({o[0]:.2f}, {o[1]:.2f})"
                 partes.append(f"{l[5]:.2e}, {l[6]:.2e}{ordem_texto}")
-            texto += f"| {ROTULOS.get(familia, familia)} | {celulas_texto} | " + " | ".join(partes) + " |\n"
+            texto += (f"| {ROTULOS.get(familia, familia)} | {celulas_texto} | {fronteira:.2g} | " + " | ".join(partes)
+                      + " |\n")
     return texto
 
 
@@ -433,6 +484,10 @@ def confere_ci(linhas):
         o = os_[(familia, problema, l[1])][0]
         if not o >= minimo:
             falhas.append(f"{familia}, {problema}: order {o:.2f} < {minimo}")
+    for l in linhas:
+        if l[0] in ("ortogonal", "graduada") and not l[9] <= 1.0:
+            falhas.append(f"{l[0]}, {l[1]} x {l[2]}: boundary faces {l[9]:.3g} degrees off square (> 1)")
+            break
     base = ultimos.get(("algebrica", "linear"))
     for familia in ("ortogonal", "graduada"):
         l = ultimos.get((familia, "linear"))
@@ -470,6 +525,10 @@ def confere(linhas):
         ref = referencia(linhas, "suave", suave[-1][0][3])
         if not math.isnan(ref) and suave[-1][0][5] > 2 * ref:
             falhas.append(f"ortogonal, smooth: L2 {suave[-1][0][5]:.2e} > 2 x blocks' {ref:.2e}")
+    for l in linhas:
+        if l[0] in ("ortogonal", "graduada") and not l[9] <= 1.0:
+            falhas.append(f"{l[0]}, {l[1]} x {l[2]}: boundary faces {l[9]:.3g} degrees off square (> 1)")
+            break
     sing = ultimas("graduada", "singular")
     if len(sing) >= 2 and not ordem_duas(sing) >= 1.8:
         falhas.append(f"graduada, singular: order {ordem_duas(sing):.2f} < 1.8")

@@ -25,11 +25,14 @@ constexpr double passo_radial_reentrante = 1.0 / 1.5;
 // The polar grids are used within this share of a leg's length from the
 // diagonal, fading into the algebraic mesh at its end.
 constexpr double faixa_diagonal = 0.5;
-// The first volumes at the re-entrant corner, this many index steps, keep
-// their shapes under grading (only scaled): a power law from the very first
-// vertex would make each gap there several times the one before it, and no
-// first cell could then be square to the boundary.
-constexpr double indices_sem_graduacao = 2.0;
+// The first volumes at the re-entrant corner, this many of the widest
+// spacing near it, keep their shapes under grading (only scaled): a power
+// law from the very first vertex would make each gap there several times the
+// one before it.
+constexpr double passos_sem_graduacao = 2.0;
+// The ungraded mesh's first spacings about the re-entrant corner, this many
+// of the widest, follow the corner's conformal map (see canto_conforme).
+constexpr double passos_conformes = 4.0;
 // How fast the shift that squares the first interior vertex to its boundary
 // vertex fades into the interior: this much of it is left at the next vertex.
 constexpr double decaimento_esquadro = 0.5;
@@ -54,6 +57,11 @@ double raio_graduado(double t, double g, double t0) {
 
 }  // namespace
 
+double maior_passo_reentrante(const malha_lida& m) {
+    const std::int64_t nk = m.nvert_ksi, ne = m.nvert_eta, h = (nk + 1) / 2;
+    return 0.5 / static_cast<double>(std::min({h - 1, nk - h, ne - 1}));
+}
+
 void gera_algebrica(malha_lida& g) {
     variaveis::estado e = variaveis::estado_de_malha(g.nvol_ksi, g.nvol_eta, g.x.data(), g.y.data());
     const std::unique_ptr<std::int32_t[][4]> tabela(
@@ -63,7 +71,7 @@ void gera_algebrica(malha_lida& g) {
     malhas_segmentos::gera_malha_inicial();
 }
 
-void gera_alvo(malha_lida& g, double gradua) {
+void gera_alvo(malha_lida& g) {
     gera_algebrica(g);
     const std::vector<double> ax = g.x, ay = g.y;
     const std::int64_t nk = g.nvert_ksi, ne = g.nvert_eta, h = (nk + 1) / 2;
@@ -76,32 +84,10 @@ void gera_alvo(malha_lida& g, double gradua) {
     const double faixa = faixa_diagonal * static_cast<double>(std::min(h - 1, nk - h));
     const double hd = static_cast<double>(h), ned = static_cast<double>(ne);
     auto peso_diagonal = [&](double xi) { return 1.0 - degrau(std::abs(xi - hd) / faixa); };
-    // Grading clusters the indices themselves toward the re-entrant corner's,
-    // radially, so that every part of the target (its polar grid there above
-    // all) keeps its shape and only its radii shrink.
-    const double raio_indices = static_cast<double>(std::min({h - 1, nk - h, ne - 1}));
-
     for (std::int64_t j = 1; j <= ne; ++j) {
         for (std::int64_t i = 1; i <= nk; ++i) {
             const auto k = static_cast<std::size_t>(vertice_de(g, i, j));
-            double xi = static_cast<double>(i), eta = static_cast<double>(j);
-            const double di = xi - hd, dj = ned - eta, r = std::hypot(di, dj);
-            const bool graduado = gradua != 1.0 && r > 0.0 && r < raio_indices;
-            if (graduado) {
-                const double f =
-                    raio_indices *
-                    raio_graduado(r / raio_indices, gradua, indices_sem_graduacao / raio_indices) / r;
-                xi = hd + di * f;
-                eta = ned - dj * f;
-            }
-            // The algebraic mesh at (xi, eta): the program's own vertices
-            // where the indices are whole.
-            double ax_k = ax[k], ay_k = ay[k];
-            if (graduado) {
-                const double a = 0.5 * (eta - 1.0) / (ned - 1.0), s = (1.0 - a) / (hd - 1.0);
-                ax_k = xi <= hd ? a : (xi - hd) * s + a;
-                ay_k = xi <= hd ? 1.0 + (1.0 - xi) * s : a;
-            }
+            const double xi = static_cast<double>(i), eta = static_cast<double>(j);
             // Along the diagonal the grid about (0, 0) gives way to the one
             // about (0.5, 0.5), each exact on its own boundary line.
             const double lambda = degrau((eta - 1.0) / (ned - 1.0));
@@ -122,8 +108,8 @@ void gera_alvo(malha_lida& g, double gradua) {
 
             const double d = peso_diagonal(xi);
             const double px = (1.0 - lambda) * bx + lambda * cx, py = (1.0 - lambda) * by + lambda * cy;
-            g.x[k] = d * px + (1.0 - d) * ax_k;
-            g.y[k] = d * py + (1.0 - d) * ay_k;
+            g.x[k] = d * px + (1.0 - d) * ax[k];
+            g.y[k] = d * py + (1.0 - d) * ay[k];
         }
     }
 
@@ -161,6 +147,30 @@ void gera_alvo(malha_lida& g, double gradua) {
             g.y[k] = i >= h ? ay[k] : g.y[k];
         }
     }
+}
+
+void gradua_radial(malha_lida& m, double gradua, double raio) {
+    const std::int64_t nk = m.nvert_ksi, ne = m.nvert_eta, h = (nk + 1) / 2;
+    const auto canto = static_cast<std::size_t>(vertice_de(m, h, ne));
+    const double cx = m.x[canto], cy = m.y[canto];
+    const double t0 = passos_sem_graduacao * maior_passo_reentrante(m) / raio;
+    for (std::int64_t j = 1; j <= ne; ++j) {
+        for (std::int64_t i = 1; i <= nk; ++i) {
+            const auto k = static_cast<std::size_t>(vertice_de(m, i, j));
+            const double dx = m.x[k] - cx, dy = m.y[k] - cy;
+            const double t = std::hypot(dx, dy) / raio;
+            if (!(t > 0.0 && t < 1.0)) continue;
+            const double f = raio_graduado(t, gradua, t0) / t;
+            // The inner line keeps the coordinate it holds, to the bit.
+            if (!(j == ne && i <= h)) m.x[k] = cx + dx * f;
+            if (!(j == ne && i >= h)) m.y[k] = cy + dy * f;
+        }
+    }
+}
+
+void canto_conforme(malha_lida& m) {
+    const double raio = passos_conformes * maior_passo_reentrante(m);
+    if (raio <= 0.5 * raio_graduacao) gradua_radial(m, 1.5, raio);
 }
 
 }  // namespace malhas_qualidade::ortogonalizacao

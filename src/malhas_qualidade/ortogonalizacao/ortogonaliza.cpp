@@ -1,6 +1,7 @@
 #include "malhas_qualidade/ortogonalizacao/ortogonaliza.hpp"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -10,7 +11,10 @@
 
 #include "coef/coef.hpp"
 #include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/ortogonalizacao/aceleracao.hpp"
+#include "malhas_qualidade/ortogonalizacao/alinhamento.hpp"
 #include "malhas_qualidade/ortogonalizacao/malha_alvo.hpp"
+#include "malhas_qualidade/ortogonalizacao/nivel.hpp"
 #include "metricas/metricas.hpp"
 #include "solvers/varreduras_xy.hpp"
 #include "tempo_execucao/alocacao.hpp"
@@ -22,43 +26,25 @@ namespace malhas_qualidade::ortogonalizacao {
 namespace {
 
 namespace v = variaveis;
-using relogio = std::chrono::steady_clock;
 
-// A level is solved on its own only down to this many volumes across the L:
-// below it the coarse mesh no longer has the shape of the fine one.
-constexpr std::int32_t menor_nvol_eta_grosso = 10;
 // A boundary vertex moves at most this share of the way to either neighbour
 // in one iteration, and keeps at least this share of the target's gap.
 constexpr double passo_deslizamento = 0.5;
 constexpr double piso_intervalo = 0.5;
+// The lean of a boundary vertex from the foot of the perpendicular: each
+// iteration it adds this share of the sum of its two faces' departures
+// (where they vary slowly along the line, that moves both faces by about
+// their departure, and their volumes' centres by half of it: the departure
+// halves each iteration, without overshooting), and it is at most this share
+// of its least floor (a quarter of the target's smaller gap).
+constexpr double ganho_inclinacao = 0.5;
+constexpr double inclinacao_maxima = 0.5;
+// How many past outer iterations the acceleration combines.
+constexpr int profundidade_anderson = 5;
 
 std::int64_t vertice_de(const malha_lida& g, std::int64_t i, std::int64_t j) {
     return vertice(g, i, j);
 }
-
-// A boundary vertex that slides along the straight segment from a to b
-// between two corners of the L, to the foot of the perpendicular from its
-// interior neighbour, between the two vertices beside it on its line.
-struct deslizante {
-    std::int64_t vertice, interior, antes, depois;
-    double ax, ay, bx, by;           // the segment
-    double piso_antes, piso_depois;  // the least gaps to keep, as shares of the segment
-};
-
-// The control functions' data of the target at an interior vertex: the
-// inverse of its first differences and its second differences.
-struct derivadas_alvo {
-    double i11, i12, i21, i22;
-    double x_kk, x_ke, x_ee, y_kk, y_ke, y_ee;
-};
-
-struct nivel {
-    malha_lida alvo, malha;
-    std::vector<derivadas_alvo> derivadas;  // by vertex number
-    std::vector<deslizante> deslizantes;
-    std::vector<double> trabalho[v::n_arrays_trabalho];
-    std::vector<double> ox, oy;  // the mesh before the iteration
-};
 
 void prepara_derivadas(nivel& n) {
     const malha_lida& a = n.alvo;
@@ -114,6 +100,10 @@ void prepara_deslizantes(nivel& n) {
             d.depois = vv + passo;
             d.piso_antes = piso_intervalo * std::hypot(x1 - x0, y1 - y0) / comprimento;
             d.piso_depois = piso_intervalo * std::hypot(x2 - x1, y2 - y1) / comprimento;
+            d.face_antes = vv - passo != c0;
+            d.face_depois = vv + passo != c1;
+            d.referencia = 0.0;
+            d.inclinacao = 0.0;
             n.deslizantes.push_back(d);
         }
     };
@@ -128,10 +118,30 @@ void prepara_deslizantes(nivel& n) {
     segmento(vertice_de(a, nk, 1), vertice_de(a, nk, ne), nk, -1);
 }
 
-// Where a point lies along the segment, as a share of it.
+}  // namespace
+
 double parametro(const deslizante& d, double x, double y) {
     const double ux = d.bx - d.ax, uy = d.by - d.ay;
     return ((x - d.ax) * ux + (y - d.ay) * uy) / (ux * ux + uy * uy);
+}
+
+namespace {
+
+// How far the centre of the volume on the boundary face from vertex a to
+// vertex b stands along the segment from the face's centre, as a share of
+// the segment: a finite-volume solver takes a boundary face's gradient along
+// the line from that centre, so this is what must vanish for the face to be
+// square to it (checkMesh and OpenFOAM judge the face by that line).
+double desvio_face(const malha_lida& m, const deslizante& d, std::int64_t a, std::int64_t b) {
+    const std::int64_t dentro = d.interior - d.vertice;
+    const std::size_t q[4] = {static_cast<std::size_t>(a), static_cast<std::size_t>(b),
+                              static_cast<std::size_t>(b + dentro), static_cast<std::size_t>(a + dentro)};
+    double cx, cy;
+    centro_relativo(m, q, cx, cy);
+    const double ux = d.bx - d.ax, uy = d.by - d.ay;
+    cx -= 0.5 * (m.x[q[1]] - m.x[q[0]]);
+    cy -= 0.5 * (m.y[q[1]] - m.y[q[0]]);
+    return (cx * ux + cy * uy) / (ux * ux + uy * uy);
 }
 
 void desliza(nivel& n) {
@@ -140,6 +150,17 @@ void desliza(nivel& n) {
         x = m.x[static_cast<std::size_t>(vv)];
         y = m.y[static_cast<std::size_t>(vv)];
     };
+    // The lean first, from the faces as the sweeps left them: each vertex
+    // moves its two faces' centres toward their volumes' centres. Moving a
+    // face's two vertices by s moves its volume's centre by about s / 2, so
+    // the sum of the two faces' departures is what closes both.
+    for (deslizante& d : n.deslizantes) {
+        if (!n.aprende_inclinacao) break;
+        const double e = (d.face_antes ? desvio_face(m, d, d.antes, d.vertice) : 0.0) +
+                         (d.face_depois ? desvio_face(m, d, d.vertice, d.depois) : 0.0);
+        const double limite = inclinacao_maxima * std::min(d.piso_antes, d.piso_depois);
+        d.inclinacao = std::clamp(d.inclinacao + ganho_inclinacao * e, -limite, limite);
+    }
     for (const deslizante& d : n.deslizantes) {
         double x, y;
         em(d.vertice, x, y);
@@ -149,12 +170,13 @@ void desliza(nivel& n) {
         em(d.depois, x, y);
         const double depois = parametro(d, x, y);
         em(d.interior, x, y);
-        double t = parametro(d, x, y);
-        const double lo = std::max(atual - passo_deslizamento * (atual - antes), antes + d.piso_antes);
-        const double hi = std::min(atual + passo_deslizamento * (depois - atual), depois - d.piso_depois);
-        // A vertex already closer to a neighbour than the floor may only
-        // move away from it.
-        t = std::clamp(t, std::min(lo, atual), std::max(hi, atual));
+        double t = parametro(d, x, y) + d.referencia + d.inclinacao;
+        t = std::clamp(t, atual - passo_deslizamento * (atual - antes),
+                       atual + passo_deslizamento * (depois - atual));
+        // The least gaps hold over the step: a vertex left too close to a
+        // neighbour (by a coarse start) is pushed back out.
+        const double piso = antes + d.piso_antes, teto = depois - d.piso_depois;
+        if (piso <= teto) t = std::clamp(t, piso, teto);
         // On a segment along an axis the other coordinate is the corners',
         // exactly.
         const auto k = static_cast<std::size_t>(d.vertice);
@@ -184,7 +206,8 @@ void enche_fontes(const nivel& n) {
         });
 }
 
-// The largest move of a vertex since ox, oy and the shortest edge.
+// The largest move of a vertex from ox, oy to the mesh and its shortest
+// edge.
 void mede(const nivel& n, double& movimento, double& menor_aresta) {
     const malha_lida& m = n.malha;
     const std::int64_t nk = m.nvert_ksi, ne = m.nvert_eta;
@@ -209,8 +232,59 @@ void mede(const nivel& n, double& movimento, double& menor_aresta) {
     if (!finito) movimento = std::numeric_limits<double>::quiet_NaN();
 }
 
+// The state the outer iteration maps: every vertex and the boundary's leans.
+void empacota(const nivel& n, std::vector<double>& z) {
+    const malha_lida& m = n.malha;
+    const auto nv = static_cast<std::size_t>(m.nvert);
+    z.resize(2 * nv + n.deslizantes.size());
+    std::copy(m.x.begin() + 1, m.x.end(), z.begin());
+    std::copy(m.y.begin() + 1, m.y.end(), z.begin() + static_cast<std::ptrdiff_t>(nv));
+    for (std::size_t k = 0; k < n.deslizantes.size(); ++k)
+        z[2 * nv + k] = n.deslizantes[k].inclinacao;
+}
+
+// z into the mesh, every boundary vertex put back on its segment by the same
+// rule as the slide (a combination of iterates is on it only to rounding).
+void desempacota(nivel& n, const std::vector<double>& z) {
+    malha_lida& m = n.malha;
+    const auto nv = static_cast<std::size_t>(m.nvert);
+    // The corners and the coordinate a boundary line holds are the same in
+    // every iterate, so their combination is exact: only the slid
+    // coordinate needs the rule.
+    std::copy(z.begin(), z.begin() + static_cast<std::ptrdiff_t>(nv), m.x.begin() + 1);
+    std::copy(z.begin() + static_cast<std::ptrdiff_t>(nv), z.begin() + static_cast<std::ptrdiff_t>(2 * nv),
+              m.y.begin() + 1);
+    for (std::size_t k = 0; k < n.deslizantes.size(); ++k) {
+        deslizante& d = n.deslizantes[k];
+        d.inclinacao = z[2 * nv + k];
+        const auto v = static_cast<std::size_t>(d.vertice);
+        const double t = parametro(d, m.x[v], m.y[v]);
+        m.x[v] = d.ax == d.bx ? d.ax : d.ax + t * (d.bx - d.ax);
+        m.y[v] = d.ay == d.by ? d.ay : d.ay + t * (d.by - d.ay);
+    }
+}
+
+// Whether every boundary vertex is still between its neighbours, at least
+// its floors away from them.
+bool fronteira_em_ordem(const nivel& n) {
+    const malha_lida& m = n.malha;
+    for (const deslizante& d : n.deslizantes) {
+        auto t = [&](std::int64_t vv) {
+            const auto k = static_cast<std::size_t>(vv);
+            return parametro(d, m.x[k], m.y[k]);
+        };
+        const double atual = t(d.vertice);
+        if (!(atual - t(d.antes) >= d.piso_antes && t(d.depois) - atual >= d.piso_depois)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 // Outer iterations on one level until its largest move is below the
-// tolerance times its shortest edge, or the limit.
+// tolerance times its shortest edge, or the limit. The move is that of the
+// plain outer iteration from the current mesh, whatever the acceleration
+// then makes of it.
 void resolve(nivel& n, const pedido& p, int indice, int niveis, std::int64_t& feitas, bool& assentada,
              double& relativo) {
     malha_lida& m = n.malha;
@@ -225,6 +299,9 @@ void resolve(nivel& n, const pedido& p, int indice, int niveis, std::int64_t& fe
         e.trabalho[k] = n.trabalho[k].data();
     const v::estado_emprestado emprestimo(e);
 
+    std::vector<double> z, g;
+    empacota(n, z);
+    anderson acelera(z.size(), profundidade_anderson);
     assentada = false;
     relativo = std::numeric_limits<double>::infinity();
     for (feitas = 0; feitas < p.max_iteracoes;) {
@@ -256,13 +333,26 @@ void resolve(nivel& n, const pedido& p, int indice, int niveis, std::int64_t& fe
             assentada = true;
             return;
         }
+        // The accelerated step, unless it folds a volume or disorders the
+        // boundary: then the plain one, and a fresh history.
+        empacota(n, g);
+        std::vector<double> proximo = z;
+        acelera.proximo(proximo, g);
+        desempacota(n, proximo);
+        if (sem_dobras(n) && fronteira_em_ordem(n)) {
+            empacota(n, z);
+        } else {
+            acelera.esquece();
+            desempacota(n, g);
+            z.swap(g);
+        }
     }
 }
 
-void prepara_nivel(nivel& n, std::int32_t nvol_ksi, std::int32_t nvol_eta, double gradua) {
+// The level's arrays for its target, which n.alvo holds; the mesh starts
+// from it.
+void prepara_nivel(nivel& n) {
     tempo_execucao::alocando nome("the solver-grade mesh and its work arrays");
-    dimensiona(n.alvo, nvol_ksi, nvol_eta);
-    gera_alvo(n.alvo, gradua);
     n.malha = n.alvo;
     prepara_derivadas(n);
     prepara_deslizantes(n);
@@ -271,135 +361,6 @@ void prepara_nivel(nivel& n, std::int32_t nvol_ksi, std::int32_t nvol_eta, doubl
         a.assign(tamanho, 0.0);
     n.ox.assign(tamanho, 0.0);
     n.oy.assign(tamanho, 0.0);
-}
-
-// Where vertex (i, j) of the fine mesh lies on the coarse one, in its
-// indices: each leg of the L and the width across it scaled on its own, so
-// that the corners fall on the corners.
-double i_grosso(std::int64_t i, const malha_lida& f, const malha_lida& g) {
-    const std::int64_t h = (f.nvert_ksi + 1) / 2, hg = (g.nvert_ksi + 1) / 2;
-    if (i <= h)
-        return 1.0 + static_cast<double>(i - 1) * static_cast<double>(hg - 1) / static_cast<double>(h - 1);
-    return static_cast<double>(hg) + static_cast<double>(i - h) * static_cast<double>(g.nvert_ksi - hg) /
-                                         static_cast<double>(f.nvert_ksi - h);
-}
-
-// The fine level's start: its target plus the coarse level's departure from
-// its own target, interpolated; the boundary vertices put back on their lines.
-void parte_do_grosso(nivel& fino, const nivel& grosso) {
-    const malha_lida &f = fino.alvo, &g = grosso.alvo;
-    const std::int64_t nk = f.nvert_ksi, ne = f.nvert_eta, h = (nk + 1) / 2, hg = (g.nvert_ksi + 1) / 2;
-    for (std::int64_t j = 1; j <= ne; ++j) {
-        const double jg = 1.0 + static_cast<double>(j - 1) * static_cast<double>(g.nvert_eta - 1) /
-                                    static_cast<double>(ne - 1);
-        const std::int64_t j0 = std::min<std::int64_t>(static_cast<std::int64_t>(jg), g.nvert_eta - 1);
-        const double b = jg - static_cast<double>(j0);
-        for (std::int64_t i = 1; i <= nk; ++i) {
-            const double ig = i_grosso(i, f, g);
-            std::int64_t i0 = static_cast<std::int64_t>(ig);
-            // The cell on the same side of the diagonal as the vertex.
-            i0 = i <= h ? std::min(i0, hg - 1) : std::max(i0, hg);
-            i0 = std::min<std::int64_t>(i0, g.nvert_ksi - 1);
-            const double a = ig - static_cast<double>(i0);
-            auto desvio = [&](const std::vector<double>& mg, const std::vector<double>& ag) {
-                auto d = [&](std::int64_t ii, std::int64_t jj) {
-                    const auto k = static_cast<std::size_t>(vertice_de(g, ii, jj));
-                    return mg[k] - ag[k];
-                };
-                return (1.0 - b) * ((1.0 - a) * d(i0, j0) + a * d(i0 + 1, j0)) +
-                       b * ((1.0 - a) * d(i0, j0 + 1) + a * d(i0 + 1, j0 + 1));
-            };
-            const auto k = static_cast<std::size_t>(vertice_de(f, i, j));
-            const bool fronteira = j == 1 || j == ne || i == 1 || i == nk;
-            const double dx = desvio(grosso.malha.x, g.x), dy = desvio(grosso.malha.y, g.y);
-            // A boundary vertex moves along its line only.
-            const bool fixo_x = fronteira && ((j == 1 || j == ne) ? i <= h : i == nk);
-            const bool fixo_y = fronteira && ((j == 1 || j == ne) ? i >= h : i == 1);
-            fino.malha.x[k] = f.x[k] + (fixo_x ? 0.0 : dx);
-            fino.malha.y[k] = f.y[k] + (fixo_y ? 0.0 : dy);
-        }
-    }
-}
-
-// Whether every volume of the mesh turns the way its target's do.
-bool sem_dobras(const nivel& n) {
-    const malha_lida &m = n.malha, &a = n.alvo;
-    const std::int64_t nk = m.nvert_ksi;
-    auto area = [nk](const malha_lida& g, std::int64_t b) {
-        const auto k = static_cast<std::size_t>(b), kn = k + static_cast<std::size_t>(nk);
-        return (g.x[k + 1] - g.x[kn]) * (g.y[kn + 1] - g.y[k]) -
-               (g.x[kn + 1] - g.x[k]) * (g.y[k + 1] - g.y[kn]);
-    };
-    for (std::int64_t j = 1; j <= m.nvert_eta - 1; ++j)
-        for (std::int64_t i = 1; i <= nk - 1; ++i) {
-            const std::int64_t b = vertice_de(m, i, j);
-            if (!(area(m, b) * area(a, b) > 0.0)) return false;
-        }
-    return true;
-}
-
-}  // namespace
-
-resultado faz_malha(const pedido& p) {
-    if (p.nvol_ksi < menor_nvol_ksi || p.nvol_eta < menor_nvol_eta)
-        falha("", 0,
-              "the solver-grade mesh needs at least " + std::to_string(menor_nvol_ksi) + " x " +
-                  std::to_string(menor_nvol_eta) +
-                  " volumes (interior vertices on each leg of the L and across "
-                  "it); the case asks for " +
-                  std::to_string(p.nvol_ksi) + " x " + std::to_string(p.nvol_eta));
-    const auto inicio = relogio::now();
-
-    // The sizes of the levels, finest first: each leg and the width halved,
-    // rounded up, while the coarse mesh still has the L's shape.
-    std::vector<std::pair<std::int32_t, std::int32_t>> tamanhos{{p.nvol_ksi, p.nvol_eta}};
-    for (;;) {
-        const auto [nk, ne] = tamanhos.back();
-        // The legs of the L: nvol_ksi / 2 volumes before the diagonal, the
-        // rest after it.
-        const std::int32_t perna_a = nk / 2, perna_b = nk - nk / 2;
-        const std::int32_t ne_g = (ne + 1) / 2;
-        const std::int32_t a_g = (perna_a + 1) / 2, b_g = (perna_b + 1) / 2;
-        if (ne_g < menor_nvol_eta_grosso || a_g < menor_nvol_eta_grosso) break;
-        tamanhos.emplace_back(a_g + b_g, ne_g);
-    }
-
-    resultado r;
-    r.niveis = static_cast<int>(tamanhos.size());
-    nivel grosso, fino;
-    for (int indice = 1; indice <= r.niveis; ++indice) {
-        const auto [nk, ne] = tamanhos[tamanhos.size() - static_cast<std::size_t>(indice)];
-        prepara_nivel(fino, nk, ne, p.gradua);
-        if (indice > 1) {
-            parte_do_grosso(fino, grosso);
-            // A start that folds a volume is no start: the target is one.
-            if (!sem_dobras(fino)) fino.malha = fino.alvo;
-        }
-        std::int64_t feitas = 0;
-        bool assentada = false;
-        double relativo = 0.0;
-        bool dobrou = false;
-        try {
-            resolve(fino, p, indice, r.niveis, feitas, assentada, relativo);
-        } catch (const falha_qualidade&) {
-            // A coarse level that folds only fails to start the next one,
-            // which then starts from its target.
-            if (indice == r.niveis) throw;
-            dobrou = true;
-        }
-        if (indice < r.niveis) {
-            r.iteracoes_grossas += feitas;
-            if (dobrou) fino.malha = fino.alvo;
-            std::swap(grosso, fino);
-        } else {
-            r.iteracoes = feitas;
-            r.assentada = assentada;
-            r.relativo = relativo;
-        }
-    }
-    r.malha = std::move(fino.malha);
-    r.segundos = std::chrono::duration<double>(relogio::now() - inicio).count();
-    return r;
 }
 
 }  // namespace malhas_qualidade::ortogonalizacao

@@ -28,11 +28,29 @@
 //    Math. Comput. 162, 2005). A vertex moves at most half way to either
 //    neighbour in one iteration and keeps at least half the target's gap to
 //    each, so that none can be pulled into a corner;
+//  - a grid line square to the boundary is not yet what a finite-volume
+//    solver wants there: it takes a boundary face's gradient along the line
+//    from the volume's centre to the face's centre, and where the first
+//    volumes grow along the boundary (near the corners) their centres lean
+//    toward the larger side. So each boundary vertex also leans from the
+//    foot, by a share of the segment that it learns over the iterations
+//    (an integral controller on the two faces' departures), until every
+//    volume on the boundary has its centre over its face's centre;
 //  - the outer iterations stop once the largest move of a vertex is below a
 //    tolerance times the shortest edge, on the finest of a sequence of
 //    meshes of about half the size each: every coarser one is solved first
 //    and its departure from its target, interpolated, starts the next, so
 //    that the slow, smooth part of the convergence is done where it is cheap.
+//    The outer iteration is a fixed-point map of the mesh and the leans,
+//    and its iterates are combined by Anderson acceleration
+//    (aceleracao.hpp), which removes the slow modes that remain;
+//  - grading toward the re-entrant corner (and, without it, the conformal
+//    cells of that corner's first spacings) is a radial map of the settled
+//    mesh about the corner (malha_alvo.hpp), the first row along its two
+//    lines then moved so that the volumes' centres are over their faces'
+//    centres again. That mesh is the target of one last level whose boundary
+//    vertices keep its leans from the foot: its fixed point, which the
+//    iteration confirms.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +61,7 @@ namespace malhas_qualidade::ortogonalizacao {
 
 // What an observer hears after every outer iteration of every level.
 struct iteracao {
-    int nivel = 0, niveis = 0;          // 1 .. niveis; niveis is the mesh asked for
+    int nivel = 0, niveis = 0;          // 1 .. niveis; the last two are of the size asked for
     std::int64_t k = 0;                 // outer iterations done on this level
     double movimento = 0.0;             // the largest move of a vertex in it
     double menor_aresta = 0.0;          // the shortest edge after it
@@ -63,8 +81,8 @@ struct pedido {
 
 struct resultado {
     malha_lida malha;
-    bool assentada = false;              // the tolerance was reached on the finest level
-    std::int64_t iteracoes = 0;          // on the finest level
+    bool assentada = false;              // the tolerance was reached on the levels of that size
+    std::int64_t iteracoes = 0;          // on the two levels of the size asked for
     std::int64_t iteracoes_grossas = 0;  // on the coarser levels, together
     int niveis = 0;
     double relativo = 0.0;  // the last iteration's move over the shortest edge

@@ -33,18 +33,21 @@ void observa_progresso(void* contexto, const iteracao& it) {
     if (c.p->observa != nullptr) c.p->observa(c.p->contexto, it);
 }
 
-// The centre of a quadrilateral (its area's centroid) and its area.
+// The centre of a quadrilateral (its area's centroid), found from its first
+// vertex: a graded mesh's volumes at the corner are far smaller than their
+// coordinates, whose products would cancel.
 void centro(const double px[4], const double py[4], double& cx, double& cy) {
     double a = 0.0, sx = 0.0, sy = 0.0;
     for (int k = 0; k < 4; ++k) {
         const int l = (k + 1) % 4;
-        const double c = px[k] * py[l] - px[l] * py[k];
+        const double xk = px[k] - px[0], yk = py[k] - py[0], xl = px[l] - px[0], yl = py[l] - py[0];
+        const double c = xk * yl - xl * yk;
         a += c;
-        sx += (px[k] + px[l]) * c;
-        sy += (py[k] + py[l]) * c;
+        sx += (xk + xl) * c;
+        sy += (yk + yl) * c;
     }
-    cx = sx / (3.0 * a);
-    cy = sy / (3.0 * a);
+    cx = px[0] + sx / (3.0 * a);
+    cy = py[0] + sy / (3.0 * a);
 }
 
 }  // namespace
@@ -126,7 +129,7 @@ std::string texto_ortogonalizacao(const resultado& r, const pedido& p, const std
                "  %s after %lld outer iterations on the mesh (and %lld on %d coarser ones that start it), "
                "%.3g s: largest move %.3g of the shortest edge (tolerance %g)\n",
                r.assentada ? "settled" : "NOT SETTLED", static_cast<long long>(r.iteracoes),
-               static_cast<long long>(r.iteracoes_grossas), r.niveis - 1, r.segundos, r.relativo,
+               static_cast<long long>(r.iteracoes_grossas), r.niveis - 2, r.segundos, r.relativo,
                p.tolerancia);
     if (!r.assentada)
         acrescenta(s,
