@@ -37,26 +37,7 @@ void calcula_linhas_em_ordem(std::int64_t de, std::int64_t ate) {
 
 // The same rows on the lanes of kernel n.
 void calcula_linhas_com(tempo_execucao::nucleo n, std::int64_t de, std::int64_t ate) {
-    switch (n) {
-#if defined(MALHAS_COM_AVX512)
-        case tempo_execucao::nucleo::avx512:
-            avx512::calcula_linhas(de, ate);
-            return;
-#endif
-#if defined(MALHAS_COM_AVX2)
-        case tempo_execucao::nucleo::avx2:
-            avx2::calcula_linhas(de, ate);
-            return;
-#endif
-#if defined(MALHAS_COM_SSE2)
-        case tempo_execucao::nucleo::sse2:
-            sse2::calcula_linhas(de, ate);
-            return;
-#endif
-        default:
-            generico::calcula_linhas(de, ate);
-            return;
-    }
+    MALHAS_NO_NUCLEO(n, metricas, calcula_linhas(de, ate))
 }
 
 }  // namespace

@@ -5,17 +5,8 @@
 
 #include <cstdint>
 
+#include "tempo_execucao/nucleos.hpp"
+
 namespace metricas {
-namespace generico {
-void calcula_linhas(std::int64_t de, std::int64_t ate);
-}
-namespace sse2 {
-void calcula_linhas(std::int64_t de, std::int64_t ate);
-}
-namespace avx2 {
-void calcula_linhas(std::int64_t de, std::int64_t ate);
-}
-namespace avx512 {
-void calcula_linhas(std::int64_t de, std::int64_t ate);
-}
+MALHAS_DECLARA_NOS_NUCLEOS(void calcula_linhas(std::int64_t de, std::int64_t ate))
 }  // namespace metricas

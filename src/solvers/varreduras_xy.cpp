@@ -95,57 +95,27 @@ bool mesma_geometria(const faixas::geometria& a, const faixas::geometria& b) {
 }
 
 // The kernel's own entry points (faixas.hpp).
-#if defined(MALHAS_COM_AVX512)
-#define MALHAS_CASO_AVX512(chamada) \
-    case nucleo::avx512:            \
-        return faixas::avx512::chamada;
-#else
-#define MALHAS_CASO_AVX512(chamada)
-#endif
-#if defined(MALHAS_COM_AVX2)
-#define MALHAS_CASO_AVX2(chamada) \
-    case nucleo::avx2:            \
-        return faixas::avx2::chamada;
-#else
-#define MALHAS_CASO_AVX2(chamada)
-#endif
-#if defined(MALHAS_COM_SSE2)
-#define MALHAS_CASO_SSE2(chamada) \
-    case nucleo::sse2:            \
-        return faixas::sse2::chamada;
-#else
-#define MALHAS_CASO_SSE2(chamada)
-#endif
-#define MALHAS_NO_NUCLEO(n, chamada)          \
-    switch (n) {                              \
-        MALHAS_CASO_AVX512(chamada)           \
-        MALHAS_CASO_AVX2(chamada)             \
-        MALHAS_CASO_SSE2(chamada)             \
-        default:                              \
-            return faixas::generico::chamada; \
-    }
-
 void varre_grupo(nucleo n, const faixas::varredura& v, double* anel, std::int64_t g,
                  faixas::espera_faixa espera, faixas::espera_faixa avancou) {
-    MALHAS_NO_NUCLEO(n, varre_grupo(v, anel, g, espera, avancou))
+    MALHAS_NO_NUCLEO(n, faixas, varre_grupo(v, anel, g, espera, avancou))
 }
 
 bool compactaveis(nucleo n, const faixas::varredura& v, std::int64_t b) {
-    MALHAS_NO_NUCLEO(n, compactaveis(v, b))
+    MALHAS_NO_NUCLEO(n, faixas, compactaveis(v, b))
 }
 
 void empacota(nucleo n, const faixas::varredura& v, std::int64_t b, double* destino) {
-    MALHAS_NO_NUCLEO(n, empacota(v, b, destino))
+    MALHAS_NO_NUCLEO(n, faixas, empacota(v, b, destino))
 }
 
 void copia_para_faixas(nucleo n, const faixas::geometria& g, double* malha, double* const* phi,
                        std::int64_t de, std::int64_t ate) {
-    MALHAS_NO_NUCLEO(n, copia_para_faixas(g, malha, phi, de, ate))
+    MALHAS_NO_NUCLEO(n, faixas, copia_para_faixas(g, malha, phi, de, ate))
 }
 
 void copia_das_faixas(nucleo n, const faixas::geometria& g, const double* malha, double* const* phi,
                       std::int64_t de, std::int64_t ate) {
-    MALHAS_NO_NUCLEO(n, copia_das_faixas(g, malha, phi, de, ate))
+    MALHAS_NO_NUCLEO(n, faixas, copia_das_faixas(g, malha, phi, de, ate))
 }
 
 }  // namespace

@@ -26,3 +26,52 @@ bool nucleo_disponivel(nucleo n);
 nucleo nucleo_da_execucao();
 
 }  // namespace tempo_execucao
+
+// A module's function compiled once per kernel lives in the namespaces
+// espaco::generico, espaco::sse2, espaco::avx2 and espaco::avx512 (its source
+// compiled once per kernel, see cmake/nucleos.cmake). These declare it for
+// every kernel and call it on kernel n: the portable one for a kernel this
+// build did not compile.
+#define MALHAS_DECLARA_NOS_NUCLEOS(declaracao) \
+    namespace generico {                       \
+    declaracao;                                \
+    }                                          \
+    namespace sse2 {                           \
+    declaracao;                                \
+    }                                          \
+    namespace avx2 {                           \
+    declaracao;                                \
+    }                                          \
+    namespace avx512 {                         \
+    declaracao;                                \
+    }
+
+#if defined(MALHAS_COM_AVX512)
+#define MALHAS_CASO_AVX512(espaco, chamada) \
+    case ::tempo_execucao::nucleo::avx512:  \
+        return espaco::avx512::chamada;
+#else
+#define MALHAS_CASO_AVX512(espaco, chamada)
+#endif
+#if defined(MALHAS_COM_AVX2)
+#define MALHAS_CASO_AVX2(espaco, chamada) \
+    case ::tempo_execucao::nucleo::avx2:  \
+        return espaco::avx2::chamada;
+#else
+#define MALHAS_CASO_AVX2(espaco, chamada)
+#endif
+#if defined(MALHAS_COM_SSE2)
+#define MALHAS_CASO_SSE2(espaco, chamada) \
+    case ::tempo_execucao::nucleo::sse2:  \
+        return espaco::sse2::chamada;
+#else
+#define MALHAS_CASO_SSE2(espaco, chamada)
+#endif
+#define MALHAS_NO_NUCLEO(n, espaco, chamada)  \
+    switch (n) {                              \
+        MALHAS_CASO_AVX512(espaco, chamada)   \
+        MALHAS_CASO_AVX2(espaco, chamada)     \
+        MALHAS_CASO_SSE2(espaco, chamada)     \
+        default:                              \
+            return espaco::generico::chamada; \
+    }
