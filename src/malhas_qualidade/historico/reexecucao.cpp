@@ -9,6 +9,7 @@
 #include "malhas_qualidade/comum/caminhos.hpp"
 #include "malhas_qualidade/comum/erros.hpp"
 #include "malhas_qualidade/historico/grafico.hpp"
+#include "malhas_qualidade/historico/medidas_pistas.hpp"
 #include "malhas_qualidade/historico/reexecucao.hpp"
 #include "malhas_qualidade/leitura/arquivos_caso.hpp"
 #include "malhas_qualidade/medidas/medidas.hpp"
@@ -19,6 +20,7 @@
 #include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/fios.hpp"
+#include "tempo_execucao/nucleos.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade {
@@ -59,40 +61,88 @@ void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t
     }
 }
 
+namespace {
+
+// The history's measures on kernel n's lanes (medidas_pistas.hpp).
+void mede_volumes_com(tempo_execucao::nucleo n, const double* ax, const double* ay, std::int64_t b,
+                      std::int64_t nk, std::int64_t quantos, double* jacobiano, double* assimetria,
+                      double* aresta) {
+    switch (n) {
+#if defined(MALHAS_COM_AVX512)
+        case tempo_execucao::nucleo::avx512:
+            return avx512::mede_volumes(ax, ay, b, nk, quantos, jacobiano, assimetria, aresta);
+#endif
+#if defined(MALHAS_COM_AVX2)
+        case tempo_execucao::nucleo::avx2:
+            return avx2::mede_volumes(ax, ay, b, nk, quantos, jacobiano, assimetria, aresta);
+#endif
+#if defined(MALHAS_COM_SSE2)
+        case tempo_execucao::nucleo::sse2:
+            return sse2::mede_volumes(ax, ay, b, nk, quantos, jacobiano, assimetria, aresta);
+#endif
+        default:
+            return generico::mede_volumes(ax, ay, b, nk, quantos, jacobiano, assimetria, aresta);
+    }
+}
+
+void movimentos_com(tempo_execucao::nucleo n, const double* ax, const double* ay,
+                    const solvers::coeficientes& c, std::int64_t e, std::int64_t nk, std::int64_t quantos,
+                    double* rx, double* ry) {
+    switch (n) {
+#if defined(MALHAS_COM_AVX512)
+        case tempo_execucao::nucleo::avx512:
+            return avx512::movimentos(ax, ay, c, e, nk, quantos, rx, ry);
+#endif
+#if defined(MALHAS_COM_AVX2)
+        case tempo_execucao::nucleo::avx2:
+            return avx2::movimentos(ax, ay, c, e, nk, quantos, rx, ry);
+#endif
+#if defined(MALHAS_COM_SSE2)
+        case tempo_execucao::nucleo::sse2:
+            return sse2::movimentos(ax, ay, c, e, nk, quantos, rx, ry);
+#endif
+        default:
+            return generico::movimentos(ax, ay, c, e, nk, quantos, rx, ry);
+    }
+}
+
+}  // namespace
+
 // The residual, non-orthogonality and volume measures of rows de .. ate of
-// the written mesh, from the coefficients in the work arrays. Writes r and
-// the rows' parts only.
+// the written mesh, from the coefficients in the work arrays: the moves and
+// the volumes on the run's kernel, their extremes in volume order, as the
+// summary takes them. Writes r and the rows' parts only.
 void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate) {
     const std::int64_t nk = v::nvert_ksi, ne = v::nvert_eta;
     const solvers::coeficientes cf{v::ap, v::ae, v::aw, v::an, v::as, v::ane, v::anw, v::ase, v::asw};
     const double* const ax = c.a.x.data();
     const double* const ay = c.a.y.data();
+    const tempo_execucao::nucleo n = tempo_execucao::nucleo_da_execucao();
     for (std::int64_t j = de; j <= ate; ++j) {
         parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
         pl.jacobiano = pl.assimetria = pl.nao_ortogonalidade = extremo{};
         pl.aresta = infinito;
         if (j >= 2 && j <= ne - 1) {
+            movimentos_com(n, ax, ay, cf, variaveis::numero_vertice(2, j, nk), nk, nk - 2, c.r.x.data(),
+                           c.r.y.data());
             for (std::int64_t i = 2; i <= nk - 1; ++i) {
                 const std::int64_t e = variaveis::numero_vertice(i, j, nk);
-                double mx = 0.0, my = 0.0;
-                const bool definido =
-                    movimentos_vertice(ax, ay, cf, e, nk, mx, my) == causa_indefinida::nenhuma;
-                c.r.x[static_cast<std::size_t>(e)] = definido ? mx : nao_numero;
-                c.r.y[static_cast<std::size_t>(e)] = definido ? my : nao_numero;
                 maior(pl.nao_ortogonalidade,
                       nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk], ay[e + nk],
                                          ax[e - nk], ay[e - nk]));
             }
         }
-        if (j <= ne - 1) {
-            for (std::int64_t i = 1; i <= nk - 1; ++i) {
-                const auto v = variaveis::cantos_volume(variaveis::numero_vertice(i, j, nk), nk);
-                const double px[4] = {ax[v[0]], ax[v[1]], ax[v[2]], ax[v[3]]};
-                const double py[4] = {ay[v[0]], ay[v[1]], ay[v[2]], ay[v[3]]};
-                const medidas_quadrilatero q = mede_quadrilatero(px, py, false);
-                menor(pl.jacobiano, q.jacobiano_escalado);
-                maior(pl.assimetria, q.assimetria);
-                if (q.menor_aresta < pl.aresta) pl.aresta = q.menor_aresta;
+        if (j > ne - 1) continue;
+        constexpr std::int64_t bloco = 64;
+        double jacobiano[bloco], assimetria[bloco], aresta[bloco];
+        for (std::int64_t i0 = 1; i0 <= nk - 1; i0 += bloco) {
+            const std::int64_t quantos = std::min(bloco, nk - i0);
+            mede_volumes_com(n, ax, ay, variaveis::numero_vertice(i0, j, nk), nk, quantos, jacobiano,
+                             assimetria, aresta);
+            for (std::int64_t k = 0; k < quantos; ++k) {
+                menor(pl.jacobiano, jacobiano[k]);
+                maior(pl.assimetria, assimetria[k]);
+                if (aresta[k] < pl.aresta) pl.aresta = aresta[k];
             }
         }
     }
