@@ -39,11 +39,11 @@ void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t
         pl.deslocamento2 = 0.0;
         pl.distancia2 = 0.0;
         pl.igual = true;
-        for (std::int64_t vv = variaveis::numero_vertice(1, j, nk);
-             vv <= variaveis::numero_vertice(nk, j, nk); ++vv) {
+        const std::int64_t primeiro = variaveis::numero_vertice(1, j, nk);
+        valores_gravados(v::x + primeiro, c.a.x.data() + primeiro, static_cast<std::size_t>(nk));
+        valores_gravados(v::y + primeiro, c.a.y.data() + primeiro, static_cast<std::size_t>(nk));
+        for (std::int64_t vv = primeiro; vv <= variaveis::numero_vertice(nk, j, nk); ++vv) {
             const auto k = static_cast<std::size_t>(vv);
-            c.a.x[k] = valor_gravado(v::x[vv]);
-            c.a.y[k] = valor_gravado(v::y[vv]);
             if (c.fx != nullptr) {
                 const double dx = c.a.x[k] - c.fx[k], dy = c.a.y[k] - c.fy[k];
                 const double d2 = dx * dx + dy * dy;
@@ -106,10 +106,61 @@ void movimentos_com(tempo_execucao::nucleo n, const double* ax, const double* ay
     }
 }
 
+// |dot| / |cross| at interior vertex e: the tangent of the non-orthogonality,
+// which grows with it; infinite where the cross product is 0 (90 degrees),
+// -1 where there is no non-orthogonality (terms beyond the double range).
+double razao_nao_ortogonalidade(const double* ax, const double* ay, std::int64_t e, std::int64_t nk) {
+    double vetorial = 0.0, escalar = 0.0;
+    termos_nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk], ay[e + nk], ax[e - nk],
+                              ay[e - nk], vetorial, escalar);
+    if (!std::isfinite(vetorial) || !std::isfinite(escalar)) return -1.0;
+    return vetorial == 0.0 ? infinito : std::fabs(escalar) / std::fabs(vetorial);
+}
+
 }  // namespace
 
-// The residual, non-orthogonality and volume measures of rows de .. ate of
-// the written mesh, from the coefficients in the work arrays: the moves and
+// The arctangent is the dearest step of a record. The angle grows with the
+// ratio, so only the vertices whose ratio comes within a margin of the
+// largest can hold the largest angle: theirs are computed, the way the
+// summary computes every one. The margin, 2e-9 degrees, is some ten
+// thousand times the rounding of an angle near 90 degrees (of the
+// arctangent, the scaling to degrees and the difference from 90), so a
+// vertex left out is below the largest however those round; the threshold
+// is taken through the angle's complement, which stays exact near 90.
+void mede_nao_ortogonalidade(reexecucao& c) {
+    const std::int64_t nk = v::nvert_ksi, ne = v::nvert_eta;
+    double maior_razao = -1.0;
+    for (std::int64_t j = 2; j <= ne - 1; ++j)
+        maior_razao = std::max(maior_razao, c.parciais[static_cast<std::size_t>(j)].razao_nao_ortogonalidade);
+    if (maior_razao < 0.0) return;
+    constexpr double margem = 2.0 * 1e-9 * pi / 180.0;
+    const double complemento = std::atan2(1.0, maior_razao) + margem;
+    const double limiar = complemento < pi / 2 ? (1.0 - 1e-12) / std::tan(complemento) : 0.0;
+    const double* const ax = c.a.x.data();
+    const double* const ay = c.a.y.data();
+    std::int64_t candidatas = 0;
+    for (std::int64_t j = 2; j <= ne - 1; ++j)
+        if (c.parciais[static_cast<std::size_t>(j)].razao_nao_ortogonalidade >= limiar) ++candidatas;
+    tempo_execucao::linhas_independentes(
+        2, ne - 1, nk * candidatas / (ne - 2), [&](std::int64_t de, std::int64_t ate) {
+            for (std::int64_t j = de; j <= ate; ++j) {
+                parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
+                pl.nao_ortogonalidade = extremo{};
+                if (pl.razao_nao_ortogonalidade < limiar) continue;
+                for (std::int64_t i = 2; i <= nk - 1; ++i) {
+                    const std::int64_t e = variaveis::numero_vertice(i, j, nk);
+                    if (razao_nao_ortogonalidade(ax, ay, e, nk) < limiar) continue;
+                    maior(pl.nao_ortogonalidade,
+                          nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk],
+                                             ay[e + nk], ax[e - nk], ay[e - nk]));
+                }
+            }
+        });
+}
+
+// The residual and volume measures of rows de .. ate of the written mesh,
+// from the coefficients in the work arrays, and the largest ratio that
+// decides the non-orthogonality (mede_nao_ortogonalidade): the moves and
 // the volumes on the run's kernel, their extremes in volume order, as the
 // summary takes them. Writes r and the rows' parts only.
 void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate) {
@@ -122,15 +173,15 @@ void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate) {
         parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
         pl.jacobiano = pl.assimetria = pl.nao_ortogonalidade = extremo{};
         pl.aresta = infinito;
+        pl.razao_nao_ortogonalidade = -1.0;
         if (j >= 2 && j <= ne - 1) {
             movimentos_com(n, ax, ay, cf, variaveis::numero_vertice(2, j, nk), nk, nk - 2, c.r.x.data(),
                            c.r.y.data());
-            for (std::int64_t i = 2; i <= nk - 1; ++i) {
-                const std::int64_t e = variaveis::numero_vertice(i, j, nk);
-                maior(pl.nao_ortogonalidade,
-                      nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk], ay[e + nk],
-                                         ax[e - nk], ay[e - nk]));
-            }
+            double razao = -1.0;
+            for (std::int64_t i = 2; i <= nk - 1; ++i)
+                razao = std::max(razao,
+                                 razao_nao_ortogonalidade(ax, ay, variaveis::numero_vertice(i, j, nk), nk));
+            pl.razao_nao_ortogonalidade = razao;
         }
         if (j > ne - 1) continue;
         constexpr std::int64_t bloco = 64;
@@ -192,6 +243,7 @@ bool registra_iteracao(reexecucao& c, std::int64_t k) {
         coef::calcula_coef();
         tempo_execucao::linhas_independentes(
             1, ne, nk, [&](std::int64_t de, std::int64_t ate) { mede_linhas(c, de, ate); });
+        mede_nao_ortogonalidade(c);
     }
 
     registro_historico l;

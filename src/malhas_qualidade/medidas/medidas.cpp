@@ -105,10 +105,8 @@ bool invertido(const medidas_quadrilatero& q, int orientacao) {
 
 double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn, double yn, double xs,
                           double ys) {
-    const double ax = xe - xw, ay = ye - yw;
-    const double bx = xn - xs, by = yn - ys;
-    const double vetorial = ax * by - ay * bx;
-    const double escalar = ax * bx + ay * by;
+    double vetorial = 0.0, escalar = 0.0;
+    termos_nao_ortogonalidade(xe, ye, xw, yw, xn, yn, xs, ys, vetorial, escalar);
     // Infinite terms would give an angle of the infinities, not of the grid.
     if (!std::isfinite(vetorial) || !std::isfinite(escalar)) return nao_numero;
     return std::fabs(90.0 - graus(std::atan2(std::fabs(vetorial), escalar)));
