@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "solvers/equacao_ponto.hpp"
+#include "tempo_execucao/nucleos.hpp"
 
 namespace malhas_qualidade::historico_interno {
 
@@ -31,5 +32,13 @@ MALHAS_MEDIDAS_HISTORICO_DE(avx2)
 MALHAS_MEDIDAS_HISTORICO_DE(avx512)
 
 #undef MALHAS_MEDIDAS_HISTORICO_DE
+
+// The same on kernel n (reexecucao.cpp).
+void mede_volumes_com(tempo_execucao::nucleo n, const double* ax, const double* ay, std::int64_t b,
+                      std::int64_t nk, std::int64_t quantos, double* jacobiano, double* assimetria,
+                      double* aresta);
+void movimentos_com(tempo_execucao::nucleo n, const double* ax, const double* ay,
+                    const solvers::coeficientes& c, std::int64_t e, std::int64_t nk, std::int64_t quantos,
+                    double* rx, double* ry);
 
 }  // namespace malhas_qualidade::historico_interno

@@ -61,8 +61,6 @@ void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t
     }
 }
 
-namespace {
-
 // The history's measures on kernel n's lanes (medidas_pistas.hpp).
 void mede_volumes_com(tempo_execucao::nucleo n, const double* ax, const double* ay, std::int64_t b,
                       std::int64_t nk, std::int64_t quantos, double* jacobiano, double* assimetria,
@@ -105,6 +103,8 @@ void movimentos_com(tempo_execucao::nucleo n, const double* ax, const double* ay
             return generico::movimentos(ax, ay, c, e, nk, quantos, rx, ry);
     }
 }
+
+namespace {
 
 // |dot| / |cross| at interior vertex e: the tangent of the non-orthogonality,
 // which grows with it; infinite where the cross product is 0 (90 degrees),
