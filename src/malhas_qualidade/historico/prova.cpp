@@ -171,12 +171,18 @@ namespace historico_interno {
 
 // The divisions apart from the digits: one after another they wait each for
 // the last, side by side they overlap.
-void valores_gravados(const double* x, double* r, std::size_t n) {
+void valores_gravados(const double* x, const double* anterior, double* r, std::size_t n) {
     constexpr std::size_t bloco = 64;
     double numeradores[bloco], divisores[bloco];
     for (std::size_t de = 0; de < n; de += bloco) {
         const std::size_t m = std::min(bloco, n - de);
         for (std::size_t k = 0; k < m; ++k) {
+            if (anterior != nullptr &&
+                std::bit_cast<std::uint64_t>(x[de + k]) == std::bit_cast<std::uint64_t>(anterior[de + k])) {
+                numeradores[k] = r[de + k];  // the value it was written as
+                divisores[k] = 1.0;
+                continue;
+            }
             if (quociente_gravado(x[de + k], numeradores[k], divisores[k])) continue;
             // Division by 1 changes nothing, not a number included.
             numeradores[k] = valor_gravado(x[de + k]);

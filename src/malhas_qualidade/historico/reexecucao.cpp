@@ -40,8 +40,12 @@ void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t
         pl.distancia2 = 0.0;
         pl.igual = true;
         const std::int64_t primeiro = variaveis::numero_vertice(1, j, nk);
-        valores_gravados(v::x + primeiro, c.a.x.data() + primeiro, static_cast<std::size_t>(nk));
-        valores_gravados(v::y + primeiro, c.a.y.data() + primeiro, static_cast<std::size_t>(nk));
+        // A vertex that did not move (the boundary ever) keeps its written form.
+        const auto n = static_cast<std::size_t>(nk);
+        valores_gravados(v::x + primeiro, compara ? c.ex.data() + primeiro : nullptr, c.a.x.data() + primeiro,
+                         n);
+        valores_gravados(v::y + primeiro, compara ? c.ey.data() + primeiro : nullptr, c.a.y.data() + primeiro,
+                         n);
         for (std::int64_t vv = primeiro; vv <= variaveis::numero_vertice(nk, j, nk); ++vv) {
             const auto k = static_cast<std::size_t>(vv);
             if (c.fx != nullptr) {

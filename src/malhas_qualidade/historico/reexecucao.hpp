@@ -110,8 +110,10 @@ void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate);
 // left (reexecucao.cpp).
 void mede_nao_ortogonalidade(reexecucao& c);
 
-// valor_gravado of x[0 .. n - 1] into r (prova.cpp).
-void valores_gravados(const double* x, double* r, std::size_t n);
+// valor_gravado of x[0 .. n - 1] into r (prova.cpp); where anterior, the
+// values r was written from, is given, those x that are still what they were
+// keep what r holds.
+void valores_gravados(const double* x, const double* anterior, double* r, std::size_t n);
 
 // A record kept: in the tables, the summary's rows, the plot, the
 // recommendation (registros.cpp).
