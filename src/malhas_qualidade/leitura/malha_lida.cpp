@@ -260,15 +260,18 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
     while (k <= m.nvert) {
         // The whole lines in the block, on the run's threads; then one line
         // the plain way, which fills the block again or reports the fault.
+        // Never past the arrays: a file may hold more than its size said
+        // when it was opened (a file system that reports no size).
         const std::int64_t primeiro = k;
-        k += consome(
-            l,
-            linhas_fixas_aceitas(l.inicio, l.fim, processamento::largura_linha_vertice, m.nvert - k + 1,
-                                 [&](std::int64_t n, std::string_view t) {
-                                     const auto v = static_cast<std::size_t>(primeiro + n);
-                                     return vertice_aceito(t, primeiro + n, m.x[v], m.y[v]);
-                                 }),
-            processamento::largura_linha_vertice);
+        const auto cabem = static_cast<std::int64_t>(m.x.size()) - k;
+        k += consome(l,
+                     linhas_fixas_aceitas(l.inicio, l.fim, processamento::largura_linha_vertice,
+                                          std::min(m.nvert - k + 1, cabem),
+                                          [&](std::int64_t n, std::string_view t) {
+                                              const auto v = static_cast<std::size_t>(primeiro + n);
+                                              return vertice_aceito(t, primeiro + n, m.x[v], m.y[v]);
+                                          }),
+                     processamento::largura_linha_vertice);
         if (k > m.nvert) break;
         if (!proxima_linha(l, linha, como))
             falha(l.nome, l.linha,
