@@ -15,6 +15,11 @@
 //   desce(a, h)            [a1, ..., a(n-1), *h]: a moved down one lane
 //   mistura(bits, n, v)    lane r from n if bit r of bits is set, else from v
 //   iguais(a, b)           whether every lane of a has the bits of b's
+//   raiz, absoluto         square root and magnitude, lane by lane
+//   menor(a, b)            std::min(a, b) lane by lane: b where b < a, else a
+//   menor_que(a, b), maior_que(a, b), finitos(a)
+//                          bit r set where lane r of a is less than (greater
+//                          than) b's, is a finite number
 //   transpoe(m)            the largura x largura matrix of largura vectors
 //                          transposed: lane r of m[q] and lane q of m[r] swap
 //
@@ -29,6 +34,7 @@
 // inline namespace of the kernel the source is compiled for.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -132,6 +138,37 @@ struct pistas_genericas {
         return v;
     }
     static bool iguais(const valor& a, const valor& b) { return std::memcmp(a.d, b.d, sizeof a.d) == 0; }
+    static valor raiz(const valor& a) {
+        valor v;
+        for (int i = 0; i < N; ++i)
+            v.d[i] = std::sqrt(a.d[i]);
+        return v;
+    }
+    static valor absoluto(const valor& a) {
+        valor v;
+        for (int i = 0; i < N; ++i)
+            v.d[i] = std::fabs(a.d[i]);
+        return v;
+    }
+    static valor menor(const valor& a, const valor& b) {
+        valor v;
+        for (int i = 0; i < N; ++i)
+            v.d[i] = b.d[i] < a.d[i] ? b.d[i] : a.d[i];
+        return v;
+    }
+    static unsigned menor_que(const valor& a, const valor& b) {
+        unsigned bits = 0;
+        for (int i = 0; i < N; ++i)
+            bits |= std::isless(a.d[i], b.d[i]) ? 1u << i : 0u;
+        return bits;
+    }
+    static unsigned maior_que(const valor& a, const valor& b) { return menor_que(b, a); }
+    static unsigned finitos(const valor& a) {
+        unsigned bits = 0;
+        for (int i = 0; i < N; ++i)
+            bits |= std::isfinite(a.d[i]) ? 1u << i : 0u;
+        return bits;
+    }
     static void transpoe(valor (&m)[N]) {
         for (int q = 0; q < N; ++q)
             for (int r = q + 1; r < N; ++r) {
@@ -166,6 +203,20 @@ struct pistas_sse2 {
     }
     static bool iguais(const valor& a, const valor& b) {
         return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(a), _mm_castpd_si128(b))) == 0xFFFF;
+    }
+    static valor raiz(const valor& a) { return _mm_sqrt_pd(a); }
+    static valor absoluto(const valor& a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+    static valor menor(const valor& a, const valor& b) { return _mm_min_pd(b, a); }
+    // SSE2's less-than raises the invalid flag on a NaN, as the scalar
+    // comparison does.
+    static unsigned menor_que(const valor& a, const valor& b) {
+        return static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(a, b)));
+    }
+    static unsigned maior_que(const valor& a, const valor& b) { return menor_que(b, a); }
+    static unsigned finitos(const valor& a) {
+        const valor infinito = _mm_set1_pd(HUGE_VAL);
+        return static_cast<unsigned>(
+            _mm_movemask_pd(_mm_and_pd(_mm_cmpeq_pd(a, a), _mm_cmpneq_pd(absoluto(a), infinito))));
     }
     static void transpoe(valor (&m)[2]) {
         const valor a = _mm_unpacklo_pd(m[0], m[1]), b = _mm_unpackhi_pd(m[0], m[1]);
@@ -207,6 +258,14 @@ struct pistas_avx2 {
         const __m256i m = _mm256_cmpeq_epi64(_mm256_castpd_si256(a), _mm256_castpd_si256(b));
         return _mm256_movemask_pd(_mm256_castsi256_pd(m)) == 0xF;
     }
+    static valor raiz(const valor& a) { return _mm256_sqrt_pd(a); }
+    static valor absoluto(const valor& a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
+    static valor menor(const valor& a, const valor& b) { return _mm256_min_pd(b, a); }
+    static unsigned menor_que(const valor& a, const valor& b) {
+        return static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(a, b, _CMP_LT_OQ)));
+    }
+    static unsigned maior_que(const valor& a, const valor& b) { return menor_que(b, a); }
+    static unsigned finitos(const valor& a) { return menor_que(absoluto(a), _mm256_set1_pd(HUGE_VAL)); }
     // Pairs within each half, then the halves.
     static void transpoe(valor (&m)[4]) {
         const valor t0 = _mm256_unpacklo_pd(m[0], m[1]), t1 = _mm256_unpackhi_pd(m[0], m[1]);
@@ -257,6 +316,17 @@ struct pistas_avx512 {
     static bool iguais(const valor& a, const valor& b) {
         return _mm512_cmpeq_epi64_mask(_mm512_castpd_si512(a), _mm512_castpd_si512(b)) == 0xFF;
     }
+    // With every lane selected, as above.
+    static valor raiz(const valor& a) { return _mm512_mask_sqrt_pd(a, 0xFF, a); }
+    static valor absoluto(const valor& a) {
+        const __m512i v = _mm512_castpd_si512(a);
+        return _mm512_castsi512_pd(
+            _mm512_mask_andnot_epi64(v, 0xFF, _mm512_castpd_si512(_mm512_set1_pd(-0.0)), v));
+    }
+    static valor menor(const valor& a, const valor& b) { return _mm512_mask_min_pd(a, 0xFF, b, a); }
+    static unsigned menor_que(const valor& a, const valor& b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+    static unsigned maior_que(const valor& a, const valor& b) { return menor_que(b, a); }
+    static unsigned finitos(const valor& a) { return menor_que(absoluto(a), _mm512_set1_pd(HUGE_VAL)); }
     // Pairs within each quarter, then quarters of four vectors, then of all.
     // With every lane selected, as above.
     static void transpoe(valor (&m)[8]) {

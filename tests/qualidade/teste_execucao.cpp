@@ -13,6 +13,7 @@
 #include "malhas_qualidade/principal.hpp"
 #include "processamento/processamento.hpp"
 #include "roda_qualidade.hpp"
+#include "tempo_execucao/nucleos.hpp"
 
 namespace {
 
@@ -208,6 +209,110 @@ TEST(QualidadeExecucao, FalhasNomeiamArquivoENaoDeixamSaidaParcial) {
         if (std::string(c.nome) == "saida sobre a entrada") {
             EXPECT_EQ(apoio::le_arquivo(p / "perfil_l_vert.txt"), vert);
         }
+    }
+}
+
+// A mesh of odd sizes whose result files take two of the reader's blocks,
+// large enough for every step to be shared by three threads.
+void grava_caso_grande(const pasta_temporaria& p) {
+    apoio::grava_arquivo(p / "entradas.txt", "'grande'\r\n401\r\n223\r\n2\r\n");
+    apoio::grava_arquivo(p / "entrada_eq_elipticas.txt", "3\r\n2\r\n0.001\r\n1.0\r\n1.0\r\n1\r\n1\r\n");
+    roda_malhas(p);
+}
+
+apoio::resultado_execucao roda_companheiro(const pasta_temporaria& p, const char* fios, const char* nucleo,
+                                           const std::vector<std::string>& argumentos) {
+    return apoio::executa(MALHAS_QUALIDADE, p.caminho(),
+                          {{"MALHAS_LINHAS_EXECUCAO", fios}, {"MALHAS_NUCLEO", nucleo}}, argumentos);
+}
+
+// Without the times it took: the summary up to the history's table, and the
+// table without its column of seconds.
+std::string sem_tempos(const std::string& saida, const std::string& csv) {
+    std::string s = saida.substr(0, saida.find("history of the smoothing")) + "\n";
+    std::size_t inicio = 0;
+    while (inicio < csv.size()) {
+        const std::size_t fim = std::min(csv.find('\n', inicio), csv.size());
+        std::string linha = csv.substr(inicio, fim - inicio);
+        std::size_t de = 0;
+        for (int campo = 0; campo < 12 && de != std::string::npos; ++campo)
+            de = linha.find(',', de) + 1;
+        const std::size_t ate = linha.find(',', de);
+        s += linha.erase(de, ate - de) + "\n";
+        inicio = fim + 1;
+    }
+    return s;
+}
+
+// The summary, --verifica, an export and the history's table are the same
+// bytes whatever the number of threads and the kernel.
+TEST(QualidadeExecucao, CadaNucleoEUmaOuMaisLinhasDeExecucaoDaoOsMesmosBytes) {
+    pasta_temporaria p;
+    grava_caso_grande(p);
+    std::string primeiros;
+    for (tempo_execucao::nucleo k : apoio::nucleos()) {
+        for (const char* fios : {"1", "2", "3"}) {
+            SCOPED_TRACE(testing::Message() << tempo_execucao::nome_nucleo(k) << ", " << fios << " threads");
+            const auto r = roda_companheiro(p, fios, tempo_execucao::nome_nucleo(k),
+                                            {".", "--verifica", "--vtk", "q.vtu", "--historico", "h.csv"});
+            ASSERT_EQ(r.status, 0) << r.erro;
+            const std::string tudo =
+                sem_tempos(r.saida, apoio::le_arquivo(p / "h.csv")) + apoio::le_arquivo(p / "q.vtu");
+            if (primeiros.empty()) primeiros = tudo;
+            EXPECT_TRUE(tudo == primeiros);
+        }
+    }
+    EXPECT_NE(primeiros.find("checkMesh -allGeometry"), std::string::npos) << primeiros.substr(0, 4000);
+    EXPECT_GT(primeiros.size(), 5000000u);
+}
+
+// A fault in a line is reported as the one-thread reader reports it, in the
+// first block and in the last, whatever the threads saw after it.
+TEST(QualidadeExecucao, LinhaRuimRelatadaComoComUmaLinhaDeExecucao) {
+    struct caso {
+        const char* nome;
+        const char* arquivo;
+        std::int64_t linha;  // from the end when negative
+        void (*estraga)(std::string& linha);
+    };
+    const caso casos[] = {
+        {"a letter in the last vertex line", "grande.txt", -1, [](std::string& l) { l[20] = 'x'; }},
+        {"a line in the last block ending with LF alone", "grande.txt", -5000,
+         [](std::string& l) { l.pop_back(); }},
+        {"a vertex number out of order in the first block", "grande.txt", 700,
+         [](std::string& l) { l[9] = l[9] == '9' ? '0' : '9'; }},
+        {"the corners of the last but one volume", "grande_vert.txt", -2,
+         [](std::string& l) { l[49] = l[49] == '1' ? '2' : '1'; }},
+        {"a volume line one byte short in the first block", "grande_vert.txt", 3,
+         [](std::string& l) { l.erase(0, 1); }},
+    };
+    pasta_temporaria p;
+    grava_caso_grande(p);
+    for (const caso& c : casos) {
+        SCOPED_TRACE(c.nome);
+        const std::string original = apoio::le_arquivo(p / c.arquivo);
+        std::vector<std::string> linhas;  // each with its CR but without its LF
+        for (std::size_t de = 0; de < original.size();) {
+            const std::size_t fim = original.find('\n', de);
+            linhas.push_back(original.substr(de, fim - de));
+            de = fim + 1;
+        }
+        const auto n = static_cast<std::int64_t>(linhas.size());
+        const std::int64_t alvo = c.linha > 0 ? c.linha : n + 1 + c.linha;
+        c.estraga(linhas[static_cast<std::size_t>(alvo - 1)]);
+        std::string estragado;
+        for (const std::string& l : linhas)
+            estragado += l + "\n";
+        apoio::grava_arquivo(p / c.arquivo, estragado);
+        const auto um = roda_companheiro(p, "1", "generico", {"."});
+        EXPECT_EQ(um.status, 1);
+        EXPECT_NE(um.erro.find(", line " + std::to_string(alvo) + ": "), std::string::npos) << um.erro;
+        for (const char* fios : {"2", "3"}) {
+            const auto varios = roda_companheiro(p, fios, "", {"."});
+            EXPECT_EQ(varios.status, um.status) << fios;
+            EXPECT_EQ(varios.erro, um.erro) << fios;
+        }
+        apoio::grava_arquivo(p / c.arquivo, original);
     }
 }
 

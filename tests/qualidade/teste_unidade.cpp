@@ -1,9 +1,11 @@
 // Unit tests of malhas_qualidade's modules, in process.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "coef/coef.hpp"
 #include "malhas_qualidade/comum/caminhos.hpp"
 #include "malhas_qualidade/comum/erros.hpp"
+#include "malhas_qualidade/historico/medidas_pistas.hpp"
 #include "malhas_qualidade/leitura/arquivos_caso.hpp"
 #include "malhas_qualidade/leitura/campos_lidos.hpp"
 #include "malhas_qualidade/leitura/malha_lida.hpp"
@@ -19,6 +22,7 @@
 #include "metricas/metricas.hpp"
 #include "processamento/nomes_resultado.hpp"
 #include "processamento/processamento.hpp"
+#include "tempo_execucao/nucleos.hpp"
 #include "tempo_execucao/sistema.hpp"
 #include "variaveis/variaveis.hpp"
 
@@ -86,6 +90,94 @@ TEST(QualidadeMedidas, NaoOrtogonalidadeECrescimento) {
     EXPECT_DOUBLE_EQ(razao_crescimento(2.0, 1.0), 2.0);
     EXPECT_DOUBLE_EQ(razao_crescimento(0.0, 0.0), 1.0);
     EXPECT_DOUBLE_EQ(razao_crescimento(0.0, 1.0), valor_enorme);
+}
+
+bool mesmos_bits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
+}
+
+// The history's volumes and moves on every kernel the machine runs are the
+// plain measure's and move's, to the bit: ordinary quadrilaterals, collapsed
+// edges, collinear corners, coordinates whose products overflow or
+// underflow to 0, not a number; coefficients with ap zero, infinite or huge; rows
+// of 22 volumes, not a multiple of any lane count.
+TEST(QualidadeMedidas, HistoricoEmCadaNucleoDaOsBitsDoLacoSimples) {
+    constexpr std::int64_t nk = 23, ne = 9, nv = nk * ne;
+    std::mt19937_64 g(28);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<double> x(nv + 1), y(nv + 1);
+    for (std::int64_t v = 1; v <= nv; ++v) {
+        const auto [i, j] = variaveis::indices_vertice(v, nk);
+        x[v] = static_cast<double>(i) + 0.3 * u(g);
+        y[v] = static_cast<double>(j) + 0.3 * u(g);
+    }
+    const double especiais[] = {1e300, -1e300, 1e-200, 0.0, -0.0, NAN, INFINITY};
+    for (std::int64_t v = 2 * nk + 1; v <= 6 * nk; v += 3) {
+        x[v] = especiais[v % 7];
+        y[v] = (v % 2) != 0 ? x[v] : y[v];
+    }
+    for (std::int64_t v = 6 * nk + 1; v < 7 * nk; ++v) {  // collapsed edges, collinear corners
+        x[v + 1] = (v % 2) != 0 ? x[v] : 2.0 * x[v];
+        y[v + 1] = (v % 2) != 0 ? y[v] : 2.0 * y[v];
+    }
+    // Volumes 3 and 10 of row 1 twisted: opposite edges equal as vectors (one
+    // of the principal axes 0); exact in binary.
+    const double torcidos[2][4][2] = {{{3, 1}, {4, 1}, {4.5, 2}, {2.5, 0}},
+                                      {{10, 1}, {11, 1}, {10.5, 2}, {11.5, 2}}};
+    for (int t = 0; t < 2; ++t) {
+        const std::int64_t b = t == 0 ? 3 : 10, canto[4] = {b, b + 1, b + 1 + nk, b + nk};
+        for (int k = 0; k < 4; ++k) {
+            x[canto[k]] = torcidos[t][k][0];
+            y[canto[k]] = torcidos[t][k][1];
+        }
+    }
+    for (std::int64_t v = 7 * nk + 1; v <= nv; ++v) {  // edge products that underflow to 0
+        x[v] *= 1e-170;
+        y[v] *= 1e-170;
+    }
+    std::vector<double> a[9];
+    for (auto& c : a) {
+        c.resize(nv + 1);
+        for (double& d : c)
+            d = u(g);
+    }
+    for (std::int64_t v = nk + 1; v <= nv; v += 5)
+        a[0][v] = especiais[v % 7];  // ap
+    const solvers::coeficientes c{a[0].data(), a[1].data(), a[2].data(), a[3].data(), a[4].data(),
+                                  a[5].data(), a[6].data(), a[7].data(), a[8].data()};
+    malha_lida m;
+    dimensiona(m, nk - 1, ne - 1);
+    for (tempo_execucao::nucleo n : tempo_execucao::nucleos) {
+        if (!tempo_execucao::nucleo_disponivel(n)) continue;
+        SCOPED_TRACE(tempo_execucao::nome_nucleo(n));
+        std::vector<double> rx(nv + 1), ry(nv + 1);
+        for (std::int64_t j = 1; j < ne; ++j) {
+            double jac[nk], as[nk], ar[nk];
+            historico_interno::mede_volumes_com(n, x.data(), y.data(), vertice(m, 1, j), nk, nk - 1, jac, as,
+                                                ar);
+            for (std::int64_t i = 1; i < nk; ++i) {
+                const auto v = cantos(m, vertice(m, i, j));
+                const double px[4] = {x[v[0]], x[v[1]], x[v[2]], x[v[3]]};
+                const double py[4] = {y[v[0]], y[v[1]], y[v[2]], y[v[3]]};
+                const medidas_quadrilatero q = mede_quadrilatero(px, py, false);
+                EXPECT_TRUE(mesmos_bits(jac[i - 1], q.jacobiano_escalado)) << i << ", " << j;
+                EXPECT_TRUE(mesmos_bits(as[i - 1], q.assimetria)) << i << ", " << j;
+                EXPECT_TRUE(mesmos_bits(ar[i - 1], q.menor_aresta)) << i << ", " << j;
+            }
+            if (j == 1) continue;
+            historico_interno::movimentos_com(n, x.data(), y.data(), c, vertice(m, 2, j), nk, nk - 2,
+                                              rx.data(), ry.data());
+            for (std::int64_t i = 2; i < nk; ++i) {
+                const std::int64_t e = vertice(m, i, j);
+                double mx = 0.0, my = 0.0;
+                const bool definido =
+                    movimentos_vertice(x.data(), y.data(), c, e, nk, mx, my) == causa_indefinida::nenhuma;
+                EXPECT_TRUE(mesmos_bits(rx[e], definido ? mx : NAN)) << i << ", " << j;
+                EXPECT_TRUE(mesmos_bits(ry[e], definido ? my : NAN)) << i << ", " << j;
+            }
+        }
+    }
 }
 
 TEST(QualidadeNomes, BrancosIniciaisEFinaisSaem) {

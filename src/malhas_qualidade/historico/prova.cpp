@@ -112,7 +112,39 @@ using historico_interno::potencias_exatas;
 // double, which is what the report's reader, a correctly rounded
 // conversion, gives too; the others go through the field's text and that
 // reader.
+namespace {
+
+// The common case of valor_gravado: the value is D / 10^-q, with D signed;
+// false for the others.
+bool quociente_gravado(double x, double& numerador, double& divisor) {
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const std::uint64_t sinal = bits & (std::uint64_t{1} << 63);
+    const double magnitude = std::bit_cast<double>(bits ^ sinal);
+    if (magnitude == 0.0 || !std::isfinite(magnitude)) return false;
+    std::uint64_t d16 = 0;
+    int p = 0;
+    processamento::digitos_e25_15(magnitude, d16, p);
+    const int q = p - 15;
+    // Up to 10^16 < 2^54, an even D is a double exactly too.
+    if (!(d16 <= (std::uint64_t{1} << 53) || (d16 & 1) == 0) || q < -22 || q >= 0) return false;
+    const double d = static_cast<double>(d16);
+    // -(D / P) is (-D) / P, to the bit.
+    numerador = sinal != 0 ? -d : d;
+    divisor = potencias_exatas[-q];
+    return true;
+}
+
+}  // namespace
+
+// The E25.15 field of x holds 16 digits D and an exponent, the value
+// D * 10^q. Where D and 10^|q| are doubles exactly (|q| at most 22), one
+// multiplication or division rounds that to the nearest
+// double, which is what the report's reader, a correctly rounded
+// conversion, gives too; the others go through the field's text and that
+// reader.
 double valor_gravado(double x) {
+    double numerador = 0.0, divisor = 0.0;
+    if (quociente_gravado(x, numerador, divisor)) return numerador / divisor;
     const auto bits = std::bit_cast<std::uint64_t>(x);
     const std::uint64_t sinal = bits & (std::uint64_t{1} << 63);
     const double magnitude = std::bit_cast<double>(bits ^ sinal);
@@ -123,10 +155,8 @@ double valor_gravado(double x) {
     processamento::digitos_e25_15(magnitude, d16, p);
     const int q = p - 15;
     double r = 0.0;
-    // Up to 10^16 < 2^54, an even D is a double exactly too.
-    if ((d16 <= (std::uint64_t{1} << 53) || (d16 & 1) == 0) && q >= -22 && q <= 22) {
-        const double d = static_cast<double>(d16);
-        r = q < 0 ? d / potencias_exatas[-q] : d * potencias_exatas[q];
+    if ((d16 <= (std::uint64_t{1} << 53) || (d16 & 1) == 0) && q >= 0 && q <= 22) {
+        r = static_cast<double>(d16) * potencias_exatas[q];
     } else {
         char campo[processamento::largura_e25_15];
         processamento::campo_e25_15(campo, magnitude);
@@ -136,5 +166,33 @@ double valor_gravado(double x) {
     }
     return sinal != 0 ? -r : r;
 }
+
+namespace historico_interno {
+
+// The divisions apart from the digits: one after another they wait each for
+// the last, side by side they overlap.
+void valores_gravados(const double* x, const double* anterior, double* r, std::size_t n) {
+    constexpr std::size_t bloco = 64;
+    double numeradores[bloco], divisores[bloco];
+    for (std::size_t de = 0; de < n; de += bloco) {
+        const std::size_t m = std::min(bloco, n - de);
+        for (std::size_t k = 0; k < m; ++k) {
+            if (anterior != nullptr &&
+                std::bit_cast<std::uint64_t>(x[de + k]) == std::bit_cast<std::uint64_t>(anterior[de + k])) {
+                numeradores[k] = r[de + k];  // the value it was written as
+                divisores[k] = 1.0;
+                continue;
+            }
+            if (quociente_gravado(x[de + k], numeradores[k], divisores[k])) continue;
+            // Division by 1 changes nothing, not a number included.
+            numeradores[k] = valor_gravado(x[de + k]);
+            divisores[k] = 1.0;
+        }
+        for (std::size_t k = 0; k < m; ++k)
+            r[de + k] = numeradores[k] / divisores[k];
+    }
+}
+
+}  // namespace historico_interno
 
 }  // namespace malhas_qualidade

@@ -9,6 +9,7 @@
 #include "malhas_qualidade/comum/caminhos.hpp"
 #include "malhas_qualidade/comum/erros.hpp"
 #include "malhas_qualidade/historico/grafico.hpp"
+#include "malhas_qualidade/historico/medidas_pistas.hpp"
 #include "malhas_qualidade/historico/reexecucao.hpp"
 #include "malhas_qualidade/leitura/arquivos_caso.hpp"
 #include "malhas_qualidade/medidas/medidas.hpp"
@@ -19,6 +20,7 @@
 #include "tempo_execucao/alocacao.hpp"
 #include "tempo_execucao/armadilhas.hpp"
 #include "tempo_execucao/fios.hpp"
+#include "tempo_execucao/nucleos.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade {
@@ -37,11 +39,15 @@ void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t
         pl.deslocamento2 = 0.0;
         pl.distancia2 = 0.0;
         pl.igual = true;
-        for (std::int64_t vv = variaveis::numero_vertice(1, j, nk);
-             vv <= variaveis::numero_vertice(nk, j, nk); ++vv) {
+        const std::int64_t primeiro = variaveis::numero_vertice(1, j, nk);
+        // A vertex that did not move (the boundary ever) keeps its written form.
+        const auto n = static_cast<std::size_t>(nk);
+        valores_gravados(v::x + primeiro, compara ? c.ex.data() + primeiro : nullptr, c.a.x.data() + primeiro,
+                         n);
+        valores_gravados(v::y + primeiro, compara ? c.ey.data() + primeiro : nullptr, c.a.y.data() + primeiro,
+                         n);
+        for (std::int64_t vv = primeiro; vv <= variaveis::numero_vertice(nk, j, nk); ++vv) {
             const auto k = static_cast<std::size_t>(vv);
-            c.a.x[k] = valor_gravado(v::x[vv]);
-            c.a.y[k] = valor_gravado(v::y[vv]);
             if (c.fx != nullptr) {
                 const double dx = c.a.x[k] - c.fx[k], dy = c.a.y[k] - c.fy[k];
                 const double d2 = dx * dx + dy * dy;
@@ -59,40 +65,110 @@ void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t
     }
 }
 
-// The residual, non-orthogonality and volume measures of rows de .. ate of
-// the written mesh, from the coefficients in the work arrays. Writes r and
-// the rows' parts only.
+// The history's measures on kernel n's lanes (medidas_pistas.hpp).
+void mede_volumes_com(tempo_execucao::nucleo n, const double* ax, const double* ay, std::int64_t b,
+                      std::int64_t nk, std::int64_t quantos, double* jacobiano, double* assimetria,
+                      double* aresta) {
+    MALHAS_NO_NUCLEO(n, historico_interno,
+                     mede_volumes(ax, ay, b, nk, quantos, jacobiano, assimetria, aresta))
+}
+
+void movimentos_com(tempo_execucao::nucleo n, const double* ax, const double* ay,
+                    const solvers::coeficientes& c, std::int64_t e, std::int64_t nk, std::int64_t quantos,
+                    double* rx, double* ry) {
+    MALHAS_NO_NUCLEO(n, historico_interno, movimentos(ax, ay, c, e, nk, quantos, rx, ry))
+}
+
+namespace {
+
+// |dot| / |cross| at interior vertex e: the tangent of the non-orthogonality,
+// which grows with it; infinite where the cross product is 0 (90 degrees),
+// -1 where there is no non-orthogonality (terms beyond the double range).
+double razao_nao_ortogonalidade(const double* ax, const double* ay, std::int64_t e, std::int64_t nk) {
+    double vetorial = 0.0, escalar = 0.0;
+    termos_nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk], ay[e + nk], ax[e - nk],
+                              ay[e - nk], vetorial, escalar);
+    if (!std::isfinite(vetorial) || !std::isfinite(escalar)) return -1.0;
+    return vetorial == 0.0 ? infinito : std::fabs(escalar) / std::fabs(vetorial);
+}
+
+}  // namespace
+
+// The arctangent is the dearest step of a record. The angle grows with the
+// ratio, so only the vertices whose ratio comes within a margin of the
+// largest can hold the largest angle: theirs are computed, the way the
+// summary computes every one. The margin, 2e-9 degrees, is some ten
+// thousand times the rounding of an angle near 90 degrees (of the
+// arctangent, the scaling to degrees and the difference from 90), so a
+// vertex left out is below the largest however those round; the threshold
+// is taken through the angle's complement, which stays exact near 90.
+void mede_nao_ortogonalidade(reexecucao& c) {
+    const std::int64_t nk = v::nvert_ksi, ne = v::nvert_eta;
+    double maior_razao = -1.0;
+    for (std::int64_t j = 2; j <= ne - 1; ++j)
+        maior_razao = std::max(maior_razao, c.parciais[static_cast<std::size_t>(j)].razao_nao_ortogonalidade);
+    if (maior_razao < 0.0) return;
+    constexpr double margem = 2.0 * 1e-9 * pi / 180.0;
+    const double complemento = std::atan2(1.0, maior_razao) + margem;
+    const double limiar = complemento < pi / 2 ? (1.0 - 1e-12) / std::tan(complemento) : 0.0;
+    const double* const ax = c.a.x.data();
+    const double* const ay = c.a.y.data();
+    std::int64_t candidatas = 0;
+    for (std::int64_t j = 2; j <= ne - 1; ++j)
+        if (c.parciais[static_cast<std::size_t>(j)].razao_nao_ortogonalidade >= limiar) ++candidatas;
+    tempo_execucao::linhas_independentes(
+        2, ne - 1, nk * candidatas / (ne - 2), [&](std::int64_t de, std::int64_t ate) {
+            for (std::int64_t j = de; j <= ate; ++j) {
+                parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
+                pl.nao_ortogonalidade = extremo{};
+                if (pl.razao_nao_ortogonalidade < limiar) continue;
+                for (std::int64_t i = 2; i <= nk - 1; ++i) {
+                    const std::int64_t e = variaveis::numero_vertice(i, j, nk);
+                    if (razao_nao_ortogonalidade(ax, ay, e, nk) < limiar) continue;
+                    maior(pl.nao_ortogonalidade,
+                          nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk],
+                                             ay[e + nk], ax[e - nk], ay[e - nk]));
+                }
+            }
+        });
+}
+
+// The residual and volume measures of rows de .. ate of the written mesh,
+// from the coefficients in the work arrays, and the largest ratio that
+// decides the non-orthogonality (mede_nao_ortogonalidade): the moves and
+// the volumes on the run's kernel, their extremes in volume order, as the
+// summary takes them. Writes r and the rows' parts only.
 void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate) {
     const std::int64_t nk = v::nvert_ksi, ne = v::nvert_eta;
     const solvers::coeficientes cf{v::ap, v::ae, v::aw, v::an, v::as, v::ane, v::anw, v::ase, v::asw};
     const double* const ax = c.a.x.data();
     const double* const ay = c.a.y.data();
+    const tempo_execucao::nucleo n = tempo_execucao::nucleo_da_execucao();
     for (std::int64_t j = de; j <= ate; ++j) {
         parcial_linha& pl = c.parciais[static_cast<std::size_t>(j)];
         pl.jacobiano = pl.assimetria = pl.nao_ortogonalidade = extremo{};
         pl.aresta = infinito;
+        pl.razao_nao_ortogonalidade = -1.0;
         if (j >= 2 && j <= ne - 1) {
-            for (std::int64_t i = 2; i <= nk - 1; ++i) {
-                const std::int64_t e = variaveis::numero_vertice(i, j, nk);
-                double mx = 0.0, my = 0.0;
-                const bool definido =
-                    movimentos_vertice(ax, ay, cf, e, nk, mx, my) == causa_indefinida::nenhuma;
-                c.r.x[static_cast<std::size_t>(e)] = definido ? mx : nao_numero;
-                c.r.y[static_cast<std::size_t>(e)] = definido ? my : nao_numero;
-                maior(pl.nao_ortogonalidade,
-                      nao_ortogonalidade(ax[e + 1], ay[e + 1], ax[e - 1], ay[e - 1], ax[e + nk], ay[e + nk],
-                                         ax[e - nk], ay[e - nk]));
-            }
+            movimentos_com(n, ax, ay, cf, variaveis::numero_vertice(2, j, nk), nk, nk - 2, c.r.x.data(),
+                           c.r.y.data());
+            double razao = -1.0;
+            for (std::int64_t i = 2; i <= nk - 1; ++i)
+                razao = std::max(razao,
+                                 razao_nao_ortogonalidade(ax, ay, variaveis::numero_vertice(i, j, nk), nk));
+            pl.razao_nao_ortogonalidade = razao;
         }
-        if (j <= ne - 1) {
-            for (std::int64_t i = 1; i <= nk - 1; ++i) {
-                const auto v = variaveis::cantos_volume(variaveis::numero_vertice(i, j, nk), nk);
-                const double px[4] = {ax[v[0]], ax[v[1]], ax[v[2]], ax[v[3]]};
-                const double py[4] = {ay[v[0]], ay[v[1]], ay[v[2]], ay[v[3]]};
-                const medidas_quadrilatero q = mede_quadrilatero(px, py, false);
-                menor(pl.jacobiano, q.jacobiano_escalado);
-                maior(pl.assimetria, q.assimetria);
-                if (q.menor_aresta < pl.aresta) pl.aresta = q.menor_aresta;
+        if (j > ne - 1) continue;
+        constexpr std::int64_t bloco = 64;
+        double jacobiano[bloco], assimetria[bloco], aresta[bloco];
+        for (std::int64_t i0 = 1; i0 <= nk - 1; i0 += bloco) {
+            const std::int64_t quantos = std::min(bloco, nk - i0);
+            mede_volumes_com(n, ax, ay, variaveis::numero_vertice(i0, j, nk), nk, quantos, jacobiano,
+                             assimetria, aresta);
+            for (std::int64_t k = 0; k < quantos; ++k) {
+                menor(pl.jacobiano, jacobiano[k]);
+                maior(pl.assimetria, assimetria[k]);
+                if (aresta[k] < pl.aresta) pl.aresta = aresta[k];
             }
         }
     }
@@ -142,6 +218,7 @@ bool registra_iteracao(reexecucao& c, std::int64_t k) {
         coef::calcula_coef();
         tempo_execucao::linhas_independentes(
             1, ne, nk, [&](std::int64_t de, std::int64_t ate) { mede_linhas(c, de, ate); });
+        mede_nao_ortogonalidade(c);
     }
 
     registro_historico l;

@@ -73,6 +73,9 @@ struct parcial_linha {
     bool igual = true;           // no coordinate of the row changed, to the bit
     extremo jacobiano, assimetria, nao_ortogonalidade;
     double aresta = infinito;  // calcula_medidas' rule: strictly smaller, not a number skipped
+    // The largest |dot| / |cross| of the row's interior vertices (below 0
+    // when none has a non-orthogonality): the angle grows with it.
+    double razao_nao_ortogonalidade = -1.0;
 };
 
 struct reexecucao {
@@ -103,6 +106,14 @@ struct reexecucao {
 // (reexecucao.cpp).
 void arredonda_linhas(reexecucao& c, bool compara, std::int64_t de, std::int64_t ate);
 void mede_linhas(reexecucao& c, std::int64_t de, std::int64_t ate);
+// The largest non-orthogonality of the rows, from the ratios mede_linhas
+// left (reexecucao.cpp).
+void mede_nao_ortogonalidade(reexecucao& c);
+
+// valor_gravado of x[0 .. n - 1] into r (prova.cpp); where anterior, the
+// values r was written from, is given, those x that are still what they were
+// keep what r holds.
+void valores_gravados(const double* x, const double* anterior, double* r, std::size_t n);
 
 // A record kept: in the tables, the summary's rows, the plot, the
 // recommendation (registros.cpp).

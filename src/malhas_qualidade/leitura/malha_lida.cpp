@@ -12,6 +12,7 @@
 #include "malhas_qualidade/comum/erros.hpp"
 #include "malhas_qualidade/leitura/arquivo_lido.hpp"
 #include "malhas_qualidade/leitura/campos_lidos.hpp"
+#include "malhas_qualidade/leitura/linhas_fixas.hpp"
 #include "processamento/processamento.hpp"
 #include "variaveis/numeracao.hpp"
 
@@ -225,6 +226,23 @@ void le_linha_vertice(leitor_linhas& l, std::string_view linha, std::int64_t k, 
                   texto_campo(campo_fixo(linha, coluna_y, largura_e25_15)));
 }
 
+// What le_linha_vertice takes, without a word on what it does not.
+bool vertice_aceito(std::string_view linha, std::int64_t k, double& vx, double& vy) {
+    using namespace colunas;
+    std::int64_t numero = 0;
+    return inteiro_i10(linha.substr(coluna_numero, largura_i10), numero) && numero == k &&
+           real_e25_15(linha.substr(coluna_x, largura_e25_15), vx) &&
+           real_e25_15(linha.substr(coluna_y, largura_e25_15), vy);
+}
+
+// The n lines of largura bytes and their CR LF the fast check took: gone
+// from the block, counted as read. Returns n.
+std::int64_t consome(leitor_linhas& l, std::int64_t n, std::size_t largura) {
+    l.inicio += static_cast<std::size_t>(n) * (largura + 2);
+    l.linha += n;
+    return n;
+}
+
 void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arquivo) {
     le_tamanhos(l, m);
     // A vertex line has a fixed length: no more vertices than that can be in
@@ -232,16 +250,29 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
     // the program take memory for them.
     const std::uint64_t possiveis = tamanho_arquivo / (processamento::largura_linha_vertice + 2) + 1;
     const auto reserva = static_cast<std::size_t>(std::min<std::uint64_t>(possiveis, m.nvert)) + 1;
-    m.x.clear();
-    m.y.clear();
-    m.x.reserve(reserva);
-    m.y.reserve(reserva);
-    m.x.push_back(0.0);
-    m.y.push_back(0.0);
+    // Sized at once: the threads write each vertex in its place.
+    m.x.assign(reserva, 0.0);
+    m.y.assign(reserva, 0.0);
 
     std::string_view linha;
     fim_linha como;
-    for (std::int64_t k = 1; k <= m.nvert; ++k) {
+    std::int64_t k = 1;
+    while (k <= m.nvert) {
+        // The whole lines in the block, on the run's threads; then one line
+        // the plain way, which fills the block again or reports the fault.
+        // Never past the arrays: a file may hold more than its size said
+        // when it was opened (a file system that reports no size).
+        const std::int64_t primeiro = k;
+        const auto cabem = static_cast<std::int64_t>(m.x.size()) - k;
+        k += consome(l,
+                     linhas_fixas_aceitas(l.inicio, l.fim, processamento::largura_linha_vertice,
+                                          std::min(m.nvert - k + 1, cabem),
+                                          [&](std::int64_t n, std::string_view t) {
+                                              const auto v = static_cast<std::size_t>(primeiro + n);
+                                              return vertice_aceito(t, primeiro + n, m.x[v], m.y[v]);
+                                          }),
+                     processamento::largura_linha_vertice);
+        if (k > m.nvert) break;
         if (!proxima_linha(l, linha, como))
             falha(l.nome, l.linha,
                   "the file ends after " + std::to_string(k - 1) + " of the " + std::to_string(m.nvert) +
@@ -250,8 +281,13 @@ void le_relatorio_de(leitor_linhas& l, malha_lida& m, std::uint64_t tamanho_arqu
             falha(l.nome, l.linha, "the file ends inside the line of vertex " + std::to_string(k));
         double vx = 0.0, vy = 0.0;
         le_linha_vertice(l, linha, k, vx, vy);
-        m.x.push_back(vx);
-        m.y.push_back(vy);
+        if (static_cast<std::size_t>(k) >= m.x.size()) {
+            m.x.resize(static_cast<std::size_t>(k) + 1);
+            m.y.resize(static_cast<std::size_t>(k) + 1);
+        }
+        m.x[static_cast<std::size_t>(k)] = vx;
+        m.y[static_cast<std::size_t>(k)] = vy;
+        ++k;
     }
     if (proxima_linha(l, linha, como))
         falha(l.nome, l.linha,
@@ -295,6 +331,18 @@ void le_linha_volume(leitor_linhas& l, std::string_view linha, const malha_lida&
     }
 }
 
+// What le_linha_volume takes of the line of volume p.
+bool volume_aceito(std::string_view linha, const malha_lida& m, std::int64_t p) {
+    const variaveis::indices ij = variaveis::indices_volume(p, m.nvol_ksi);
+    const auto esperados = variaveis::cantos_volume(vertice(m, ij.i, ij.j), std::int64_t{m.nvert_ksi});
+    std::int64_t valor = 0;
+    for (std::size_t k = 0; k < processamento::campos_linha_volume; ++k)
+        if (!inteiro_i10(linha.substr(k * colunas::largura_i10, colunas::largura_i10), valor) ||
+            valor != (k == 0 ? p : esperados[k - 1]))
+            return false;
+    return true;
+}
+
 void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
     std::string_view linha;
     fim_linha como;
@@ -304,18 +352,26 @@ void le_volumes_de(leitor_linhas& l, const malha_lida& m) {
         falha(l.nome, 1,
               "expected the heading line as malhas_segmentos writes it, " +
                   texto_campo(std::string_view(cabecalho).substr(0, cabecalho.size() - 2)));
-    for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
-        for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
-            const std::int64_t p = variaveis::numero_volume(i, j, m.nvol_ksi);
-            if (!proxima_linha(l, linha, como))
-                falha(l.nome, l.linha,
-                      "the file ends after " + std::to_string(p - 1) + " of the " + std::to_string(m.nvol) +
-                          " volume lines that the report's sizes give (" + std::to_string(m.nvol_ksi) +
-                          " x " + std::to_string(m.nvol_eta) + ")");
-            if (como == fim_linha::cortada)
-                falha(l.nome, l.linha, "the file ends inside the line of volume " + std::to_string(p));
-            le_linha_volume(l, linha, m, i, j);
-        }
+    std::int64_t p = 1;
+    while (p <= m.nvol) {
+        const std::int64_t primeiro = p;
+        p += consome(
+            l,
+            linhas_fixas_aceitas(
+                l.inicio, l.fim, processamento::largura_linha_volume, m.nvol - p + 1,
+                [&](std::int64_t n, std::string_view t) { return volume_aceito(t, m, primeiro + n); }),
+            processamento::largura_linha_volume);
+        if (p > m.nvol) break;
+        if (!proxima_linha(l, linha, como))
+            falha(l.nome, l.linha,
+                  "the file ends after " + std::to_string(p - 1) + " of the " + std::to_string(m.nvol) +
+                      " volume lines that the report's sizes give (" + std::to_string(m.nvol_ksi) + " x " +
+                      std::to_string(m.nvol_eta) + ")");
+        if (como == fim_linha::cortada)
+            falha(l.nome, l.linha, "the file ends inside the line of volume " + std::to_string(p));
+        const variaveis::indices ij = variaveis::indices_volume(p, m.nvol_ksi);
+        le_linha_volume(l, linha, m, ij.i, ij.j);
+        ++p;
     }
     if (proxima_linha(l, linha, como))
         falha(l.nome, l.linha,

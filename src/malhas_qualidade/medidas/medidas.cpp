@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "tempo_execucao/fios.hpp"
+
 namespace malhas_qualidade {
 
 namespace {
@@ -103,10 +105,8 @@ bool invertido(const medidas_quadrilatero& q, int orientacao) {
 
 double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn, double yn, double xs,
                           double ys) {
-    const double ax = xe - xw, ay = ye - yw;
-    const double bx = xn - xs, by = yn - ys;
-    const double vetorial = ax * by - ay * bx;
-    const double escalar = ax * bx + ay * by;
+    double vetorial = 0.0, escalar = 0.0;
+    termos_nao_ortogonalidade(xe, ye, xw, yw, xn, yn, xs, ys, vetorial, escalar);
     // Infinite terms would give an angle of the infinities, not of the grid.
     if (!std::isfinite(vetorial) || !std::isfinite(escalar)) return nao_numero;
     return std::fabs(90.0 - graus(std::atan2(std::fabs(vetorial), escalar)));
@@ -130,21 +130,16 @@ double razao_crescimento(double a, double b) {
     return std::min(a > b ? a / b : b / a, valor_enorme);
 }
 
-void calcula_medidas(const malha_lida& m, medidas_malha& med) {
-    const std::size_t nvol = static_cast<std::size_t>(m.nvol) + 1;
-    std::vector<double>* const por_volume[] = {
-        &med.area,          &med.razao_aspecto, &med.assimetria,      &med.jacobiano_escalado,
-        &med.angulo_minimo, &med.angulo_maximo, &med.crescimento_ksi, &med.crescimento_eta};
-    for (auto* v : por_volume)
-        v->assign(nvol, 0.0);
-    // Bits 0-3: corners turning clockwise; bits 4-7: counter-clockwise.
-    // Which of them is inverted is known once the whole mesh's orientation is.
-    med.invertido.assign(nvol, 0);
+namespace {
 
-    const std::int64_t nk = m.nvert_ksi;
-    double area_com_sinal = 0.0;
-    double menor_aresta = std::numeric_limits<double>::infinity();
-    for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
+// The volumes of rows de .. ate: their measures, the signs of their corners
+// in med.invertido, and in med.crescimento_ksi, which is filled only later,
+// the sum of their corner cross products; per row, the shortest edge.
+// Writes what these rows alone decide, so that it may be run again.
+void mede_volumes(const malha_lida& m, medidas_malha& med, std::vector<double>& aresta_linha, std::int64_t de,
+                  std::int64_t ate) {
+    for (std::int64_t j = de; j <= ate; ++j) {
+        double menor_aresta = std::numeric_limits<double>::infinity();
         for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
             const std::int64_t p = volume(m, i, j);
             const auto v = cantos(m, vertice(m, i, j));
@@ -163,18 +158,16 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med) {
                 if (q.c[k] > 0.0) sinais |= static_cast<std::uint8_t>(16u << k);
             }
             med.invertido[p] = sinais;
-            const double c = q.c[0] + q.c[1] + q.c[2] + q.c[3];
-            if (std::isfinite(c)) area_com_sinal += c;
+            med.crescimento_ksi[p] = q.c[0] + q.c[1] + q.c[2] + q.c[3];
             if (q.menor_aresta < menor_aresta) menor_aresta = q.menor_aresta;  // NaN: no edge to measure
         }
+        aresta_linha[static_cast<std::size_t>(j)] = menor_aresta;
     }
-    med.orientacao = area_com_sinal < 0.0 ? -1 : 1;
-    med.menor_aresta = menor_aresta;
-    const std::uint8_t contra = med.orientacao > 0 ? 0x0F : 0xF0;
-    for (std::size_t p = 1; p < nvol; ++p)
-        med.invertido[p] = (med.invertido[p] & contra) != 0 ? 1 : 0;
+}
 
-    for (std::int64_t j = 1; j <= m.nvol_eta; ++j) {
+// The growth ratios of the volumes of rows de .. ate, from their areas.
+void mede_crescimento(const malha_lida& m, medidas_malha& med, std::int64_t de, std::int64_t ate) {
+    for (std::int64_t j = de; j <= ate; ++j) {
         for (std::int64_t i = 1; i <= m.nvol_ksi; ++i) {
             const std::int64_t p = volume(m, i, j);
             // An undefined ratio to any neighbour leaves the largest undefined.
@@ -190,9 +183,12 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med) {
             med.crescimento_eta[p] = ge;
         }
     }
+}
 
-    med.nao_ortogonalidade.assign(static_cast<std::size_t>(m.nvert) + 1, nao_numero);
-    for (std::int64_t j = 2; j <= m.nvert_eta - 1; ++j) {
+// The non-orthogonality at the interior vertices of rows de .. ate.
+void mede_vertices(const malha_lida& m, medidas_malha& med, std::int64_t de, std::int64_t ate) {
+    const std::int64_t nk = m.nvert_ksi;
+    for (std::int64_t j = de; j <= ate; ++j) {
         for (std::int64_t i = 2; i <= nk - 1; ++i) {
             const std::int64_t v = vertice(m, i, j);
             med.nao_ortogonalidade[v] =
@@ -200,6 +196,85 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med) {
                                    m.x[v - nk], m.y[v - nk]);
         }
     }
+}
+
+// The arrays of the measures at their sizes, zero (not a number at the
+// vertices): taken here, where a want of memory is reported, and filled on
+// the run's threads, one array each in turn, since writing a few hundred
+// megabytes for the first time costs about as much as measuring.
+void dimensiona_medidas(medidas_malha& med, std::size_t nvol, std::size_t nvert) {
+    // Bits 0-3 of invertido: corners turning clockwise; bits 4-7:
+    // counter-clockwise. Which of them is inverted is known once the whole
+    // mesh's orientation is.
+    std::vector<double>* const por_volume[] = {
+        &med.area,          &med.razao_aspecto, &med.assimetria,      &med.jacobiano_escalado,
+        &med.angulo_minimo, &med.angulo_maximo, &med.crescimento_ksi, &med.crescimento_eta};
+    constexpr int n_arrays = 10;
+    for (auto* v : por_volume) {
+        v->clear();
+        v->reserve(nvol);
+    }
+    med.invertido.clear();
+    med.invertido.reserve(nvol);
+    med.nao_ortogonalidade.clear();
+    med.nao_ortogonalidade.reserve(nvert);
+    // Within what was reserved, resize allocates nothing and cannot throw.
+    auto enche = [&](int k) {
+        if (k < 8)
+            por_volume[k]->resize(nvol, 0.0);
+        else if (k == 8)
+            med.invertido.resize(nvol, 0);
+        else
+            med.nao_ortogonalidade.resize(nvert, nao_numero);
+    };
+    constexpr std::size_t minimo_por_fio = std::size_t{1} << 16;
+    const int n =
+        nvol < minimo_por_fio ? 1 : tempo_execucao::reserva_fios(tempo_execucao::fios_de_execucao());
+    if (n < 2) {
+        for (int k = 0; k < n_arrays; ++k)
+            enche(k);
+        return;
+    }
+    tempo_execucao::em_fios_mascarados(n, [&](int fio) {
+        for (int k = fio; k < n_arrays; k += n)
+            enche(k);
+    });
+}
+
+}  // namespace
+
+// Rows of volumes and of vertices on the run's threads; what is summed over
+// the whole mesh (the signed area that gives the orientation) is summed
+// afterwards in volume order, and the shortest edge is taken over the rows
+// in their order by the same rule as over the volumes: the one-thread
+// result, to the bit.
+void calcula_medidas(const malha_lida& m, medidas_malha& med) {
+    const std::size_t nvol = static_cast<std::size_t>(m.nvol) + 1;
+    dimensiona_medidas(med, nvol, static_cast<std::size_t>(m.nvert) + 1);
+    std::vector<double> aresta_linha(static_cast<std::size_t>(m.nvol_eta) + 1);
+
+    tempo_execucao::linhas_independentes(
+        1, m.nvol_eta, 4 * std::int64_t{m.nvol_ksi},
+        [&](std::int64_t de, std::int64_t ate) { mede_volumes(m, med, aresta_linha, de, ate); });
+    double area_com_sinal = 0.0;
+    for (std::size_t p = 1; p < nvol; ++p)
+        if (const double c = med.crescimento_ksi[p]; std::isfinite(c)) area_com_sinal += c;
+    double menor_aresta = std::numeric_limits<double>::infinity();
+    for (std::int64_t j = 1; j <= m.nvol_eta; ++j)
+        if (aresta_linha[static_cast<std::size_t>(j)] < menor_aresta)
+            menor_aresta = aresta_linha[static_cast<std::size_t>(j)];
+    med.orientacao = area_com_sinal < 0.0 ? -1 : 1;
+    med.menor_aresta = menor_aresta;
+    const std::uint8_t contra = med.orientacao > 0 ? 0x0F : 0xF0;
+    for (std::size_t p = 1; p < nvol; ++p)
+        med.invertido[p] = (med.invertido[p] & contra) != 0 ? 1 : 0;
+
+    tempo_execucao::linhas_independentes(1, m.nvol_eta, m.nvol_ksi, [&](std::int64_t de, std::int64_t ate) {
+        mede_crescimento(m, med, de, ate);
+    });
+    tempo_execucao::linhas_independentes(
+        2, m.nvert_eta - 1, 2 * std::int64_t{m.nvert_ksi},
+        [&](std::int64_t de, std::int64_t ate) { mede_vertices(m, med, de, ate); });
 }
 
 }  // namespace malhas_qualidade

@@ -89,6 +89,16 @@ void calcula_medidas(const malha_lida& m, medidas_malha& med);
 double nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn, double yn, double xs,
                           double ys);
 
+// Its two terms: the cross and dot products of the ksi and eta central
+// differences, whose angle it measures.
+inline void termos_nao_ortogonalidade(double xe, double ye, double xw, double yw, double xn, double yn,
+                                      double xs, double ys, double& vetorial, double& escalar) {
+    const double ax = xe - xw, ay = ye - yw;
+    const double bx = xn - xs, by = yn - ys;
+    vetorial = ax * by - ay * bx;
+    escalar = ax * bx + ay * by;
+}
+
 // The largest non-orthogonality at the corners of the volume whose first
 // corner is vertex b that are interior vertices; not a number when none is.
 double nao_ortogonalidade_volume(const malha_lida& m, const medidas_malha& med, std::int64_t b);

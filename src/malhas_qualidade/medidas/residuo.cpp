@@ -6,6 +6,7 @@
 
 #include "coef/coef.hpp"
 #include "metricas/metricas.hpp"
+#include "tempo_execucao/fios.hpp"
 #include "variaveis/variaveis.hpp"
 
 namespace malhas_qualidade {
@@ -62,18 +63,29 @@ void calcula_residuo(const malha_lida& m, const parametros& par, residuo_malha& 
         const solvers::coeficientes c{variaveis::ap,  variaveis::ae,  variaveis::aw,
                                       variaveis::an,  variaveis::as,  variaveis::ane,
                                       variaveis::anw, variaveis::ase, variaveis::asw};
+        // The moves on the run's threads; then, in vertex order, the count
+        // and the first of each cause where a move is undefined.
+        tempo_execucao::linhas_independentes(2, h - 1, 4 * nk, [&](std::int64_t de, std::int64_t ate) {
+            for (std::int64_t jl = de; jl <= ate; ++jl) {
+                for (std::int64_t i = 2; i <= nk - 1; ++i) {
+                    const std::int64_t e = variaveis::numero_vertice(i, jl, nk);  // in the strip
+                    const auto g = static_cast<std::size_t>(e + deslocamento);    // in the mesh
+                    double mx = 0.0, my = 0.0;
+                    const bool definido =
+                        movimentos_vertice(x.data(), y.data(), c, e, nk, mx, my) == causa_indefinida::nenhuma;
+                    r.x[g] = definido ? mx : nao_numero;
+                    r.y[g] = definido ? my : nao_numero;
+                }
+            }
+        });
         for (std::int64_t jl = 2; jl <= h - 1; ++jl) {
             for (std::int64_t i = 2; i <= nk - 1; ++i) {
-                const std::int64_t e = variaveis::numero_vertice(i, jl, nk);  // in the strip
-                const std::int64_t g = e + deslocamento;                      // in the mesh
+                const std::int64_t e = variaveis::numero_vertice(i, jl, nk);
+                const std::int64_t g = e + deslocamento;
+                // A defined move is finite: only these are looked at again.
+                if (!std::isnan(r.x[static_cast<std::size_t>(g)])) continue;
                 double mx = 0.0, my = 0.0;
                 const causa_indefinida causa = movimentos_vertice(x.data(), y.data(), c, e, nk, mx, my);
-                if (causa == causa_indefinida::nenhuma) {
-                    r.x[g] = mx;
-                    r.y[g] = my;
-                    continue;
-                }
-                r.x[g] = r.y[g] = nao_numero;
                 const bool ap_infinito = causa == causa_indefinida::ap_nao_finito;
                 const bool ap_zero = causa == causa_indefinida::ap_nulo;
                 std::int64_t& n = ap_infinito ? r.ap_nao_finito
