@@ -1,3 +1,8 @@
+// The solver-grade mesh from coarse to fine: the sizes of the levels, each
+// started from the one before, and the last, mapped level (ortogonaliza.hpp).
+
+#include "malhas_qualidade/ortogonalizacao/ortogonaliza.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -10,7 +15,6 @@
 #include "malhas_qualidade/ortogonalizacao/alinhamento.hpp"
 #include "malhas_qualidade/ortogonalizacao/malha_alvo.hpp"
 #include "malhas_qualidade/ortogonalizacao/nivel.hpp"
-#include "malhas_qualidade/ortogonalizacao/ortogonaliza.hpp"
 #include "tempo_execucao/alocacao.hpp"
 
 namespace malhas_qualidade::ortogonalizacao {

@@ -1,8 +1,6 @@
 #include "malhas_qualidade/ortogonalizacao/ortogonaliza.hpp"
 
 #include <algorithm>
-#include <array>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
