@@ -166,7 +166,10 @@ if [ -e /usr/bin/malhas_qualidade ]; then
 fi
 for pagina in "${paginas[@]}"; do
     manual=$(man -w "$pagina") || { falha "no manual page for $pagina"; continue; }
-    zcat -f "$manual" | grep -qF "malhas_segmentos $versao" || falha "$manual does not show version $versao"
+    # Read whole before grep: with pipefail, grep -q leaving after the first
+    # line would fail the pipe whenever zcat still had a block to write.
+    pagina_texto=$(zcat -f "$manual")
+    grep -qF "malhas_segmentos $versao" <<<"$pagina_texto" || falha "$manual does not show version $versao"
     avisos=$(MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$manual" 2>&1 >/dev/null)
     [ -z "$avisos" ] || falha "$manual: $avisos"
 done
