@@ -42,12 +42,9 @@ void calcula_linhas(std::int64_t de, std::int64_t ate) {
     using T = tempo_execucao::MALHAS_NUCLEO::pistas;
     const std::int64_t n_ksi = variaveis::nvert_ksi;
     for (std::int64_t j = de; j <= ate; ++j) {
-        std::int64_t v = variaveis::numero_vertice(2, j, n_ksi);
-        const std::int64_t ultimo = variaveis::numero_vertice(n_ksi - 1, j, n_ksi);
-        for (; v + T::largura - 1 <= ultimo; v += T::largura)
-            vertices<T>(v);
-        for (; v <= ultimo; ++v)
-            vertices<tempo_execucao::pistas_genericas<1>>(v);
+        tempo_execucao::em_pistas<T>(variaveis::numero_vertice(2, j, n_ksi),
+                                     variaveis::numero_vertice(n_ksi - 1, j, n_ksi),
+                                     []<class P>(std::int64_t v) { vertices<P>(v); });
     }
 }
 

@@ -222,12 +222,9 @@ bool compactaveis(const varredura& v, std::int64_t b) {
     const std::int64_t n_ksi = g.n_ksi;
     bool sim = true;
     for (std::int64_t j = 2 + b * L; j <= std::min(2 + b * L + L - 1, g.n_eta - 1); ++j) {
-        std::int64_t w = variaveis::numero_vertice(2, j, n_ksi);
-        const std::int64_t ultimo = variaveis::numero_vertice(n_ksi - 1, j, n_ksi);
-        for (; w + L - 1 <= ultimo; w += L)
-            sim = compacto_em<T>(v.c, w) && sim;
-        for (; w <= ultimo; ++w)
-            sim = compacto_em<tempo_execucao::pistas_genericas<1>>(v.c, w) && sim;
+        tempo_execucao::em_pistas<T>(variaveis::numero_vertice(2, j, n_ksi),
+                                     variaveis::numero_vertice(n_ksi - 1, j, n_ksi),
+                                     [&]<class P>(std::int64_t w) { sim = compacto_em<P>(v.c, w) && sim; });
         if (!sim) return false;
     }
     return true;

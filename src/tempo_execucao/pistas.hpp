@@ -349,5 +349,17 @@ struct pistas_avx512 {
 };
 #endif
 
+// The loop of every kernel along a row: f.template operator()<P>(k) for k
+// from de by whole vectors of P while one fits up to ate, then the rest one
+// vertex at a time, plain.
+template <class P, class F>
+inline void em_pistas(std::int64_t de, std::int64_t ate, F&& f) {
+    std::int64_t k = de;
+    for (; k + P::largura - 1 <= ate; k += P::largura)
+        f.template operator()<P>(k);
+    for (; k <= ate; ++k)
+        f.template operator()<pistas_genericas<1>>(k);
+}
+
 }  // namespace MALHAS_PISTAS_DE
 }  // namespace tempo_execucao

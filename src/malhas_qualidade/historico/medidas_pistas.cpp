@@ -90,22 +90,16 @@ MALHAS_SEMPRE_INLINE void vertices(const double* ax, const double* ay, const sol
 void mede_volumes(const double* ax, const double* ay, std::int64_t b, std::int64_t nk, std::int64_t n,
                   double* jacobiano, double* assimetria, double* aresta) {
     using T = tempo_execucao::MALHAS_NUCLEO::pistas;
-    std::int64_t k = 0;
-    for (; k + T::largura <= n; k += T::largura)
-        volumes<T>(ax, ay, b + k, nk, jacobiano + k, assimetria + k, aresta + k);
-    for (; k < n; ++k)
-        volumes<tempo_execucao::pistas_genericas<1>>(ax, ay, b + k, nk, jacobiano + k, assimetria + k,
-                                                     aresta + k);
+    tempo_execucao::em_pistas<T>(0, n - 1, [&]<class P>(std::int64_t k) {
+        volumes<P>(ax, ay, b + k, nk, jacobiano + k, assimetria + k, aresta + k);
+    });
 }
 
 void movimentos(const double* ax, const double* ay, const solvers::coeficientes& c, std::int64_t e,
                 std::int64_t nk, std::int64_t n, double* rx, double* ry) {
     using T = tempo_execucao::MALHAS_NUCLEO::pistas;
-    std::int64_t k = 0;
-    for (; k + T::largura <= n; k += T::largura)
-        vertices<T>(ax, ay, c, e + k, nk, rx, ry);
-    for (; k < n; ++k)
-        vertices<tempo_execucao::pistas_genericas<1>>(ax, ay, c, e + k, nk, rx, ry);
+    tempo_execucao::em_pistas<T>(0, n - 1,
+                                 [&]<class P>(std::int64_t k) { vertices<P>(ax, ay, c, e + k, nk, rx, ry); });
 }
 
 }  // namespace malhas_qualidade::historico_interno::MALHAS_NUCLEO
